@@ -156,6 +156,7 @@ class mValue {
   }
   [[noreturn]] void throw_type_error(Value_type wanted) const;
   void take(mValue&& other) noexcept;
+  void copy_scalar(const mValue& other) noexcept;
   void destroy() noexcept;
 
   Kind kind_;
