@@ -1,0 +1,2 @@
+#pragma once
+// Placeholder: the tables of this family are being written.

@@ -1,0 +1,2 @@
+#pragma once
+// Placeholder: the records of this family are being written.
