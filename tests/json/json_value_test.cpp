@@ -1,0 +1,289 @@
+// mValue construction, type reporting, getters and value semantics.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "json/json_spirit.h"
+#include "json_test_support.h"
+
+namespace json_spirit {
+namespace {
+
+using namespace test_support;
+// Argument-dependent lookup ignores the directive above; the printer needs a declaration.
+using test_support::operator<<;
+
+// Overload resolution: pointers other than char pointers must not become
+// booleans, and the fixed-width integer types must each pick one constructor.
+static_assert(!std::is_constructible_v<mValue, int*>);
+static_assert(!std::is_constructible_v<mValue, const void*>);
+static_assert(std::is_constructible_v<mValue, char*>);
+static_assert(std::is_constructible_v<mValue, std::int64_t>);
+static_assert(std::is_constructible_v<mValue, std::uint64_t>);
+static_assert(std::is_constructible_v<mValue, std::int32_t>);
+static_assert(std::is_constructible_v<mValue, std::uint32_t>);
+static_assert(std::is_constructible_v<mValue, std::size_t>);
+static_assert(std::is_nothrow_move_constructible_v<mValue>);
+static_assert(std::is_nothrow_move_assignable_v<mValue>);
+
+struct ConstructRow {
+  const char* name;
+  mValue value;
+  Value_type type;
+  bool is_uint64;
+};
+
+class ConstructTest : public testing::TestWithParam<ConstructRow> {};
+
+TEST_P(ConstructTest, ReportsType) {
+  const ConstructRow& row = GetParam();
+  EXPECT_EQ(row.value.type(), row.type);
+  EXPECT_EQ(row.value.is_uint64(), row.is_uint64);
+  EXPECT_EQ(row.value.is_null(), row.type == null_type);
+}
+
+char mutable_text[] = "text";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ConstructTest,
+    testing::Values(
+        ConstructRow{"Default", mValue(), null_type, false},
+        ConstructRow{"Nullptr", mValue(nullptr), null_type, false},
+        ConstructRow{"StaticNull", mValue::null, null_type, false},
+        ConstructRow{"Literal", mValue("x"), str_type, false},
+        ConstructRow{"MutableChars", mValue(mutable_text), str_type, false},
+        ConstructRow{"StdString", mValue(std::string("x")), str_type, false},
+        ConstructRow{"StringView", mValue(std::string_view("x")), str_type, false},
+        ConstructRow{"True", mValue(true), bool_type, false},
+        ConstructRow{"False", mValue(false), bool_type, false},
+        ConstructRow{"Int", mValue(-1), int_type, false},
+        ConstructRow{"Short", mValue(static_cast<short>(3)), int_type, false},
+        ConstructRow{"Long", mValue(-1L), int_type, false},
+        ConstructRow{"LongLong", mValue(kInt64Min), int_type, false},
+        ConstructRow{"Unsigned", mValue(4000000000u), int_type, false},
+        ConstructRow{"SizeT", mValue(std::size_t{7}), int_type, false},
+        ConstructRow{"Uint64AtInt64Max", mValue(static_cast<std::uint64_t>(kInt64Max)), int_type,
+                     false},
+        ConstructRow{"Uint64AboveInt64Max", mValue(static_cast<std::uint64_t>(kInt64Max) + 1),
+                     int_type, true},
+        ConstructRow{"UnsignedLongLongMax", mValue(static_cast<unsigned long long>(kUint64Max)),
+                     int_type, true},
+        ConstructRow{"Double", mValue(0.5), real_type, false},
+        ConstructRow{"Float", mValue(0.5f), real_type, false},
+        ConstructRow{"Object", mValue(mObject{}), obj_type, false},
+        ConstructRow{"Array", mValue(mArray{}), array_type, false}),
+    [](const testing::TestParamInfo<ConstructRow>& info) { return std::string(info.param.name); });
+
+TEST(ValueTypeTest, KeepsJsonSpiritOrder) {
+  EXPECT_EQ(obj_type, 0);
+  EXPECT_EQ(array_type, 1);
+  EXPECT_EQ(str_type, 2);
+  EXPECT_EQ(bool_type, 3);
+  EXPECT_EQ(int_type, 4);
+  EXPECT_EQ(real_type, 5);
+  EXPECT_EQ(null_type, 6);
+}
+
+// Which getters succeed on a value of each type; every other one throws.
+enum Getter { kStr, kObj, kArray, kBool, kInt, kInt64, kUint64, kReal, kGetterCount };
+
+const std::function<void(const mValue&)> kGetters[kGetterCount] = {
+    [](const mValue& v) { v.get_str(); },    [](const mValue& v) { v.get_obj(); },
+    [](const mValue& v) { v.get_array(); },  [](const mValue& v) { v.get_bool(); },
+    [](const mValue& v) { v.get_int(); },    [](const mValue& v) { v.get_int64(); },
+    [](const mValue& v) { v.get_uint64(); }, [](const mValue& v) { v.get_real(); },
+};
+
+struct GetterRow {
+  const char* name;
+  mValue value;
+  std::vector<Getter> allowed;
+  const char* type_name;  // as the exception message names it
+};
+
+class GetterTest : public testing::TestWithParam<GetterRow> {};
+
+TEST_P(GetterTest, ThrowsOnWrongType) {
+  const GetterRow& row = GetParam();
+  for (int g = 0; g < kGetterCount; ++g) {
+    const bool allowed =
+        std::find(row.allowed.begin(), row.allowed.end(), static_cast<Getter>(g)) != row.allowed.end();
+    if (allowed) {
+      EXPECT_NO_THROW(kGetters[g](row.value)) << "getter " << g;
+      continue;
+    }
+    try {
+      kGetters[g](row.value);
+      ADD_FAILURE() << "getter " << g << " did not throw";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(std::string("called on ") + row.type_name + " Value"),
+                std::string::npos)
+          << e.what();
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, GetterTest,
+    testing::Values(GetterRow{"Object", mValue(mObject{}), {kObj}, "Object"},
+                    GetterRow{"Array", mValue(mArray{}), {kArray}, "Array"},
+                    GetterRow{"String", mValue("1"), {kStr}, "string"},
+                    GetterRow{"Bool", mValue(true), {kBool}, "boolean"},
+                    GetterRow{"Int", mValue(1), {kInt, kInt64, kUint64, kReal}, "integer"},
+                    GetterRow{"Uint64", mValue(kUint64Max), {kInt, kInt64, kUint64, kReal}, "integer"},
+                    GetterRow{"Real", mValue(1.0), {kReal}, "real"},
+                    GetterRow{"Null", mValue(), {}, "null"}),
+    [](const testing::TestParamInfo<GetterRow>& info) { return std::string(info.param.name); });
+
+TEST(GetterMessageTest, NamesWantedType) {
+  try {
+    mValue("x").get_real();
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "get_value< real > called on string Value");
+  }
+}
+
+TEST(IntegerGetterTest, ConvertsLikeCasts) {
+  EXPECT_EQ(mValue(kUint64Max).get_int64(), -1);
+  EXPECT_EQ(mValue(kUint64Max).get_uint64(), kUint64Max);
+  EXPECT_EQ(mValue(-1).get_uint64(), kUint64Max);
+  EXPECT_EQ(mValue(kInt64Min).get_int64(), kInt64Min);
+  EXPECT_EQ(mValue((std::int64_t{1} << 32) + 5).get_int(), 5);
+  EXPECT_EQ(mValue(-7).get_int(), -7);
+  EXPECT_DOUBLE_EQ(mValue(3).get_real(), 3.0);
+  EXPECT_DOUBLE_EQ(mValue(kInt64Min).get_real(), -9223372036854775808.0);
+  EXPECT_DOUBLE_EQ(mValue(kUint64Max).get_real(), 18446744073709551615.0);
+}
+
+TEST(GetValueTest, MatchesGetters) {
+  const mValue obj(mObject{{"k", 1}});
+  EXPECT_EQ(obj.get_value<mObject>(), obj.get_obj());
+  EXPECT_EQ(mValue(mArray{1, 2}).get_value<mArray>().size(), 2u);
+  EXPECT_EQ(mValue("s").get_value<std::string>(), "s");
+  EXPECT_TRUE(mValue(true).get_value<bool>());
+  EXPECT_EQ(mValue(-3).get_value<int>(), -3);
+  EXPECT_EQ(mValue(kInt64Max).get_value<std::int64_t>(), kInt64Max);
+  EXPECT_EQ(mValue(kUint64Max).get_value<std::uint64_t>(), kUint64Max);
+  EXPECT_DOUBLE_EQ(mValue(2).get_value<double>(), 2.0);
+  EXPECT_THROW(mValue(1.5).get_value<int>(), std::runtime_error);
+}
+
+TEST(MutableGetterTest, ChangesTheValue) {
+  mValue v(mObject{});
+  v.get_obj()["list"] = mArray{};
+  v.get_obj()["list"].get_array().push_back("x");
+  EXPECT_EQ(v, mValue(mObject{{"list", mArray{"x"}}}));
+}
+
+struct EqualityRow {
+  const char* name;
+  mValue a;
+  mValue b;
+  bool equal;
+};
+
+class EqualityTest : public testing::TestWithParam<EqualityRow> {};
+
+TEST_P(EqualityTest, ComparesTypeAndContent) {
+  const EqualityRow& row = GetParam();
+  EXPECT_EQ(row.a == row.b, row.equal);
+  EXPECT_EQ(row.b == row.a, row.equal);
+  EXPECT_EQ(row.a != row.b, !row.equal);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, EqualityTest,
+    testing::Values(
+        EqualityRow{"NullNull", mValue(), mValue(), true},
+        EqualityRow{"NullFalse", mValue(), mValue(false), false},
+        EqualityRow{"ZeroFalse", mValue(0), mValue(false), false},
+        EqualityRow{"IntReal", mValue(1), mValue(1.0), false},
+        EqualityRow{"IntString", mValue(1), mValue("1"), false},
+        EqualityRow{"UnsignedSmallIsSigned", mValue(5u), mValue(5), true},
+        EqualityRow{"Uint64MaxMinusOne", mValue(kUint64Max), mValue(-1), false},
+        EqualityRow{"Uint64Same", mValue(kUint64Max), mValue(kUint64Max), true},
+        EqualityRow{"Strings", mValue("a"), mValue(std::string("a")), true},
+        EqualityRow{"StringCase", mValue("a"), mValue("A"), false},
+        EqualityRow{"EmptyObjectArray", mValue(mObject{}), mValue(mArray{}), false},
+        EqualityRow{"DeepEqual", mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}),
+                    mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}), true},
+        EqualityRow{"DeepDiffers", mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}),
+                    mValue(mObject{{"a", mArray{1, mObject{{"b", "d"}}}}}), false},
+        EqualityRow{"ArrayOrder", mValue(mArray{1, 2}), mValue(mArray{2, 1}), false}),
+    [](const testing::TestParamInfo<EqualityRow>& info) { return std::string(info.param.name); });
+
+const mValue kSamples[] = {
+    mValue(), mValue(true), mValue(-4), mValue(kUint64Max), mValue(2.5),
+    mValue("a string too long for the small-string buffer of std::string"),
+    mValue(mArray{1, "two"}), mValue(mObject{{"k", mArray{mObject{{"n", 1}}}}}),
+};
+
+TEST(ValueSemanticsTest, CopyIsDeep) {
+  mValue original(mObject{{"inner", mObject{{"n", 1}}}});
+  mValue copy = original;
+  copy.get_obj()["inner"].get_obj()["n"] = 2;
+  EXPECT_EQ(original.get_obj().at("inner").get_obj().at("n").get_int(), 1);
+  EXPECT_NE(original, copy);
+}
+
+TEST(ValueSemanticsTest, CopyAndMoveKeepEveryKind) {
+  for (const mValue& sample : kSamples) {
+    mValue copy(sample);
+    EXPECT_EQ(copy, sample);
+    mValue assigned(7);
+    assigned = sample;
+    EXPECT_EQ(assigned, sample);
+    mValue moved(std::move(copy));
+    EXPECT_EQ(moved, sample);
+    mValue move_assigned("old");
+    move_assigned = std::move(moved);
+    EXPECT_EQ(move_assigned, sample);
+  }
+}
+
+TEST(ValueSemanticsTest, MovedFromContainerIsNull) {
+  mValue source(mObject{{"a", 1}});
+  mValue target(std::move(source));
+  EXPECT_TRUE(source.is_null());  // NOLINT(bugprone-use-after-move): documented state
+  EXPECT_EQ(target.get_obj().size(), 1u);
+}
+
+TEST(ValueSemanticsTest, SwapExchangesEveryPairOfKinds) {
+  for (const mValue& a : kSamples) {
+    for (const mValue& b : kSamples) {
+      mValue x(a);
+      mValue y(b);
+      x.swap(y);
+      EXPECT_EQ(x, b);
+      EXPECT_EQ(y, a);
+      swap(x, y);
+      EXPECT_EQ(x, a);
+    }
+  }
+}
+
+TEST(ValueSemanticsTest, AssigningAPartOfItselfIsSafe) {
+  const mValue inner(mArray{"deep", mObject{{"x", 1}}});
+  mValue v(mObject{{"child", inner}});
+  v = v.get_obj()["child"];
+  EXPECT_EQ(v, inner);
+
+  v = mObject{{"child", inner}};
+  v = std::move(v.get_obj()["child"]);
+  EXPECT_EQ(v, inner);
+
+  const mValue& self = v;
+  v = self;
+  EXPECT_EQ(v, inner);
+}
+
+}  // namespace
+}  // namespace json_spirit
