@@ -46,7 +46,7 @@ class DebugLog {
   static void ReloadSettings();
 
  private:
-  DebugLogFileInstance* instance_;
+  [[maybe_unused]] DebugLogFileInstance* instance_;  // one default log for now
 };
 
 // Renders a line the way the default log writes it: "time LEVEL [context] message".

@@ -2,6 +2,7 @@
 // Files, directories, paths, errors and the host string type.
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace OpenShiftSDKWrapper {
 
@@ -51,7 +52,8 @@ class CLuFile {
   CLuError Open(const std::string& path, int flags, int mode);
   // Writes all `length` bytes (retrying short writes); `written` gets what was written.
   CLuError Write(const void* buffer, size_t length, size_t* written);
-  // Flushes to the device and closes; reports a late write failure such as a full disk.
+  // Closes (no fsync: the data only has to reach the kernel); reports a late write
+  // failure that close() returns, such as a quota reached on a network file system.
   CLuError Close();
   bool IsOpen() const { return fd_ >= 0; }
   static CLuError ReadWholeFile(const std::string& path, std::string* content);

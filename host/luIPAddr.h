@@ -12,7 +12,8 @@ namespace OpenShiftSDKWrapper {
 class CLuIPAddr {
  public:
   // Resolves a host name or an address literal with getaddrinfo; `family` is AF_INET,
-  // AF_INET6 or AF_UNSPEC. The first result is kept.
+  // AF_INET6 or AF_UNSPEC (0). The first result is kept, except that AF_UNSPEC prefers
+  // the first IPv4 result: callers hand the text to inet_addr.
   static CLuError GetByName(const std::string& host, CLuIPAddr* address, int family);
   // Dotted (or colon) text of the resolved address.
   CLuError GetAddressString(CLuString* text) const;
