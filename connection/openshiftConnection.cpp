@@ -1,0 +1,276 @@
+#include "connection/openshiftConnection.h"
+
+#include <algorithm>
+#include <regex>
+
+#include "host/platformInfo.h"
+#include "host/process.h"
+#include "host/strFormat.h"
+
+namespace OpenShiftSDKWrapper {
+
+namespace {
+
+const char* const kSendReqContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE, const string&, "
+    "const string&, std::string&)";
+const char* const kRenewTokenContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::renewToken()";
+const char* const kConnectContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::connect(const string&, const string&, "
+    "const string&, const std::map<std::__cxx11::basic_string<char>, "
+    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
+const char* const kConnectServiceAccountContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::connectServiceAccount(const string&, "
+    "const string&, const string&, const std::map<std::__cxx11::basic_string<char>, "
+    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
+
+const char* const kUnauthorizedBody = "Unauthorized";
+const char* const kDefaultPort = "8443";
+
+std::string NormaliseUrl(const std::string& url) {
+  if (url.find(':') == std::string::npos) return "https://" + url + ":" + kDefaultPort;
+  return url;
+}
+
+bool GetBaseDirectory(std::string& base) {
+  WQPlatformInfo platformInfo;
+  return platformInfo.getString("Base", "dBASEHOME", base);
+}
+
+void Wipe(std::string& secret) {
+  std::fill(secret.begin(), secret.end(), '\0');
+  secret.clear();
+}
+
+std::string ResponseText(WQLibCurl& client) {
+  size_t length = 0;
+  const char* text = client.GetHttpResponse(length, false);
+  return text != nullptr ? std::string(text, length) : std::string();
+}
+
+struct CommandPart {
+  const char* name;
+  const std::string& value;
+};
+
+// The command-line login is built by plain concatenation and run by /bin/sh: a part that
+// could end its word or start another command is refused, and the login is skipped.
+bool CommandPartsAreSafe(const DebugLog& log, const char* context,
+                         std::initializer_list<CommandPart> parts) {
+  for (const CommandPart& part : parts) {
+    if (!IsShellSafeWord(part.value)) {
+      log.Error(context,
+                "Skipping the command-line login: the %s holds a character that the shell "
+                "would interpret",
+                part.name);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+WQOpenShiftConnection::WQOpenShiftConnection()
+    : DebugLog(nullptr), httpClient(new WQLibCurl()), connected(false) {}
+
+WQOpenShiftConnection::~WQOpenShiftConnection() {
+  if (httpClient != nullptr) {
+    delete httpClient;
+    httpClient = nullptr;
+  }
+  Wipe(password);
+}
+
+bool WQOpenShiftConnection::get(const std::string& path, std::string& response) {
+  return sendReq(HTTP_GET, path, std::string(), response);
+}
+
+bool WQOpenShiftConnection::post(const std::string& path, const std::string& body,
+                                 std::string& response) {
+  return sendReq(HTTP_POST, path, body, response);
+}
+
+bool WQOpenShiftConnection::put(const std::string& path, const std::string& body,
+                                std::string& response) {
+  return sendReq(HTTP_PUT, path, body, response);
+}
+
+bool WQOpenShiftConnection::deleteCall(const std::string& path, const std::string& body,
+                                       std::string& response) {
+  return sendReq(HTTP_DELETE, path, body, response);
+}
+
+bool WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE type, const std::string& path,
+                                    const std::string& body, std::string& response) {
+  const std::string headers[] = {"Authorization: Bearer " + token, "Accept: application/json",
+                                 "content-type: application/json;charset=UTF-8"};
+  const std::string fullUrl = url + path;
+
+  if (!connected) {
+    Error(kSendReqContext, "Connect module has to be called before making any queries.");
+    return false;
+  }
+  lastErrorResponse.clear();
+
+  httpClient->WQLibCurlFreeHttpHeaderList();
+  for (const std::string& header : headers) {
+    if (!httpClient->WQLibCurlAppendHeader(HTTP_HDR_STANDARD, header.c_str())) {
+      Error(kSendReqContext, "Failed to set header [%s]", header.c_str());
+      return false;
+    }
+  }
+
+  // An "Unauthorized" body earns one plain resend; the token is not renewed here.
+  bool sent = false;
+  for (int retries = 1; retries >= 0; --retries) {
+    if (type == HTTP_GET) {
+      sent = httpClient->WQLibCurlSendHttpReq(type, fullUrl.c_str(), nullptr, 0, false, nullptr);
+    } else {
+      sent = httpClient->WQLibCurlSendHttpReq(type, fullUrl.c_str(), body.data(), body.length(),
+                                              false, nullptr);
+    }
+    if (!sent) break;
+    response = ResponseText(*httpClient);
+    if (response != kUnauthorizedBody) break;
+    DebugLvl("sendReq", 0, "Token out of date, retry ");
+  }
+
+  if (!sent) {
+    response = ResponseText(*httpClient);
+    lastErrorResponse = response;
+    Error(kSendReqContext, "API failed. operation [%d]. URL[%s]. Body [%s]. Response [%s]",
+          static_cast<int>(type), fullUrl.c_str(), body.c_str(), response.c_str());
+    if (type != HTTP_GET) Error(kSendReqContext, "req body[%s]", body.c_str());
+    return false;
+  }
+  DebugLvl("sendReq", 0, "Http request URL [%d] [%s], body [%s]", static_cast<int>(type),
+           fullUrl.c_str(), body.c_str());
+  DebugLvl("sendReq", 2, "Response [%s]", response.c_str());
+  return true;
+}
+
+bool WQOpenShiftConnection::renewToken() {
+  const std::string csrfHeader = std::string("X-CSRF-Token: ") + "xxx";
+  std::string credentials = user + ":" + password;
+  const std::string authorizeUrl =
+      url + "/oauth/authorize?client_id=openshift-challenging-client&response_type=token";
+  const std::regex tokenPattern("access_token=([^&#]+)", std::regex::ECMAScript);
+  std::string location;
+
+  httpClient->WQLibCurlFreeHttpHeaderList();
+  if (!httpClient->WQLibCurlAppendHeader(HTTP_HDR_STANDARD, csrfHeader.c_str())) {
+    Error(kRenewTokenContext, "Failed to set header [%s]", csrfHeader.c_str());
+    Wipe(credentials);
+    return false;
+  }
+  bool appended = httpClient->WQLibCurlAppendHeader(HTTP_HDR_USERPWD, credentials.c_str());
+  Wipe(credentials);
+  if (!appended) {
+    Error(kRenewTokenContext, "Failed to set CURL Accept header");
+    return false;
+  }
+
+  bool sent =
+      httpClient->WQLibCurlSendHttpReq(HTTP_GET, authorizeUrl.c_str(), nullptr, 0, false, nullptr);
+  // The credentials are needed for this one request only.
+  httpClient->WQLibCurlFreeHttpHeaderList();
+  if (!sent) {
+    int code = httpClient->GetHttpErrorCode();
+    if (code != 302) {
+      Error(kRenewTokenContext, "Failed to get token, Response Code[%d]", code);
+      return false;
+    }
+    location = httpClient->GetHttpResponseHeader("Location");
+  }
+
+  std::smatch match;
+  if (std::regex_search(location, match, tokenPattern)) {
+    token = match[1].str();
+    DebugLvl("renewToken", 0, "Got a token [%s] ", MaskSecret(token).c_str());
+  }
+  return true;
+}
+
+bool WQOpenShiftConnection::beginLogin(const char* context, const std::string& url,
+                                       const std::map<std::string, SSshLoginCreds>& sshCredentials) {
+  if (!httpClient->WQLibCurlInit("Content-Type: application/json", true, true, nullptr)) {
+    Error(context, "Failed to initialize Curl Library");
+    return false;
+  }
+  connected = true;
+  this->url = NormaliseUrl(url);
+  this->sshCredentials = sshCredentials;
+  return true;
+}
+
+bool WQOpenShiftConnection::connect(const std::string& url, const std::string& user,
+                                    const std::string& password,
+                                    const std::map<std::string, SSshLoginCreds>& sshCredentials) {
+  if (!beginLogin(kConnectContext, url, sshCredentials)) return false;
+  this->user = user;
+  Wipe(this->password);
+  this->password = password;
+
+  // The password reaches the command-line client through the environment of that one
+  // child process: it is neither written into the command line nor left in ours.
+  std::string base;
+  if (!GetBaseDirectory(base)) {
+    Error(kConnectContext, "Failed to get base location");
+  } else if (this->user.find('\'') != std::string::npos) {
+    Error(kConnectContext,
+          "Skipping the command-line login: the user name holds a single quote, which cannot "
+          "be passed to the shell safely");
+  } else if (CommandPartsAreSafe(*this, kConnectContext,
+                                 {{"base directory", base}, {"address", this->url}})) {
+    const std::string command = WqFormat(
+        "%s/wqOpenShiftCLI login %s --insecure-skip-tls-verify=true --username='%s' "
+        "--password=${OCPASSWD}",
+        base.c_str(), this->url.c_str(), this->user.c_str());
+    const std::string logged = WqFormat(
+        "%s/wqOpenShiftCLI login %s --insecure-skip-tls-verify=true --username='%s' "
+        "--password=****",
+        base.c_str(), this->url.c_str(), this->user.c_str());
+    ProcessEnv env{{"OCPASSWD", this->password}};
+    std::string out;
+    std::string err;
+    int result = WqProcess::system(command, out, err, 0, false, env);
+    Wipe(env.front().second);
+    if (result != 0) {
+      Error(kConnectContext, "Failed to execute - [%s] Out[%s] Err[%s].", logged.c_str(),
+            out.c_str(), err.c_str());
+    }
+  }
+  return renewToken();
+}
+
+bool WQOpenShiftConnection::connectServiceAccount(
+    const std::string& url, const std::string& serviceAccount, const std::string& token,
+    const std::map<std::string, SSshLoginCreds>& sshCredentials) {
+  if (!beginLogin(kConnectServiceAccountContext, url, sshCredentials)) return false;
+  this->serviceAccount = serviceAccount;
+  this->token = token;
+
+  std::string base;
+  if (!GetBaseDirectory(base)) {
+    Error(kConnectServiceAccountContext, "Failed to get base location");
+  } else if (CommandPartsAreSafe(*this, kConnectServiceAccountContext,
+                                 {{"base directory", base},
+                                  {"address", this->url},
+                                  {"token", this->token}})) {
+    const std::string prefix = base + "/wqOpenShiftCLI login " + this->url +
+                               " --insecure-skip-tls-verify=true " + "--token=";
+    const std::string command = prefix + this->token + "\n";
+    std::string out;
+    std::string err;
+    if (WqProcess::system(command, out, err, 0, false) != 0) {
+      const std::string logged = prefix + MaskSecret(this->token) + "\n";
+      Error(kConnectServiceAccountContext, "Failed to execute - [%s] Out[%s] Err[%s].",
+            logged.c_str(), out.c_str(), err.c_str());
+    }
+  }
+  return true;
+}
+
+}  // namespace OpenShiftSDKWrapper
