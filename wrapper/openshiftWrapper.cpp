@@ -1,0 +1,61 @@
+#include "wrapper/openshiftWrapper.h"
+
+#include "connection/textSafety.h"
+
+namespace OpenShiftSDKWrapper {
+
+namespace {
+
+const char* const kConnectContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::Connect(const string&, const string&, "
+    "const string&, const std::map<std::__cxx11::basic_string<char>, "
+    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
+
+template <typename T>
+void Release(T*& owned) {
+  if (owned != nullptr) {
+    delete owned;
+    owned = nullptr;
+  }
+}
+
+}  // namespace
+
+// Each inner object is created after the objects it is given, and each pointer is stored
+// as soon as its object exists, so a later step always finds its predecessors in place.
+// The codec, the query object and the operations object follow the connection, in that
+// order, once their classes are part of the library.
+WQOpenShiftSDKWrapper::WQOpenShiftSDKWrapper()
+    : DebugLog(nullptr),
+      parser(nullptr),
+      queries(nullptr),
+      operations(nullptr),
+      connection(nullptr) {
+  connection = new WQOpenShiftConnection();
+}
+
+// Reverse order of creation: operations, queries and the codec go before the connection
+// they use.
+WQOpenShiftSDKWrapper::~WQOpenShiftSDKWrapper() { Release(connection); }
+
+bool WQOpenShiftSDKWrapper::Connect(const std::string& url, const std::string& user,
+                                    const std::string& password,
+                                    const std::map<std::string, SSshLoginCreds>& sshCredentials) {
+  // The agent has only one user field; this prefix is how it asks for a service account.
+  const std::string marker = "@@wqdelim@@";
+  if (!user.empty() && user.compare(0, marker.length(), marker) == 0) {
+    const std::string serviceAccount = user.substr(marker.length());
+    Debug(kConnectContext, "Connect SA [%s][%s]", serviceAccount.c_str(),
+          MaskSecret(password).c_str());
+    return ConnectServiceAccount(url, serviceAccount, password, sshCredentials);
+  }
+  return connection->connect(url, user, password, sshCredentials);
+}
+
+bool WQOpenShiftSDKWrapper::ConnectServiceAccount(
+    const std::string& url, const std::string& serviceAccount, const std::string& token,
+    const std::map<std::string, SSshLoginCreds>& sshCredentials) {
+  return connection->connectServiceAccount(url, serviceAccount, token, sshCredentials);
+}
+
+}  // namespace OpenShiftSDKWrapper
