@@ -5,10 +5,10 @@
 //
 // The fixture folder is the one chosen at build time, or $WQ_BENCH_FIXTURES.
 #include <benchmark/benchmark.h>
-#include <boost/json/parse.hpp>
 #include <dirent.h>
 
 #include <algorithm>
+#include <boost/json/parse.hpp>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>

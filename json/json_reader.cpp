@@ -1,7 +1,6 @@
 // read_string: Boost.JSON's event parser feeding a builder that assembles
 // mValues directly, without an intermediate boost::json::value tree.
 #include <boost/json/basic_parser_impl.hpp>
-
 #include <charconv>
 #include <cstddef>
 #include <cstdint>

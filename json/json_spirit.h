@@ -8,8 +8,8 @@
 #ifndef WQ_JSON_JSON_SPIRIT_H
 #define WQ_JSON_JSON_SPIRIT_H
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <new>
 #include <string>
@@ -43,8 +43,7 @@ class mValue {
 
   mValue(bool b) noexcept : kind_(bool_kind), b_(b) {}
   // Any other pointer would otherwise convert to bool silently.
-  template <typename T,
-            typename = std::enable_if_t<!std::is_same_v<std::remove_cv_t<T>, char>>>
+  template <typename T, typename = std::enable_if_t<!std::is_same_v<std::remove_cv_t<T>, char>>>
   mValue(T*) = delete;
 
   mValue(int i) noexcept : kind_(int_kind), i_(i) {}
@@ -173,14 +172,27 @@ class mValue {
 
 inline void swap(mValue& a, mValue& b) noexcept { a.swap(b); }
 
-template <> inline std::string mValue::get_value<std::string>() const { return get_str(); }
-template <> inline mObject mValue::get_value<mObject>() const { return get_obj(); }
-template <> inline mArray mValue::get_value<mArray>() const { return get_array(); }
-template <> inline bool mValue::get_value<bool>() const { return get_bool(); }
-template <> inline int mValue::get_value<int>() const { return get_int(); }
-template <> inline std::int64_t mValue::get_value<std::int64_t>() const { return get_int64(); }
-template <> inline std::uint64_t mValue::get_value<std::uint64_t>() const { return get_uint64(); }
-template <> inline double mValue::get_value<double>() const { return get_real(); }
+template <typename T>
+T mValue::get_value() const {
+  if constexpr (std::is_same_v<T, std::string>)
+    return get_str();
+  else if constexpr (std::is_same_v<T, mObject>)
+    return get_obj();
+  else if constexpr (std::is_same_v<T, mArray>)
+    return get_array();
+  else if constexpr (std::is_same_v<T, bool>)
+    return get_bool();
+  else if constexpr (std::is_same_v<T, int>)
+    return get_int();
+  else if constexpr (std::is_same_v<T, std::int64_t>)
+    return get_int64();
+  else if constexpr (std::is_same_v<T, std::uint64_t>)
+    return get_uint64();
+  else if constexpr (std::is_same_v<T, double>)
+    return get_real();
+  else
+    static_assert(!std::is_same_v<T, T>, "no getter for this type");
+}
 
 // Parses one JSON document. Returns false, leaving `value` null, on any
 // invalid input, including text after the document and nesting deeper than

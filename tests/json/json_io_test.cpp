@@ -1,11 +1,11 @@
 // read_string, write_string and write_formatted: accepted and rejected texts,
 // exact output, and round trips.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -51,10 +51,8 @@ TEST_P(ReadTest, BuildsExpectedValue) {
 INSTANTIATE_TEST_SUITE_P(
     Documents, ReadTest,
     testing::Values(
-        ReadRow{"Null", "null", mValue()},
-        ReadRow{"True", "true", mValue(true)},
-        ReadRow{"False", " \t\r\nfalse \n", mValue(false)},
-        ReadRow{"Zero", "0", mValue(0)},
+        ReadRow{"Null", "null", mValue()}, ReadRow{"True", "true", mValue(true)},
+        ReadRow{"False", " \t\r\nfalse \n", mValue(false)}, ReadRow{"Zero", "0", mValue(0)},
         ReadRow{"NegativeZeroIsInteger", "-0", mValue(0)},
         ReadRow{"Int64Max", "9223372036854775807", mValue(kInt64Max)},
         ReadRow{"Int64Min", "-9223372036854775808", mValue(kInt64Min)},
@@ -78,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadRow{"InvalidUtf8Kept", "\"\xFF\xC3\"", mValue("\xFF\xC3")},
         ReadRow{"EmptyObject", "{}", mValue(mObject{})},
         ReadRow{"EmptyArray", "[ ]", mValue(mArray{})},
-        ReadRow{"DuplicateKeyLastWins", R"({"a":1,"b":2,"a":3})", mValue(mObject{{"a", 3}, {"b", 2}})},
+        ReadRow{"DuplicateKeyLastWins", R"({"a":1,"b":2,"a":3})",
+                mValue(mObject{{"a", 3}, {"b", 2}})},
         ReadRow{"EmptyKey", R"({"":null})", mValue(mObject{{"", mValue()}})},
         ReadRow{"Nested", R"({"a":[1,{"b":[[],{}]},"c"],"d":{"e":false}})",
                 mValue(mObject{{"a", mArray{1, mObject{{"b", mArray{mArray{}, mObject{}}}}, "c"}},
@@ -178,8 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteRow{"Int64Max", mValue(kInt64Max), "9223372036854775807"},
         WriteRow{"Uint64Max", mValue(kUint64Max), "18446744073709551615"},
         WriteRow{"IntegralReal", mValue(1.0), "1.0"},
-        WriteRow{"NegativeZero", mValue(-0.0), "-0.0"},
-        WriteRow{"Fraction", mValue(0.1), "0.1"},
+        WriteRow{"NegativeZero", mValue(-0.0), "-0.0"}, WriteRow{"Fraction", mValue(0.1), "0.1"},
         WriteRow{"LargeReal", mValue(1e300), "1e+300"},
         WriteRow{"SmallReal", mValue(1.5e-7), "1.5e-07"},
         WriteRow{"RealBeyondInt64", mValue(1e19), "1e+19"},
@@ -188,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
         WriteRow{"ShortEscapes", mValue("\"\\\b\f\n\r\t"), R"("\"\\\b\f\n\r\t")"},
         WriteRow{"ControlEscapes", mValue(std::string("\x01\x1f\0", 3)), R"("\u0001\u001f\u0000")"},
         WriteRow{"NotEscaped", mValue("/\x7f'<>&"), "\"/\x7f'<>&\""},
-        WriteRow{"Utf8KeptAsIs", mValue("\xC3\xA9\xF0\x9F\x98\x80"), "\"\xC3\xA9\xF0\x9F\x98\x80\""},
+        WriteRow{"Utf8KeptAsIs", mValue("\xC3\xA9\xF0\x9F\x98\x80"),
+                 "\"\xC3\xA9\xF0\x9F\x98\x80\""},
         WriteRow{"EmptyContainers", mValue(mArray{mObject{}, mArray{}}), "[{},[]]"},
         // Members come out in ascending byte order of their names.
         WriteRow{"MemberOrder",
@@ -198,12 +197,11 @@ INSTANTIATE_TEST_SUITE_P(
                  R"({"a\"b":[1,"x",true,null]})"}),
     [](const testing::TestParamInfo<WriteRow>& info) { return std::string(info.param.name); });
 
-TEST(WriteSpecialTest, NanBecomesNull) {
-  EXPECT_EQ(write_string(mValue(std::nan(""))), "null");
-}
+TEST(WriteSpecialTest, NanBecomesNull) { EXPECT_EQ(write_string(mValue(std::nan(""))), "null"); }
 
 TEST(WriteFormattedTest, UsesFourSpaceIndent) {
-  const mValue value(mObject{{"a", mArray{1, mObject{}}}, {"b", mObject{{"c", "d"}}}, {"e", mArray{}}});
+  const mValue value(
+      mObject{{"a", mArray{1, mObject{}}}, {"b", mObject{{"c", "d"}}}, {"e", mArray{}}});
   const std::string expected =
       "{\n"
       "    \"a\" : [\n"

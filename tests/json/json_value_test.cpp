@@ -53,32 +53,32 @@ char mutable_text[] = "text";
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ConstructTest,
-    testing::Values(
-        ConstructRow{"Default", mValue(), null_type, false},
-        ConstructRow{"Nullptr", mValue(nullptr), null_type, false},
-        ConstructRow{"StaticNull", mValue::null, null_type, false},
-        ConstructRow{"Literal", mValue("x"), str_type, false},
-        ConstructRow{"MutableChars", mValue(mutable_text), str_type, false},
-        ConstructRow{"StdString", mValue(std::string("x")), str_type, false},
-        ConstructRow{"StringView", mValue(std::string_view("x")), str_type, false},
-        ConstructRow{"True", mValue(true), bool_type, false},
-        ConstructRow{"False", mValue(false), bool_type, false},
-        ConstructRow{"Int", mValue(-1), int_type, false},
-        ConstructRow{"Short", mValue(static_cast<short>(3)), int_type, false},
-        ConstructRow{"Long", mValue(-1L), int_type, false},
-        ConstructRow{"LongLong", mValue(kInt64Min), int_type, false},
-        ConstructRow{"Unsigned", mValue(4000000000u), int_type, false},
-        ConstructRow{"SizeT", mValue(std::size_t{7}), int_type, false},
-        ConstructRow{"Uint64AtInt64Max", mValue(static_cast<std::uint64_t>(kInt64Max)), int_type,
-                     false},
-        ConstructRow{"Uint64AboveInt64Max", mValue(static_cast<std::uint64_t>(kInt64Max) + 1),
-                     int_type, true},
-        ConstructRow{"UnsignedLongLongMax", mValue(static_cast<unsigned long long>(kUint64Max)),
-                     int_type, true},
-        ConstructRow{"Double", mValue(0.5), real_type, false},
-        ConstructRow{"Float", mValue(0.5f), real_type, false},
-        ConstructRow{"Object", mValue(mObject{}), obj_type, false},
-        ConstructRow{"Array", mValue(mArray{}), array_type, false}),
+    testing::Values(ConstructRow{"Default", mValue(), null_type, false},
+                    ConstructRow{"Nullptr", mValue(nullptr), null_type, false},
+                    ConstructRow{"StaticNull", mValue::null, null_type, false},
+                    ConstructRow{"Literal", mValue("x"), str_type, false},
+                    ConstructRow{"MutableChars", mValue(mutable_text), str_type, false},
+                    ConstructRow{"StdString", mValue(std::string("x")), str_type, false},
+                    ConstructRow{"StringView", mValue(std::string_view("x")), str_type, false},
+                    ConstructRow{"True", mValue(true), bool_type, false},
+                    ConstructRow{"False", mValue(false), bool_type, false},
+                    ConstructRow{"Int", mValue(-1), int_type, false},
+                    ConstructRow{"Short", mValue(static_cast<short>(3)), int_type, false},
+                    ConstructRow{"Long", mValue(-1L), int_type, false},
+                    ConstructRow{"LongLong", mValue(kInt64Min), int_type, false},
+                    ConstructRow{"Unsigned", mValue(4000000000u), int_type, false},
+                    ConstructRow{"SizeT", mValue(std::size_t{7}), int_type, false},
+                    ConstructRow{"Uint64AtInt64Max", mValue(static_cast<std::uint64_t>(kInt64Max)),
+                                 int_type, false},
+                    ConstructRow{"Uint64AboveInt64Max",
+                                 mValue(static_cast<std::uint64_t>(kInt64Max) + 1), int_type, true},
+                    ConstructRow{"UnsignedLongLongMax",
+                                 mValue(static_cast<unsigned long long>(kUint64Max)), int_type,
+                                 true},
+                    ConstructRow{"Double", mValue(0.5), real_type, false},
+                    ConstructRow{"Float", mValue(0.5f), real_type, false},
+                    ConstructRow{"Object", mValue(mObject{}), obj_type, false},
+                    ConstructRow{"Array", mValue(mArray{}), array_type, false}),
     [](const testing::TestParamInfo<ConstructRow>& info) { return std::string(info.param.name); });
 
 TEST(ValueTypeTest, KeepsJsonSpiritOrder) {
@@ -113,8 +113,8 @@ class GetterTest : public testing::TestWithParam<GetterRow> {};
 TEST_P(GetterTest, ThrowsOnWrongType) {
   const GetterRow& row = GetParam();
   for (int g = 0; g < kGetterCount; ++g) {
-    const bool allowed =
-        std::find(row.allowed.begin(), row.allowed.end(), static_cast<Getter>(g)) != row.allowed.end();
+    const bool allowed = std::find(row.allowed.begin(), row.allowed.end(),
+                                   static_cast<Getter>(g)) != row.allowed.end();
     if (allowed) {
       EXPECT_NO_THROW(kGetters[g](row.value)) << "getter " << g;
       continue;
@@ -137,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
                     GetterRow{"String", mValue("1"), {kStr}, "string"},
                     GetterRow{"Bool", mValue(true), {kBool}, "boolean"},
                     GetterRow{"Int", mValue(1), {kInt, kInt64, kUint64, kReal}, "integer"},
-                    GetterRow{"Uint64", mValue(kUint64Max), {kInt, kInt64, kUint64, kReal}, "integer"},
+                    GetterRow{
+                        "Uint64", mValue(kUint64Max), {kInt, kInt64, kUint64, kReal}, "integer"},
                     GetterRow{"Real", mValue(1.0), {kReal}, "real"},
                     GetterRow{"Null", mValue(), {}, "null"}),
     [](const testing::TestParamInfo<GetterRow>& info) { return std::string(info.param.name); });
@@ -201,29 +202,34 @@ TEST_P(EqualityTest, ComparesTypeAndContent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pairs, EqualityTest,
-    testing::Values(
-        EqualityRow{"NullNull", mValue(), mValue(), true},
-        EqualityRow{"NullFalse", mValue(), mValue(false), false},
-        EqualityRow{"ZeroFalse", mValue(0), mValue(false), false},
-        EqualityRow{"IntReal", mValue(1), mValue(1.0), false},
-        EqualityRow{"IntString", mValue(1), mValue("1"), false},
-        EqualityRow{"UnsignedSmallIsSigned", mValue(5u), mValue(5), true},
-        EqualityRow{"Uint64MaxMinusOne", mValue(kUint64Max), mValue(-1), false},
-        EqualityRow{"Uint64Same", mValue(kUint64Max), mValue(kUint64Max), true},
-        EqualityRow{"Strings", mValue("a"), mValue(std::string("a")), true},
-        EqualityRow{"StringCase", mValue("a"), mValue("A"), false},
-        EqualityRow{"EmptyObjectArray", mValue(mObject{}), mValue(mArray{}), false},
-        EqualityRow{"DeepEqual", mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}),
-                    mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}), true},
-        EqualityRow{"DeepDiffers", mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}),
-                    mValue(mObject{{"a", mArray{1, mObject{{"b", "d"}}}}}), false},
-        EqualityRow{"ArrayOrder", mValue(mArray{1, 2}), mValue(mArray{2, 1}), false}),
+    testing::Values(EqualityRow{"NullNull", mValue(), mValue(), true},
+                    EqualityRow{"NullFalse", mValue(), mValue(false), false},
+                    EqualityRow{"ZeroFalse", mValue(0), mValue(false), false},
+                    EqualityRow{"IntReal", mValue(1), mValue(1.0), false},
+                    EqualityRow{"IntString", mValue(1), mValue("1"), false},
+                    EqualityRow{"UnsignedSmallIsSigned", mValue(5u), mValue(5), true},
+                    EqualityRow{"Uint64MaxMinusOne", mValue(kUint64Max), mValue(-1), false},
+                    EqualityRow{"Uint64Same", mValue(kUint64Max), mValue(kUint64Max), true},
+                    EqualityRow{"Strings", mValue("a"), mValue(std::string("a")), true},
+                    EqualityRow{"StringCase", mValue("a"), mValue("A"), false},
+                    EqualityRow{"EmptyObjectArray", mValue(mObject{}), mValue(mArray{}), false},
+                    EqualityRow{"DeepEqual", mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}),
+                                mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}), true},
+                    EqualityRow{"DeepDiffers",
+                                mValue(mObject{{"a", mArray{1, mObject{{"b", "c"}}}}}),
+                                mValue(mObject{{"a", mArray{1, mObject{{"b", "d"}}}}}), false},
+                    EqualityRow{"ArrayOrder", mValue(mArray{1, 2}), mValue(mArray{2, 1}), false}),
     [](const testing::TestParamInfo<EqualityRow>& info) { return std::string(info.param.name); });
 
 const mValue kSamples[] = {
-    mValue(), mValue(true), mValue(-4), mValue(kUint64Max), mValue(2.5),
+    mValue(),
+    mValue(true),
+    mValue(-4),
+    mValue(kUint64Max),
+    mValue(2.5),
     mValue("a string too long for the small-string buffer of std::string"),
-    mValue(mArray{1, "two"}), mValue(mObject{{"k", mArray{mObject{{"n", 1}}}}}),
+    mValue(mArray{1, "two"}),
+    mValue(mObject{{"k", mArray{mObject{{"n", 1}}}}}),
 };
 
 TEST(ValueSemanticsTest, CopyIsDeep) {
