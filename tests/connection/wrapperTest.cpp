@@ -1,0 +1,78 @@
+// The facade's session: the choice between password and service-account login.
+#include "tests/connection/connectionTestUtil.h"
+#include "wrapper/openshiftWrapper.h"
+
+namespace conntest {
+namespace {
+
+using OpenShiftSDKWrapper::WQOpenShiftSDKWrapper;
+
+const char* const kFacadeConnectContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::Connect(const string&, const string&, "
+    "const string&, const std::map<std::__cxx11::basic_string<char>, "
+    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
+
+struct RouteRow {
+  const char* name;
+  const char* user;
+  bool serviceAccount;
+  const char* accountName;  // service-account rows
+};
+
+class FacadeRouteTest : public ConnectionTest, public ::testing::WithParamInterface<RouteRow> {};
+
+TEST_P(FacadeRouteTest, MarkerAtStartSelectsServiceAccount) {
+  const RouteRow& row = GetParam();
+  WQOpenShiftSDKWrapper sdk;
+  const bool result = sdk.Connect(server_.BaseUrl(), row.user, kServiceAccountToken, NoNodes());
+  ASSERT_EQ(commands_.size(), 1u);
+  const std::string& command = commands_[0].command;
+  const bool oauthAsked = server_.CountRequests("GET", "/oauth/authorize") > 0;
+  if (row.serviceAccount) {
+    EXPECT_TRUE(result);
+    EXPECT_FALSE(oauthAsked);
+    EXPECT_NE(command.find(std::string("--token=") + kServiceAccountToken), std::string::npos);
+    EXPECT_TRUE(HasLine("DEBUG", kFacadeConnectContext,
+                        std::string("Connect SA [") + row.accountName + "][sa-t...]"));
+  } else {
+    EXPECT_FALSE(result);  // the server knows none of these users
+    EXPECT_TRUE(oauthAsked);
+    EXPECT_NE(command.find(std::string("--username='") + row.user + "'"), std::string::npos)
+        << command;
+    EXPECT_TRUE(LinesWith("Connect SA").empty());
+  }
+  EXPECT_TRUE(NeverLogged(kServiceAccountToken));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Users, FacadeRouteTest,
+    ::testing::Values(RouteRow{"Named", "@@wqdelim@@builder", true, "builder"},
+                      RouteRow{"MarkerOnly", "@@wqdelim@@", true, ""},
+                      RouteRow{"MarkerNotAtStart", "x@@wqdelim@@builder", false, ""},
+                      RouteRow{"ShorterThanMarker", "@@wqdelim", false, ""},
+                      RouteRow{"Empty", "", false, ""}),
+    [](const ::testing::TestParamInfo<RouteRow>& info) { return std::string(info.param.name); });
+
+using FacadeTest = ConnectionTest;
+
+TEST_F(FacadeTest, PasswordLoginAndServiceAccountLoginPassThrough) {
+  WQOpenShiftSDKWrapper sdk;
+  EXPECT_TRUE(sdk.Connect(server_.BaseUrl(), kUser, kPassword, NoNodes()));
+  EXPECT_EQ(server_.IssuedTokens().size(), 1u);
+  EXPECT_TRUE(sdk.ConnectServiceAccount(server_.BaseUrl(), "builder", kServiceAccountToken, NoNodes()));
+  ASSERT_EQ(commands_.size(), 2u);
+  EXPECT_NE(commands_[1].command.find(std::string("--token=") + kServiceAccountToken),
+            std::string::npos);
+  EXPECT_TRUE(LinesWith("Connect SA").empty());
+}
+
+TEST_F(FacadeTest, NeverConnectedFacadeIsDestroyedCleanly) {
+  for (int i = 0; i < 3; ++i) {
+    WQOpenShiftSDKWrapper sdk;
+  }
+  EXPECT_TRUE(server_.Requests().empty());
+  EXPECT_TRUE(commands_.empty());
+}
+
+}  // namespace
+}  // namespace conntest
