@@ -148,13 +148,5 @@ TEST_F(LibCurlTest, IssuedTokenLocationHasTheClusterLayout) {
                    .c_str());
 }
 
-TEST_F(LibCurlTest, SendBeforeInitFailsWithoutCrash) {
-  WQLibCurl fresh;
-  const std::string url = server_.BaseUrl() + "/x";
-  EXPECT_FALSE(fresh.WQLibCurlSendHttpReq(HTTP_POST, url.c_str(), "{}", 2, false, nullptr));
-  EXPECT_EQ(fresh.GetHttpErrorCode(), 0);
-  EXPECT_TRUE(server_.Requests().empty());
-}
-
 }  // namespace
 }  // namespace conntest

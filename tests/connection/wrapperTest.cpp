@@ -66,13 +66,5 @@ TEST_F(FacadeTest, PasswordLoginAndServiceAccountLoginPassThrough) {
   EXPECT_TRUE(LinesWith("Connect SA").empty());
 }
 
-TEST_F(FacadeTest, NeverConnectedFacadeIsDestroyedCleanly) {
-  for (int i = 0; i < 3; ++i) {
-    WQOpenShiftSDKWrapper sdk;
-  }
-  EXPECT_TRUE(server_.Requests().empty());
-  EXPECT_TRUE(commands_.empty());
-}
-
 }  // namespace
 }  // namespace conntest
