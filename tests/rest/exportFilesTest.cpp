@@ -1,0 +1,132 @@
+// Export of object definitions to files: the bytes of the GET body, and every way
+// writing them can fail.
+#include <sys/stat.h>
+
+#include "host/luFile.h"
+#include "tests/rest/restTestUtil.h"
+
+namespace resttest {
+namespace {
+
+using OpenShiftSDKWrapper::CLuFile;
+using OpenShiftSDKWrapper::WQOpenShiftOperations;
+using wqsim::ScriptedAnswer;
+
+const char* const kWriteContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftOperations::WriteToFile(const string&, const string&)";
+
+struct ExportRow {
+  const char* label;
+  const char* path;
+  const char* fixture;
+  bool (WQOpenShiftOperations::*run)(const std::string&, const std::string&, const std::string&);
+};
+void PrintTo(const ExportRow& row, std::ostream* os) { *os << row.label; }
+
+class ExportTest : public RestTest, public ::testing::WithParamInterface<ExportRow> {
+ protected:
+  bool Export(const std::string& file) {
+    return (operations_.*GetParam().run)("ops", "obj", file);
+  }
+};
+
+TEST_P(ExportTest, FileHoldsTheReplyByteForByte) {
+  const ExportRow& row = GetParam();
+  const std::string body = Fixture(row.fixture);
+  server_.Script("GET", row.path, ScriptedAnswer::Json(200, body));
+  Login();
+  const std::string file = scratch_.path() + "/" + row.label + "_obj";
+  ASSERT_TRUE(Export(file));
+  EXPECT_EQ(hosttest::ReadFile(file), body);
+  EXPECT_EQ(Sent(), std::vector<std::string>{std::string("GET ") + row.path});
+  // Definitions may hold secrets: the file is readable by its owner only.
+  struct stat info {};
+  ASSERT_EQ(stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// A missing object writes nothing: an older file of that name survives.
+TEST_P(ExportTest, MissingObjectLeavesExistingFileUntouched) {
+  const ExportRow& row = GetParam();
+  server_.Script("GET", row.path, ScriptedAnswer::Json(404, Fixture("status.notfound.json")));
+  Login();
+  const std::string file = scratch_.File("older", "{\"kind\":\"older\"}");
+  EXPECT_FALSE(Export(file));
+  EXPECT_EQ(hosttest::ReadFile(file), "{\"kind\":\"older\"}");
+  EXPECT_EQ(LinesOf(kWriteContext), std::vector<std::string>{});
+}
+
+// The second export replaces the first, also when it is shorter.
+TEST_P(ExportTest, SecondExportReplacesTheFirst) {
+  const ExportRow& row = GetParam();
+  server_.Script("GET", row.path, ScriptedAnswer::Json(200, Fixture(row.fixture)).Times(1));
+  server_.Script("GET", row.path, ScriptedAnswer::Json(200, "{}"));
+  Login();
+  const std::string file = scratch_.path() + "/twice";
+  ASSERT_TRUE(Export(file));
+  ASSERT_TRUE(Export(file));
+  EXPECT_EQ(hosttest::ReadFile(file), "{}");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exports, ExportTest,
+    ::testing::Values(
+        ExportRow{"deploymentconfig", "/oapi/v1/namespaces/ops/deploymentconfigs/obj",
+                  "deploymentconfig.oso.json", &WQOpenShiftOperations::WriteDeploymentConfigInfoToFile},
+        ExportRow{"pvc", "/api/v1/namespaces/ops/persistentvolumeclaims/obj",
+                  "persistentvolumeclaim.bound.oso.json", &WQOpenShiftOperations::WritePVCInfoToFile},
+        ExportRow{"secret", "/api/v1/namespaces/ops/secrets/obj", "secret.glusterfs-heketi.json",
+                  &WQOpenShiftOperations::WriteSecretInfoToFile},
+        ExportRow{"configmap", "/api/v1/namespaces/ops/configmaps/obj", "configmap.oso.json",
+                  &WQOpenShiftOperations::WriteConfigMapToFile}),
+    [](const ::testing::TestParamInfo<ExportRow>& info) { return info.param.label; });
+
+using WriteToFileTest = RestTest;
+
+TEST_F(WriteToFileTest, EmptyTextCreatesOrEmptiesTheFile) {
+  const std::string fresh = scratch_.path() + "/fresh";
+  const std::string old = scratch_.File("old", "previous content");
+  EXPECT_TRUE(operations_.WriteToFile("", fresh));
+  EXPECT_TRUE(operations_.WriteToFile("", old));
+  EXPECT_TRUE(std::filesystem::exists(fresh));
+  EXPECT_EQ(std::filesystem::file_size(fresh), 0u);
+  EXPECT_EQ(std::filesystem::file_size(old), 0u);
+  EXPECT_TRUE(lines_.empty());
+}
+
+// Bytes are written as they are, NULs and invalid UTF-8 included.
+TEST_F(WriteToFileTest, BinaryTextIsKept) {
+  const std::string text("a\0b\xff\n", 5);
+  const std::string file = scratch_.path() + "/binary";
+  EXPECT_TRUE(operations_.WriteToFile(text, file));
+  EXPECT_EQ(hosttest::ReadFile(file), text);
+}
+
+// The error text is the host's own; the test takes it from the same call.
+std::string OpenError(const std::string& path) {
+  CLuFile file;
+  return file.Open(path, 578, 0).AsString().str();
+}
+
+TEST_F(WriteToFileTest, MissingDirectoryFailsToOpen) {
+  const std::string file = scratch_.path() + "/no/such/dir/pvc_x";
+  const std::string error = OpenError(file);
+  EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+  EXPECT_FALSE(operations_.WriteToFile("{}", file));
+  EXPECT_FALSE(std::filesystem::exists(file));
+  EXPECT_EQ(LinesOf(kWriteContext),
+            std::vector<std::string>{"ERROR Failed to open [" + file + "] err [" + error + "]"});
+}
+
+// A full device accepts the open and refuses the bytes.
+TEST_F(WriteToFileTest, FullDeviceFailsTheWrite) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  EXPECT_FALSE(operations_.WriteToFile("{\"kind\":\"Secret\"}", "/dev/full"));
+  const std::vector<std::string> lines = LinesOf(kWriteContext);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("ERROR Failed to write config to file [/dev/full] err [", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("No space left on device"), std::string::npos) << lines[0];
+}
+
+}  // namespace
+}  // namespace resttest
