@@ -337,7 +337,11 @@ bool TestServer::Start(const ServerOptions& options) {
   server.Delete(everything, handler);
   server.Options(everything, handler);
 
-  impl_->port = server.bind_to_any_port("127.0.0.1");
+  if (options.port > 0) {
+    impl_->port = server.bind_to_port("127.0.0.1", options.port) ? options.port : -1;
+  } else {
+    impl_->port = server.bind_to_any_port("127.0.0.1");
+  }
   if (impl_->port <= 0) {
     impl_->server.reset();
     return false;

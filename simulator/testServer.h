@@ -61,6 +61,8 @@ struct ServerOptions {
   // Sign the server certificate with a CA generated for this server instead of signing
   // it with its own key.
   bool signWithCa = false;
+  // Listen on this port of 127.0.0.1; 0 picks a free one.
+  int port = 0;
 };
 
 // The exact body of the API server's 401 for a missing, unknown or expired bearer token.
