@@ -1,6 +1,7 @@
 #include "wrapper/openshiftWrapper.h"
 
 #include "connection/textSafety.h"
+#include "operations/openshiftOperations.h"
 
 namespace OpenShiftSDKWrapper {
 
@@ -23,8 +24,6 @@ void Release(T*& owned) {
 
 // Each inner object is created after the objects it is given, and each pointer is stored
 // as soon as its object exists, so a later step always finds its predecessors in place.
-// The codec, the query object and the operations object follow the connection, in that
-// order, once their classes are part of the library.
 WQOpenShiftSDKWrapper::WQOpenShiftSDKWrapper()
     : DebugLog(nullptr),
       parser(nullptr),
@@ -32,11 +31,19 @@ WQOpenShiftSDKWrapper::WQOpenShiftSDKWrapper()
       operations(nullptr),
       connection(nullptr) {
   connection = new WQOpenShiftConnection();
+  parser = new WQOpenShiftParser();
+  queries = new WQOpenShiftQueries(connection, parser);
+  operations = new WQOpenShiftOperations(connection, parser, queries);
 }
 
 // Reverse order of creation: operations, queries and the codec go before the connection
 // they use.
-WQOpenShiftSDKWrapper::~WQOpenShiftSDKWrapper() { Release(connection); }
+WQOpenShiftSDKWrapper::~WQOpenShiftSDKWrapper() {
+  Release(operations);
+  Release(queries);
+  Release(parser);
+  Release(connection);
+}
 
 bool WQOpenShiftSDKWrapper::Connect(const std::string& url, const std::string& user,
                                     const std::string& password,

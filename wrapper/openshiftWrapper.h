@@ -1,11 +1,15 @@
 #pragma once
 // The library's entry object: it owns the connection, the codec, the query object and
 // the operations object, and opens the session with the cluster.
+#include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "connection/openshiftConnection.h"
 #include "host/debugLog.h"
+#include "parser/openshiftParser.h"
+#include "queries/openshiftQueries.h"
 
 namespace OpenShiftSDKWrapper {
 
@@ -27,6 +31,21 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   bool ConnectServiceAccount(const std::string& url, const std::string& serviceAccount,
                              const std::string& token,
                              const std::map<std::string, SSshLoginCreds>& sshCredentials);
+
+  // Members that hand their call unchanged to the query or operations object.
+#define WQ_PASS_THROUGH(target, name, targetName, params, args) bool name params;
+#include "wrapper/passThrough.def"
+
+  // Storage quantities with a binary suffix ("Ki", "Mi", "Gi", "Ti") to bytes and back.
+  // The suffix is always taken to be the last two characters; an unknown suffix leaves
+  // the number unscaled, and a text shorter than two characters gives 0.
+  static uint64_t ConvertCapacityToBytes(const std::string& capacity);
+  // Bytes in the largest binary unit that fits, rounded down ("0Ki" below 1 KiB).
+  static std::string ConvertBytesToCapacity(uint64_t bytes);
+  // A label map as the text of one JSON object (entries with empty values left out), and back
+  // (appending to `labels`; false, with `labels` untouched, when the text is not an object).
+  bool SerializeLabels(const SObjectInfoLib& labels, std::string& text);
+  bool UnSerializeLabels(const std::string& text, SObjectInfoLib& labels);
 
  private:
   WQOpenShiftParser* parser;
