@@ -1,0 +1,347 @@
+// Persistent volumes and claims, storage classes, projects, endpoints, the
+// control bodies, the preparations for re-creation, and how every parse
+// operation of these records and of pods and deployment configs copes with
+// text of the wrong shape.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "parser/openshiftParser.h"
+#include "tests/parser/workloadTestUtil.h"
+
+namespace OpenShiftSDKWrapper {
+namespace {
+
+using json_spirit::mObject;
+using namespace workload_test;
+
+const char kBoundPv[] = R"({
+  "kind": "PersistentVolume", "apiVersion": "v1",
+  "metadata": {"name": "pv-gluster-1", "uid": "11-22", "resourceVersion": "801",
+               "creationTimestamp": "2017-05-01T10:00:00Z",
+               "labels": {"storage": "gluster"}, "annotations": {"pv.kubernetes.io/bound-by-controller": "yes"}},
+  "spec": {"capacity": {"storage": "2Gi"},
+           "glusterfs": {"endpoints": "glusterfs-cluster", "path": "vol_1"},
+           "accessModes": ["ReadWriteMany"],
+           "claimRef": {"kind": "PersistentVolumeClaim", "namespace": "shop", "name": "data", "uid": "33"},
+           "persistentVolumeReclaimPolicy": "Retain"},
+  "status": {"phase": "Bound"}
+})";
+
+const char kBoundPvc[] = R"({
+  "kind": "PersistentVolumeClaim", "apiVersion": "v1",
+  "metadata": {"name": "data", "namespace": "shop", "selfLink": "/api/v1/namespaces/shop/persistentvolumeclaims/data",
+               "uid": "33", "resourceVersion": "802", "creationTimestamp": "2017-05-01T10:00:00Z",
+               "labels": {"app": "web"}, "annotations": {"pv.kubernetes.io/bind-completed": "yes"},
+               "ownerReferences": [{"name": "web", "uid": "1"}], "finalizers": ["kubernetes.io/pvc-protection"]},
+  "spec": {"accessModes": ["ReadWriteMany"], "selector": {"matchLabels": {"storage": "gluster"}},
+           "resources": {"requests": {"storage": "2Gi"}}, "volumeName": "pv-gluster-1",
+           "storageClassName": "glusterfs-storage"},
+  "status": {"phase": "Bound", "accessModes": ["ReadWriteMany"], "capacity": {"storage": "2Gi"}}
+})";
+
+template <class R, class Serialize>
+mObject SerializedWith(R& record, Serialize serialize) {
+  std::string text;
+  EXPECT_TRUE((WQOpenShiftParser().*serialize)(record, text));
+  return Object(text);
+}
+
+// ---- Persistent volumes ------------------------------------------------------------------
+
+TEST(PersistentVolume, PreparedVolumeIsSentUnboundWithItsIdentity) {
+  SPersistentVolumeInfoLib pv;
+  ASSERT_TRUE(WQOpenShiftParser().ParsePersistentVolume(kBoundPv, pv));
+  EXPECT_TRUE(pv.spec.hasClaimRef);
+  EXPECT_EQ("data", pv.spec.claimRef.name);
+  EXPECT_EQ("vol_1", pv.spec.glusterfs.path);
+  EXPECT_TRUE(WQOpenShiftParser().PreparePersistentVolume(pv));
+
+  const mObject out = SerializedWith(pv, &WQOpenShiftParser::SerializePersistentVolume);
+  EXPECT_JSON_EQ(R"({"name": "pv-gluster-1", "uid": "11-22", "generation": 0,
+                     "labels": {"storage": "gluster"},
+                     "annotations": {"pv.kubernetes.io/bound-by-controller": "yes"}})",
+                 out.at("metadata").get_obj());
+  EXPECT_JSON_EQ(R"({"capacity": {"storage": "2Gi"},
+                     "glusterfs": {"endpoints": "glusterfs-cluster", "path": "vol_1", "readOnly": false},
+                     "accessModes": ["ReadWriteMany"], "persistentVolumeReclaimPolicy": "Retain"})",
+                 out.at("spec").get_obj());
+  EXPECT_JSON_EQ(R"({"phase": "Bound"})", out.at("status").get_obj());
+}
+
+TEST(PersistentVolume, InlineSourcesWriteWhenTheirGuardPasses) {
+  SPersistentVolumeSpecInfoLib spec;
+  spec.nfs.path = "/exports";  // no server
+  spec.rbd.monitors = {"10.0.0.1:6789"};  // no image
+  spec.hostPath.path = "/srv";  // no guard
+  EXPECT_JSON_EQ(R"({"hostPath": {"path": "/srv"}})", Written(spec));
+
+  spec.nfs.server = "nfs.example";
+  EXPECT_JSON_EQ(R"({"server": "nfs.example", "path": "/exports", "readOnly": false})",
+                 Written(spec).at("nfs").get_obj());
+}
+
+TEST(PersistentVolume, ClaimReferenceFilledInCodeNeedsItsFlag) {
+  SPersistentVolumeSpecInfoLib spec = Read<SPersistentVolumeSpecInfoLib>(R"({"accessModes": ["ReadWriteOnce"]})");
+  EXPECT_FALSE(spec.hasClaimRef);
+  spec.claimRef.name = "data";
+  EXPECT_FALSE(Has(Written(spec), "claimRef"));
+  spec.hasClaimRef = true;
+  EXPECT_JSON_EQ(R"({"name": "data"})", Written(spec).at("claimRef").get_obj());
+  spec.claimRef.name.clear();  // flagged but empty: nothing to send
+  EXPECT_FALSE(Has(Written(spec), "claimRef"));
+}
+
+// ---- Claims --------------------------------------------------------------------------------
+
+TEST(PersistentVolumeClaim, PreparedClaimBindsAfresh) {
+  SPersistentVolumeClaimInfoLib pvc;
+  ASSERT_TRUE(WQOpenShiftParser().ParsePersistentVolumeClaim(kBoundPvc, pvc));
+  EXPECT_TRUE(WQOpenShiftParser().PreparePersistentVolumeClaim(pvc));
+  // The records keep what is no longer sent.
+  EXPECT_EQ(1u, pvc.metadata.labels.keyValues.size());
+  EXPECT_EQ(1u, pvc.metadata.annotations.keyValues.size());
+
+  const mObject out = SerializedWith(pvc, &WQOpenShiftParser::SerializePersistentVolumeClaim);
+  EXPECT_JSON_EQ(R"({"name": "data", "namespace": "shop", "uid": "33", "generation": 0})",
+                 out.at("metadata").get_obj());
+  EXPECT_JSON_EQ(R"({"accessModes": ["ReadWriteMany"], "selector": {"matchLabels": {"storage": "gluster"}},
+                     "resources": {"requests": {"storage": "2Gi"}}, "storageClassName": "glusterfs-storage"})",
+                 out.at("spec").get_obj());
+  EXPECT_JSON_EQ(R"({"phase": "Bound", "accessModes": ["ReadWriteMany"], "capacity": {"storage": "2Gi"}})",
+                 out.at("status").get_obj());
+}
+
+TEST(PersistentVolumeClaim, ListAppendsToWhatIsThere) {
+  std::vector<SPersistentVolumeClaimInfoLib> claims(2);
+  const std::string list = std::string(R"({"kind": "List", "items": [)") + kBoundPvc + "," + kBoundPvc + "]}";
+  ASSERT_TRUE(WQOpenShiftParser().ParsePersistentVolumeClaimList(list, claims));
+  ASSERT_EQ(4u, claims.size());
+  EXPECT_TRUE(claims[1].metadata.name.empty());
+  EXPECT_EQ("data", claims[2].metadata.name);
+  EXPECT_EQ("PersistentVolumeClaim", claims[3].kind);
+  EXPECT_EQ("pv-gluster-1", claims[3].spec.volumeName);
+}
+
+// ---- Storage classes and projects: read only ------------------------------------------------
+
+TEST(StorageClass, KeepsOnlyTheListStyleMetadata) {
+  std::vector<SStorageClassInfoLib> classes;
+  ASSERT_TRUE(WQOpenShiftParser().ParseStorageClassList(
+      R"({"kind": "StorageClassList", "items": [
+           {"metadata": {"name": "glusterfs-storage", "uid": "9", "resourceVersion": "12",
+                         "selfLink": "/apis/storage.k8s.io/v1/storageclasses/glusterfs-storage"},
+            "provisioner": "kubernetes.io/glusterfs"},
+           {"metadata": "not an object"}]})",
+      classes));
+  ASSERT_EQ(2u, classes.size());
+  EXPECT_EQ("glusterfs-storage", classes[0].metadata.name);
+  EXPECT_EQ("12", classes[0].metadata.resourceVersion);
+  EXPECT_EQ("/apis/storage.k8s.io/v1/storageclasses/glusterfs-storage", classes[0].metadata.selfLink);
+  EXPECT_TRUE(classes[1].metadata.name.empty());
+}
+
+TEST(Project, KindAndVersionAreNeverRead) {
+  std::vector<SProjectInfoLib> projects;
+  ASSERT_TRUE(WQOpenShiftParser().ParseProjectList(
+      R"({"kind": "ProjectList", "items": [
+           {"kind": "Project", "apiVersion": "v1",
+            "metadata": {"name": "shop", "annotations": {"openshift.io/display-name": "Shop"}},
+            "spec": {"finalizers": ["openshift.io/origin", "kubernetes"]}, "status": {"phase": "Active"}}]})",
+      projects));
+  ASSERT_EQ(1u, projects.size());
+  EXPECT_TRUE(projects[0].kind.empty());
+  EXPECT_TRUE(projects[0].apiVersion.empty());
+  EXPECT_EQ("shop", projects[0].metadata.name);
+  EXPECT_TRUE(projects[0].metadata.hasAnnotations);
+  EXPECT_EQ((std::vector<std::string>{"openshift.io/origin", "kubernetes"}), projects[0].spec.finalizers);
+  EXPECT_EQ("Active", projects[0].status.phase);
+}
+
+// ---- Endpoints -------------------------------------------------------------------------------
+
+TEST(Endpoints, ReadPreparedAndWrittenBack) {
+  const char text[] = R"({"kind": "Endpoints", "apiVersion": "v1",
+    "metadata": {"name": "glusterfs-cluster", "resourceVersion": "77", "creationTimestamp": "2017-05-01T10:00:00Z"},
+    "subsets": [{"addresses": [{"ip": "192.168.10.100", "targetRef": {"kind": "Pod", "name": "gfs-1"}}],
+                 "notReadyAddresses": [{"ip": "192.168.10.101", "hostname": "gfs-2", "nodeName": "node-2"}],
+                 "ports": [{"name": "gluster", "port": 1, "protocol": "TCP"}]}]})";
+  SEndpointsInfoLib endpoints;
+  ASSERT_TRUE(WQOpenShiftParser().ParseEndpoints(text, endpoints));
+  ASSERT_EQ(1u, endpoints.subsets.size());
+  EXPECT_EQ("192.168.10.100", endpoints.subsets[0].addresses[0].ip);
+  EXPECT_EQ("node-2", endpoints.subsets[0].notReadyAddresses[0].nodeName);
+  EXPECT_EQ(1, endpoints.subsets[0].ports[0].port);
+
+  EXPECT_TRUE(WQOpenShiftParser().PrepareEndpoints(endpoints));
+  mObject expected = Object(text);
+  expected["metadata"] = Object(R"({"name": "glusterfs-cluster", "generation": 0})");
+  EXPECT_EQ(expected, SerializedWith(endpoints, &WQOpenShiftParser::SerializeEndpoints));
+}
+
+// ---- Control bodies -------------------------------------------------------------------------
+
+TEST(ControlBodies, NumbersAreAlwaysSent) {
+  SScaleInfoLib scale;
+  // The metadata's generation is always sent, so even an empty body has three members.
+  EXPECT_JSON_EQ(R"({"metadata": {"generation": 0}, "spec": {"replicas": 0}, "status": {"replicas": 0}})",
+                 SerializedWith(scale, &WQOpenShiftParser::SerializeScale));
+  scale.kind = "Scale";
+  scale.apiVersion = "extensions/v1beta1";
+  scale.metadata.name = "web";
+  scale.metadata.nameSpace = "shop";
+  scale.spec.replicas = 3;
+  scale.status.selector.keyValues = {{"deploymentconfig", "web"}};
+  EXPECT_JSON_EQ(R"({"kind": "Scale", "apiVersion": "extensions/v1beta1",
+                     "metadata": {"name": "web", "namespace": "shop", "generation": 0},
+                     "spec": {"replicas": 3},
+                     "status": {"replicas": 0, "selector": {"deploymentconfig": "web"}}})",
+                 SerializedWith(scale, &WQOpenShiftParser::SerializeScale));
+
+  SDeleteOptionsInfoLib options;
+  options.propagationPolicy = "Foreground";
+  EXPECT_JSON_EQ(R"({"gracePeriodSeconds": 0, "propagationPolicy": "Foreground"})",
+                 SerializedWith(options, &WQOpenShiftParser::SerializeDeleteOptions));
+}
+
+// ---- Secrets and config maps --------------------------------------------------------------------
+
+using PrepareText = bool (WQOpenShiftParser::*)(const std::string&, std::string&) const;
+
+class SecretAndConfigMap : public ::testing::TestWithParam<PrepareText> {};
+
+TEST_P(SecretAndConfigMap, MetadataKeepsOnlyTheNameInTheTargetNamespace) {
+  std::string text = R"({"kind": "Secret", "apiVersion": "v1", "type": "kubernetes.io/glusterfs",
+    "data": {"key": "bXlwYXNzd29yZA=="},
+    "metadata": {"name": "heketi-secret", "namespace": "old", "uid": "5", "resourceVersion": "9",
+                 "labels": {"a": "b"}, "annotations": {"c": "d"}, "ownerReferences": [{"name": "x"}]}})";
+  EXPECT_TRUE((WQOpenShiftParser().*GetParam())("restored", text));
+  EXPECT_JSON_EQ(R"({"kind": "Secret", "apiVersion": "v1", "type": "kubernetes.io/glusterfs",
+                     "data": {"key": "bXlwYXNzd29yZA=="},
+                     "metadata": {"name": "heketi-secret", "namespace": "restored"}})",
+                 Object(text));
+}
+
+TEST_P(SecretAndConfigMap, MissingNameBecomesEmpty) {
+  std::string text = R"({"data": {"a": "1"}, "metadata": {"generateName": "cm-"}})";
+  EXPECT_TRUE((WQOpenShiftParser().*GetParam())("shop", text));
+  EXPECT_JSON_EQ(R"({"data": {"a": "1"}, "metadata": {"name": "", "namespace": "shop"}})", Object(text));
+}
+
+TEST_P(SecretAndConfigMap, RefusesTextWithoutAnObjectOrMetadata) {
+  for (const char* original : {"[]", "not json", "", "null", R"({"data": {}})", R"({"metadata": "x"})",
+                               R"({"metadata": {"name": "a"})"}) {
+    std::string text = original;
+    EXPECT_FALSE((WQOpenShiftParser().*GetParam())("shop", text)) << original;
+    EXPECT_EQ(original, text);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, SecretAndConfigMap,
+                         ::testing::Values(&WQOpenShiftParser::PrepareSecret, &WQOpenShiftParser::PrepareConfigMap));
+
+// ---- Every parse operation against text of the wrong shape -----------------------------------
+
+// Parses `text` into a record that already holds a marker name; reports whether
+// the operation succeeded and whether the marker survived.
+struct ParseOperation {
+  const char* name;
+  std::function<bool(const std::string& text, bool& markerKept)> parse;
+};
+
+template <class R, class Op>
+ParseOperation Single(const char* name, Op op) {
+  return {name, [op](const std::string& text, bool& kept) {
+            R record{};
+            record.metadata.name = "marker";
+            const bool ok = (WQOpenShiftParser().*op)(text, record);
+            kept = record.metadata.name == "marker";
+            return ok;
+          }};
+}
+
+template <class R, class Op>
+ParseOperation List(const char* name, Op op) {
+  return {name, [op](const std::string& text, bool& kept) {
+            std::vector<R> records(1);
+            records[0].metadata.name = "marker";
+            const bool ok = (WQOpenShiftParser().*op)(text, records);
+            kept = records[0].metadata.name == "marker";
+            return ok;
+          }};
+}
+
+std::vector<ParseOperation> ParseOperations() {
+  return {Single<SPodInfoLib>("ParsePod", &WQOpenShiftParser::ParsePod),
+          List<SPodInfoLib>("ParsePodList", &WQOpenShiftParser::ParsePodList),
+          Single<SDeploymentConfigInfoLib>("ParseDeploymentConfig", &WQOpenShiftParser::ParseDeploymentConfig),
+          List<SDeploymentConfigInfoLib>("ParseDeploymentConfigList", &WQOpenShiftParser::ParseDeploymentConfigList),
+          List<SProjectInfoLib>("ParseProjectList", &WQOpenShiftParser::ParseProjectList),
+          List<SStorageClassInfoLib>("ParseStorageClassList", &WQOpenShiftParser::ParseStorageClassList),
+          Single<SPersistentVolumeInfoLib>("ParsePersistentVolume", &WQOpenShiftParser::ParsePersistentVolume),
+          Single<SPersistentVolumeClaimInfoLib>("ParsePersistentVolumeClaim",
+                                                &WQOpenShiftParser::ParsePersistentVolumeClaim),
+          List<SPersistentVolumeClaimInfoLib>("ParsePersistentVolumeClaimList",
+                                              &WQOpenShiftParser::ParsePersistentVolumeClaimList),
+          Single<SEndpointsInfoLib>("ParseEndpoints", &WQOpenShiftParser::ParseEndpoints)};
+}
+
+// Objects and arrays nested `pairs` times under "spec", within the reader's depth limit.
+std::string Nested(int pairs) {
+  std::string text = R"({"metadata": {"name": "deep"}, "spec": )";
+  for (int i = 0; i < pairs; ++i) text += R"({"a": [)";
+  text += "1";
+  for (int i = 0; i < pairs; ++i) text += "]}";
+  return text + "}";
+}
+
+TEST(ParseRobustness, TextThatIsNotAnObjectIsRefusedAndChangesNothing) {
+  const std::string document =
+      R"({"kind": "X", "metadata": {"name": "n", "labels": {"a": "b"}}, "spec": {"containers": [{"name": "c"}]},
+          "items": [{"metadata": {"name": "i"}}], "subsets": [{"addresses": [{"ip": "1.2.3.4"}]}]})";
+  std::vector<std::string> refused = {"", " ", "null", "true", "42", "\"text\"", "[]", "[{}]", "{", "}",
+                                      "{\"metadata\": }", std::string(100000, '['), std::string(5000, '{')};
+  for (size_t cut = 1; cut < document.size(); cut += 7) refused.push_back(document.substr(0, cut));
+  for (const ParseOperation& op : ParseOperations()) {
+    for (const std::string& text : refused) {
+      bool kept = false;
+      EXPECT_FALSE(op.parse(text, kept)) << op.name << ": " << text.substr(0, 60);
+      EXPECT_TRUE(kept) << op.name << ": " << text.substr(0, 60);
+    }
+  }
+}
+
+TEST(ParseRobustness, MistypedAndDeepDocumentsGiveAPartialRecord) {
+  const std::vector<std::string> accepted = {
+      "{}",
+      R"({"metadata": "x", "spec": [], "status": 1, "items": {"a": 1}, "subsets": "y", "kind": 5})",
+      R"({"items": [1, "two", null, [], {"metadata": 3}], "subsets": [2, {"addresses": "x"}]})",
+      R"({"spec": {"containers": {"name": "x"}, "volumes": [{"name": 1, "nfs": []}], "replicas": "3",
+                   "template": "t", "strategy": {"rollingParams": 1}, "claimRef": [],
+                   "capacity": {"storage": 2}, "selector": {"matchLabels": []}}})",
+      Nested(450)};
+  for (const ParseOperation& op : ParseOperations()) {
+    for (const std::string& text : accepted) {
+      bool kept = false;
+      EXPECT_TRUE(op.parse(text, kept)) << op.name << ": " << text.substr(0, 60);
+    }
+  }
+}
+
+TEST(ParseRobustness, WrongElementsInsideListsAndMapsAreSkipped) {
+  std::vector<SPodInfoLib> pods;
+  ASSERT_TRUE(WQOpenShiftParser().ParsePodList(
+      R"({"items": [7, {"metadata": {"name": "p", "labels": {"a": "1", "n": 2, "o": {}}},
+                        "spec": {"containers": ["c", {"name": "real", "command": ["sh", 1, "-c"]}]}}]})",
+      pods));
+  ASSERT_EQ(1u, pods.size());
+  ASSERT_EQ(1u, pods[0].metadata.labels.keyValues.size());
+  EXPECT_EQ("a", pods[0].metadata.labels.keyValues[0].key);
+  ASSERT_EQ(1u, pods[0].spec.containers.size());
+  EXPECT_EQ((std::vector<std::string>{"sh", "-c"}), pods[0].spec.containers[0].command);
+}
+
+}  // namespace
+}  // namespace OpenShiftSDKWrapper
