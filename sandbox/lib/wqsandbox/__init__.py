@@ -1,0 +1,1 @@
+"""Storage-node sandbox: real sshd nodes and glusterd inside Linux namespaces."""
