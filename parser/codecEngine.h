@@ -29,6 +29,9 @@
 // Members of the wrong JSON type count as absent; list and map elements of the
 // wrong type are skipped. Reading never clears a list, map or nested record.
 //
+// Records with the same members share one row list through WQ_TABLE_OF and a
+// function template (see PodAffinityRows in parser/schedulingTables.h).
+//
 // Tags (any number, after the field pointer):
 //   WriteIf<Positive>, WriteIf<NonNegative>, WriteIf<PortRange>
 //                        numbers written only when the condition holds
@@ -112,11 +115,15 @@ Row<R, T, Tags...> F(const char* key, T R::*field, Tags...) {
 template <class R>
 struct RecordTable;
 
-#define WQ_TABLE(R, ...)                                         \
+#define WQ_TABLE(R, ...) WQ_TABLE_OF(R, std::make_tuple(__VA_ARGS__))
+
+// For records that share their members with another record: the rows come from
+// a function template over the record type.
+#define WQ_TABLE_OF(R, rowsExpression)                           \
   template <>                                                    \
   struct RecordTable<R> {                                        \
     static const auto& Rows() {                                  \
-      static const auto rows = std::make_tuple(__VA_ARGS__);     \
+      static const auto rows = rowsExpression;                   \
       return rows;                                               \
     }                                                            \
   }

@@ -23,26 +23,29 @@ WQ_TABLE(SNodeSelectorInfoLib,
 WQ_TABLE(SNodeSelectorTermInfoLib,
          F("matchExpressions", &SNodeSelectorTermInfoLib::matchExpressions));
 
-WQ_TABLE(SNodeSelectorRequirementInfoLib,
-         F("key", &SNodeSelectorRequirementInfoLib::key),
-         F("operator", &SNodeSelectorRequirementInfoLib::operatorName),
-         F("values", &SNodeSelectorRequirementInfoLib::values));
+// Node and label selector requirements have the same members.
+template <class R>
+auto RequirementRows() {
+  return std::make_tuple(F("key", &R::key),
+                         F("operator", &R::operatorName),
+                         F("values", &R::values));
+}
+WQ_TABLE_OF(SNodeSelectorRequirementInfoLib, RequirementRows<SNodeSelectorRequirementInfoLib>());
 
 WQ_TABLE(SPreferredSchedulingTermInfoLib,
          F("weight", &SPreferredSchedulingTermInfoLib::weight),
          F("preference", &SPreferredSchedulingTermInfoLib::preference));
 
-WQ_TABLE(SPodAffinityInfoLib,
-         F("requiredDuringSchedulingIgnoredDuringExecution",
-           &SPodAffinityInfoLib::requiredDuringSchedulingIgnoredDuringExecution),
-         F("preferredDuringSchedulingIgnoredDuringExecution",
-           &SPodAffinityInfoLib::preferredDuringSchedulingIgnoredDuringExecution));
+// Pod affinity and anti-affinity have the same members.
+template <class R>
+auto PodAffinityRows() {
+  return std::make_tuple(
+      F("requiredDuringSchedulingIgnoredDuringExecution", &R::requiredDuringSchedulingIgnoredDuringExecution),
+      F("preferredDuringSchedulingIgnoredDuringExecution", &R::preferredDuringSchedulingIgnoredDuringExecution));
+}
+WQ_TABLE_OF(SPodAffinityInfoLib, PodAffinityRows<SPodAffinityInfoLib>());
 
-WQ_TABLE(SPodAntiAffinityInfoLib,
-         F("requiredDuringSchedulingIgnoredDuringExecution",
-           &SPodAntiAffinityInfoLib::requiredDuringSchedulingIgnoredDuringExecution),
-         F("preferredDuringSchedulingIgnoredDuringExecution",
-           &SPodAntiAffinityInfoLib::preferredDuringSchedulingIgnoredDuringExecution));
+WQ_TABLE_OF(SPodAntiAffinityInfoLib, PodAffinityRows<SPodAntiAffinityInfoLib>());
 
 WQ_TABLE(SWeightedPodAffinityTermInfoLib,
          F("weight", &SWeightedPodAffinityTermInfoLib::weight),
@@ -57,10 +60,7 @@ WQ_TABLE(SLabelSelectorInfoLib,
          F("matchLabels", &SLabelSelectorInfoLib::matchLabels),
          F("matchExpressions", &SLabelSelectorInfoLib::matchExpressions));
 
-WQ_TABLE(SLabelSelectorRequirementInfoLib,
-         F("key", &SLabelSelectorRequirementInfoLib::key),
-         F("operator", &SLabelSelectorRequirementInfoLib::operatorName),
-         F("values", &SLabelSelectorRequirementInfoLib::values));
+WQ_TABLE_OF(SLabelSelectorRequirementInfoLib, RequirementRows<SLabelSelectorRequirementInfoLib>());
 
 // A toleration of 0 seconds would evict the pod at once, and the cluster treats
 // an absent value as "tolerate for ever": only a positive duration is sent.

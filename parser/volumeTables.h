@@ -24,15 +24,14 @@ WQ_TABLE(SKeyToPathInfoLib,
          F("path", &SKeyToPathInfoLib::path),
          F("mode", &SKeyToPathInfoLib::mode, WriteIf<Positive>));
 
-WQ_TABLE(SSecretProjectionInfoLib,
-         F("name", &SSecretProjectionInfoLib::name),
-         F("items", &SSecretProjectionInfoLib::items),
-         F("optional", &SSecretProjectionInfoLib::optional));
+// Secret and config map projections have the same members.
+template <class R>
+auto ProjectionRows() {
+  return std::make_tuple(F("name", &R::name), F("items", &R::items), F("optional", &R::optional));
+}
+WQ_TABLE_OF(SSecretProjectionInfoLib, ProjectionRows<SSecretProjectionInfoLib>());
 
-WQ_TABLE(SConfigMapProjectionInfoLib,
-         F("name", &SConfigMapProjectionInfoLib::name),
-         F("items", &SConfigMapProjectionInfoLib::items),
-         F("optional", &SConfigMapProjectionInfoLib::optional));
+WQ_TABLE_OF(SConfigMapProjectionInfoLib, ProjectionRows<SConfigMapProjectionInfoLib>());
 
 WQ_TABLE(SDownwardAPIVolumeFileInfoLib,
          F("path", &SDownwardAPIVolumeFileInfoLib::path, Required),
