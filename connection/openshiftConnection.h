@@ -1,12 +1,17 @@
 #pragma once
 // The one channel to the cluster: REST requests with the bearer token, the OAuth token
-// request, and the logins (user and password, or service-account token).
+// request, the logins (user and password, or service-account token), commands on the
+// storage nodes over SSH and commands in pods through the command-line client.
 #include <map>
 #include <string>
 
 #include "connection/textSafety.h"
 #include "connection/wqLibCurl.h"
 #include "host/debugLog.h"
+
+// The session type of libssh2, declared as libssh2.h declares it so that this header does
+// not pull libssh2 into every includer.
+typedef struct _LIBSSH2_SESSION LIBSSH2_SESSION;
 
 namespace OpenShiftSDKWrapper {
 
@@ -45,6 +50,27 @@ class WQOpenShiftConnection : public DebugLog {
   bool connectServiceAccount(const std::string& url, const std::string& serviceAccount,
                              const std::string& token,
                              const std::map<std::string, SSshLoginCreds>& sshCredentials);
+
+  // Runs `command` on `host` over a fresh SSH connection (port 22) with the credentials
+  // stored for that host name. Standard output is appended to `out`, standard error to
+  // `err`; the result is true only when the command wrote something to standard output and
+  // nothing to standard error, whatever its exit code. The TCP connect and the SSH login
+  // are each bounded by WQOSDK_SSH_CONNECT_TIMEOUT seconds (default 10), the command by
+  // WQOSDK_SSH_COMMAND_TIMEOUT seconds (default 3600). When a known_hosts file is in use
+  // (WQOSDK_KNOWN_HOSTS, else "known_hosts" in the base directory) a node whose host key
+  // it does not list is refused before authentication.
+  bool executeRemoteCommand(const std::string& host, const std::string& command,
+                            std::string& out, std::string& err);
+  // Runs `command` in the pod (in `container` when not empty) through the command-line
+  // client with the current token; true when the client exits with 0.
+  bool executeCommandInPod(const std::string& nameSpace, const std::string& pod,
+                           const std::string& container, const std::string& command,
+                           std::string& out, std::string& err);
+
+  // Opens and authenticates an SSH session with `host`; on failure nothing stays open.
+  bool openSSHSession(const std::string& host, LIBSSH2_SESSION*& session, int& sock);
+  // Frees the session (and any channel still open on it) and closes its socket.
+  bool closeSSHSession(LIBSSH2_SESSION* session, int sock);
 
  private:
   // The steps both logins share: client initialisation, the connected flag, the

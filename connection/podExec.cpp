@@ -1,0 +1,55 @@
+// Commands in a pod's container, through the cluster command-line client.
+#include "connection/openshiftConnection.h"
+#include "host/platformInfo.h"
+#include "host/process.h"
+
+namespace OpenShiftSDKWrapper {
+
+namespace {
+
+const char* const kExecInPodContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::executeCommandInPod(const string&, "
+    "const string&, const string&, const string&, std::string&, std::string&)";
+
+// The command line up to the token and from the token on: the log shows the two parts
+// around a masked token.
+struct PodCommandLine {
+  std::string beforeToken;
+  std::string afterToken;
+};
+
+PodCommandLine BuildPodCommandLine(const std::string& base, const std::string& nameSpace,
+                                   const std::string& pod, const std::string& container,
+                                   const std::string& command) {
+  PodCommandLine line;
+  line.beforeToken = base + "/wqOpenShiftCLI exec " + pod + " " + "--token=";
+  line.afterToken = std::string(" ") + "-n " + nameSpace + " ";
+  if (!container.empty()) line.afterToken += "-c " + container + " ";
+  line.afterToken += command + "\n";
+  return line;
+}
+
+}  // namespace
+
+bool WQOpenShiftConnection::executeCommandInPod(const std::string& nameSpace,
+                                                const std::string& pod,
+                                                const std::string& container,
+                                                const std::string& command, std::string& out,
+                                                std::string& err) {
+  std::string base;
+  WQPlatformInfo platformInfo;
+  if (!platformInfo.getString("Base", "dBASEHOME", base)) {
+    Error(kExecInPodContext, "Failed to get base location");
+    return false;
+  }
+  const PodCommandLine line = BuildPodCommandLine(base, nameSpace, pod, container, command);
+  if (WqProcess::system(line.beforeToken + token + line.afterToken, out, err, 0, false) != 0) {
+    const std::string logged = line.beforeToken + MaskSecret(token) + line.afterToken;
+    Error(kExecInPodContext, "Failed to execute - [%s] Out[%s] Err[%s].", logged.c_str(),
+          out.c_str(), err.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace OpenShiftSDKWrapper

@@ -1,0 +1,438 @@
+// Commands on the storage nodes over SSH: one TCP connection, one SSH session and one exec
+// channel per command.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <libssh2.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+
+#include "connection/openshiftConnection.h"
+#include "connection/sshKeys.h"
+#include "host/luIPAddr.h"
+#include "host/settings.h"
+
+namespace OpenShiftSDKWrapper {
+
+namespace {
+
+const char* const kOpenContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::openSSHSession(const string&, "
+    "LIBSSH2_SESSION*&, int&)";
+const char* const kExecContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::executeRemoteCommand(const string&, "
+    "const string&, std::string&, std::string&)";
+
+const unsigned short kSshPort = 22;
+const long kDefaultConnectTimeoutSeconds = 10;
+const long kDefaultCommandTimeoutSeconds = 3600;
+// Longest single wait between two tries of a libssh2 call that would block.
+const int kWaitSliceMs = 10000;
+// How long freeing a session may wait to send its last messages to a node gone silent.
+const long kFreeTimeoutMs = 5000;
+const unsigned int kChannelWindow = 2097152;
+const unsigned int kChannelPacket = 32768;
+const size_t kReadChunk = 1024;
+
+using Clock = std::chrono::steady_clock;
+
+// A point in time after which a phase of the SSH work gives up.
+class Deadline {
+ public:
+  explicit Deadline(long seconds) : end_(Clock::now() + std::chrono::seconds(seconds)) {}
+  bool Passed() const { return Clock::now() >= end_; }
+  int RemainingMs() const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end_ - Clock::now());
+    return left.count() < 0 ? 0 : static_cast<int>(std::min<long>(left.count(), kWaitSliceMs));
+  }
+
+ private:
+  Clock::time_point end_;
+};
+
+long SecondsSetting(const char* name, long fallback) {
+  const long value = Settings::GetInteger(name, fallback);
+  return value > 0 ? value : fallback;
+}
+
+// libssh2_init and libssh2_exit pair up per session, but libssh2_exit releases global
+// crypto state that a session still alive on another thread would be using: the
+// library is initialised by the first live session and released with the last one.
+class LibraryUse {
+ public:
+  static int Acquire() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (users_ == 0) {
+      const int rc = libssh2_init(0);
+      if (rc != 0) return rc;
+    }
+    ++users_;
+    return 0;
+  }
+  static void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (users_ > 0 && --users_ == 0) libssh2_exit();
+  }
+
+ private:
+  static std::mutex mutex_;
+  static int users_;
+};
+std::mutex LibraryUse::mutex_;
+int LibraryUse::users_ = 0;
+
+// Waits until the socket is ready in the direction libssh2 is blocked on, at most
+// `timeoutMs`. poll rather than select: the agent may hold descriptors beyond FD_SETSIZE.
+int waitsocket(int sock, LIBSSH2_SESSION* session, int timeoutMs) {
+  pollfd entry{};
+  entry.fd = sock;
+  const int directions = libssh2_session_block_directions(session);
+  if (directions & LIBSSH2_SESSION_BLOCK_INBOUND) entry.events |= POLLIN;
+  if (directions & LIBSSH2_SESSION_BLOCK_OUTBOUND) entry.events |= POLLOUT;
+  return ::poll(&entry, 1, timeoutMs);
+}
+
+// Repeats `call` while it reports that it would block, waiting for the socket in between.
+// Gives LIBSSH2_ERROR_TIMEOUT once the deadline has passed.
+template <typename Call>
+int RetryWhileBlocked(int sock, LIBSSH2_SESSION* session, const Deadline& deadline, Call call) {
+  for (;;) {
+    const int rc = call();
+    if (rc != LIBSSH2_ERROR_EAGAIN) return rc;
+    if (deadline.Passed()) return LIBSSH2_ERROR_TIMEOUT;
+    waitsocket(sock, session, deadline.RemainingMs());
+  }
+}
+
+// Connects without blocking past the deadline; 0 on success, else -1 with errno set.
+int ConnectWithin(int sock, const sockaddr_in& address, const Deadline& deadline) {
+  const int flags = ::fcntl(sock, F_GETFL, 0);
+  if (flags < 0 || ::fcntl(sock, F_SETFL, flags | O_NONBLOCK) < 0) return -1;
+  if (::connect(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
+  if (errno != EINPROGRESS) return -1;
+  pollfd entry{sock, POLLOUT, 0};
+  int ready = 0;
+  do {
+    ready = ::poll(&entry, 1, deadline.RemainingMs());
+  } while ((ready == 0 && !deadline.Passed()) || (ready < 0 && errno == EINTR));
+  if (ready == 0) {
+    errno = ETIMEDOUT;
+    return -1;
+  }
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (ready < 0 || ::getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &length) < 0) return -1;
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  return 0;
+}
+
+// The credentials of one node, copied out of the map for one login and wiped afterwards.
+struct NodeSecrets {
+  std::string userName;
+  std::string password;
+  std::string privateKey;
+  std::string passphrase;
+
+  explicit NodeSecrets(const SSshLoginCreds& creds)
+      : userName(creds.userName),
+        password(creds.password),
+        privateKey(creds.privateKey),
+        passphrase(creds.passphrase) {}
+  ~NodeSecrets() {
+    for (std::string* secret : {&password, &privateKey, &passphrase}) {
+      if (!secret->empty()) explicit_bzero(&(*secret)[0], secret->size());
+      secret->clear();
+    }
+  }
+  NodeSecrets(const NodeSecrets&) = delete;
+  NodeSecrets& operator=(const NodeSecrets&) = delete;
+};
+
+std::string LastError(LIBSSH2_SESSION* session) {
+  char* message = nullptr;
+  int length = 0;
+  libssh2_session_last_error(session, &message, &length, 0);
+  return message != nullptr ? std::string(message, static_cast<size_t>(length)) : std::string();
+}
+
+// Frees a session that failed before it was handed out, and everything under it.
+void Abandon(LIBSSH2_SESSION*& session, int& sock) {
+  if (session != nullptr) libssh2_session_free(session);
+  session = nullptr;
+  LibraryUse::Release();
+  if (sock >= 0) ::close(sock);
+  sock = -1;
+}
+
+}  // namespace
+
+bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESSION*& session,
+                                           int& sock) {
+  session = nullptr;
+  sock = -1;
+  const auto entry = sshCredentials.find(host);
+  if (entry == sshCredentials.end()) {
+    Error(kOpenContext, "Failed to find ssh credentials for [%s]", host.c_str());
+    return false;
+  }
+  NodeSecrets secrets(entry->second);
+  DebugLvl(kOpenContext, 2, "SSH: host [%s] user [%s]", host.c_str(), secrets.userName.c_str());
+
+  CLuIPAddr address;
+  if (CLuIPAddr::GetByName(host, &address, 0).IsError()) {
+    Error(kOpenContext, "Failed to get ip address from [%s]", host.c_str());
+    return false;
+  }
+  CLuString ipText;
+  if (address.GetAddressString(&ipText).IsError()) {
+    Error(kOpenContext, "Failed to convert to IP string");
+    return false;
+  }
+  DebugLvl("openSSHSession", 0, "Hostname[%s], IP Address[%s]", host.c_str(), ipText.c_str());
+  sockaddr_in target{};
+  target.sin_family = AF_INET;
+  target.sin_port = htons(kSshPort);
+  // inet_addr would turn an IPv6 text into 255.255.255.255; say so instead.
+  if (::inet_pton(AF_INET, ipText.c_str(), &target.sin_addr) != 1) {
+    Error(kOpenContext, "[%s] resolves to [%s], which is not an IPv4 address", host.c_str(),
+          ipText.c_str());
+    return false;
+  }
+
+  const int initResult = LibraryUse::Acquire();
+  if (initResult != 0) {
+    Error(kOpenContext, "libssh2 initialization failed (%d)", initResult);
+    return false;
+  }
+  session = libssh2_session_init_ex(nullptr, nullptr, nullptr, nullptr);
+  if (session == nullptr) {
+    Error(kOpenContext, "session initialization failed");
+    LibraryUse::Release();
+    return false;
+  }
+  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (sock < 0) {
+    Error(kOpenContext, "socket initialization failed");
+    Abandon(session, sock);
+    return false;
+  }
+  const long connectSeconds =
+      SecondsSetting("WQOSDK_SSH_CONNECT_TIMEOUT", kDefaultConnectTimeoutSeconds);
+  if (ConnectWithin(sock, target, Deadline(connectSeconds)) != 0) {
+    const int error = errno;
+    Error(kOpenContext, "failed to connect[%d]", -1);
+    Error(kOpenContext, "Connection to [%s] port %d: %s", ipText.c_str(), kSshPort,
+          std::strerror(error));
+    Abandon(session, sock);
+    return false;
+  }
+
+  // Non-blocking from here on, so that every wait is bounded by a deadline and both output
+  // streams of a command can be read as their data arrives.
+  libssh2_session_set_blocking(session, 0);
+  const Deadline login(connectSeconds);
+  const std::string knownHosts = SshKeys::KnownHostsPath();
+  std::string knownHostsText;
+  if (!knownHosts.empty() && !CLuFile::ReadWholeFile(knownHosts, &knownHostsText).IsError()) {
+    const std::string algorithms = SshKeys::KnownKeyAlgorithms(knownHostsText, host);
+    if (!algorithms.empty()) {
+      libssh2_session_method_pref(session, LIBSSH2_METHOD_HOSTKEY, algorithms.c_str());
+    }
+  }
+  const int handshake = RetryWhileBlocked(sock, session, login, [&] {
+    return libssh2_session_handshake(session, static_cast<libssh2_socket_t>(sock));
+  });
+  if (handshake != 0) {
+    Error(kOpenContext, "Failure establishing SSH session: %d", handshake);
+    Abandon(session, sock);
+    return false;
+  }
+
+  const std::string fingerprint = SshKeys::SessionFingerprint(session);
+  const std::string keyType = SshKeys::SessionKeyType(session);
+  if (knownHosts.empty()) {
+    DebugLvl("openSSHSession", 2, "Host key of [%s]: %s %s", host.c_str(), keyType.c_str(),
+             fingerprint.c_str());
+  } else {
+    const SshKeys::Verdict verdict = SshKeys::Check(session, knownHosts, host);
+    if (verdict != SshKeys::Verdict::Match) {
+      const char* why = verdict == SshKeys::Verdict::Mismatch ? "does not match"
+                        : verdict == SshKeys::Verdict::NotFound
+                            ? "is not listed in"
+                            : "cannot be checked: cannot read";
+      Error(kOpenContext, "Refusing [%s]: its host key %s %s %s the known hosts file [%s]",
+            host.c_str(), keyType.c_str(), fingerprint.c_str(), why, knownHosts.c_str());
+      Abandon(session, sock);
+      return false;
+    }
+  }
+
+  const int auth = RetryWhileBlocked(sock, session, login, [&] {
+    if (!secrets.password.empty()) {
+      return libssh2_userauth_password_ex(
+          session, secrets.userName.c_str(), static_cast<unsigned int>(secrets.userName.size()),
+          secrets.password.c_str(), static_cast<unsigned int>(secrets.password.size()), nullptr);
+    }
+    return libssh2_userauth_publickey_frommemory(
+        session, secrets.userName.c_str(), secrets.userName.size(), nullptr, 0,
+        secrets.privateKey.c_str(), secrets.privateKey.size(), secrets.passphrase.c_str());
+  });
+  if (auth != 0) {
+    Error(kOpenContext, "Authentication by password failed");
+    Error(kOpenContext, "SSH login of [%s] at [%s] refused (%d): %s", secrets.userName.c_str(),
+          host.c_str(), auth, LastError(session).c_str());
+    if (secrets.password.empty() && SshKeys::IsRsaPrivateKey(secrets.privateKey)) {
+      Error(kOpenContext,
+            "The key is an RSA key: this SSH library signs with ssh-rsa (SHA-1) only, which "
+            "OpenSSH 8.8 and later refuse unless the node's PubkeyAcceptedAlgorithms adds "
+            "ssh-rsa; use an ed25519 or ECDSA key instead");
+    }
+    Abandon(session, sock);
+    return false;
+  }
+  DebugLvl("openSSHSession", 0, "SSH session opened");
+  return true;
+}
+
+bool WQOpenShiftConnection::closeSSHSession(LIBSSH2_SESSION* session, int sock) {
+  if (session != nullptr) {
+    // Blocking again for the last messages, but bounded: a node gone silent must not
+    // hold the caller.
+    libssh2_session_set_blocking(session, 1);
+    libssh2_session_set_timeout(session, kFreeTimeoutMs);
+    libssh2_session_free(session);
+    ::close(sock);
+    LibraryUse::Release();
+  }
+  DebugLvl("closeSSHSession", 0, "SSH session closed");
+  return true;
+}
+
+bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
+                                                 const std::string& command, std::string& out,
+                                                 std::string& err) {
+  LIBSSH2_SESSION* session = nullptr;
+  int sock = -1;
+  if (!openSSHSession(host, session, sock)) {
+    Error(kExecContext, "Failed to set up ssh session for host [%s]", host.c_str());
+    return false;
+  }
+  const long commandSeconds =
+      SecondsSetting("WQOSDK_SSH_COMMAND_TIMEOUT", kDefaultCommandTimeoutSeconds);
+  const Deadline deadline(commandSeconds);
+  auto timedOut = [&](const char* step) {
+    Error(kExecContext, "Command [%s] on [%s] timed out after %ld seconds (%s)", command.c_str(),
+          host.c_str(), commandSeconds, step);
+    closeSSHSession(session, sock);
+    return false;
+  };
+
+  LIBSSH2_CHANNEL* channel = nullptr;
+  for (;;) {
+    channel = libssh2_channel_open_ex(session, "session", 7, kChannelWindow, kChannelPacket,
+                                      nullptr, 0);
+    if (channel != nullptr || libssh2_session_last_errno(session) != LIBSSH2_ERROR_EAGAIN) break;
+    if (deadline.Passed()) return timedOut("opening the channel");
+    waitsocket(sock, session, deadline.RemainingMs());
+  }
+  if (channel == nullptr) {
+    Error(kExecContext, "Channel initialization failed");
+    closeSSHSession(session, sock);
+    return false;
+  }
+
+  DebugLvl("executeRemoteCommand", 0, "Command[%s]", command.c_str());
+  const int started = RetryWhileBlocked(sock, session, deadline, [&] {
+    return libssh2_channel_process_startup(channel, "exec", 4, command.c_str(),
+                                           static_cast<unsigned int>(command.size()));
+  });
+  if (started == LIBSSH2_ERROR_TIMEOUT) return timedOut("starting the command");
+  if (started != 0) {
+    Error(kExecContext, "Command execution failed [%s]", command.c_str());
+    closeSSHSession(session, sock);
+    return false;
+  }
+
+  // Both streams are read as their data arrives: a command that writes much to standard
+  // error before it ends its standard output must not wait on a stream nobody reads.
+  struct Stream {
+    int id;
+    std::string& text;
+    bool done;
+  } streams[] = {{0, out, false}, {1, err, false}};
+  char buffer[kReadChunk];
+  bool rechecked = false;
+  while (!streams[0].done || !streams[1].done) {
+    bool progressed = false;
+    for (Stream& stream : streams) {
+      while (!stream.done) {
+        const ssize_t count = libssh2_channel_read_ex(channel, stream.id, buffer, sizeof buffer);
+        if (count == LIBSSH2_ERROR_EAGAIN) break;
+        progressed = true;
+        if (count > 0) {
+          stream.text.append(buffer, static_cast<size_t>(count));
+          continue;
+        }
+        if (count < 0) Error(kExecContext, "libssh2_channel_read returned %d\n", int(count));
+        stream.done = true;
+      }
+    }
+    // Reading one stream may have queued data or the end of the other: look once more
+    // before waiting on the socket when libssh2 holds something for this channel.
+    const bool pending = libssh2_poll_channel_read(channel, 1) || libssh2_channel_eof(channel);
+    if (progressed || (pending && !rechecked)) {
+      rechecked = !progressed;
+      continue;
+    }
+    rechecked = false;
+    if (deadline.Passed()) return timedOut("reading its output");
+    waitsocket(sock, session, deadline.RemainingMs());
+  }
+
+  int exitCode = 127;
+  std::string exitSignal = "none";
+  bool signalled = true;  // the initial "none" stands when the close fails
+  const int closed =
+      RetryWhileBlocked(sock, session, deadline, [&] { return libssh2_channel_close(channel); });
+  if (closed == 0) {
+    exitCode = libssh2_channel_get_exit_status(channel);
+    char* name = nullptr;
+    libssh2_channel_get_exit_signal(channel, &name, nullptr, nullptr, nullptr, nullptr, nullptr);
+    signalled = name != nullptr;
+    if (name != nullptr) {
+      exitSignal = name;
+      libssh2_free(session, name);
+    }
+  }
+  if (signalled) {
+    DebugLvl("executeRemoteCommand", 0, "Got signal: %s", exitSignal.c_str());
+  } else if (exitCode != 0) {
+    Error(kExecContext, "EXIT: %d", exitCode);
+  }
+  DebugLvl("executeRemoteCommand", 0, "stdout[%s] stderr[%s]", out.c_str(), err.c_str());
+
+  if (!err.empty()) {
+    Error(kExecContext, "command return error [%s]", err.c_str());
+    closeSSHSession(session, sock);
+    return false;
+  }
+  if (out.empty()) {
+    Error(kExecContext, "command return nothing");
+    closeSSHSession(session, sock);
+    return false;
+  }
+  RetryWhileBlocked(sock, session, deadline, [&] { return libssh2_channel_free(channel); });
+  closeSSHSession(session, sock);
+  return true;
+}
+
+}  // namespace OpenShiftSDKWrapper
