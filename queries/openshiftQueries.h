@@ -7,6 +7,7 @@
 
 #include "host/debugLog.h"
 #include "parser/openshiftParser.h"
+#include "queries/glusterOutput.h"
 
 namespace OpenShiftSDKWrapper {
 
@@ -60,6 +61,32 @@ class WQOpenShiftQueries : public DebugLog {
   bool GetConfigMapInfo(const std::string& ns, const std::string& name, std::string& json,
                         UINT64 reserved);
 
+  // GlusterFS queries, each run with the gluster command on the storage node `host` over
+  // SSH (credentials registered under that name), inside the node's GlusterFS container
+  // when there is one. Node, volume and snapshot names that are not plain words are
+  // refused before any command runs.
+  bool GetGlusterVolumeStatus(const std::string& host, const std::string& volume,
+                              GLUSTER_RESOURCE_STATUS& status);
+  // Appends the volume's snapshot names; "No snapshots present" appends none.
+  bool GetGlusterVolumeSnapshotList(const std::string& host, const std::string& volume,
+                                    std::vector<std::string>& snapshots);
+  bool GetGlusterVolumeSnapshotStatus(const std::string& host, const std::string& snapshot,
+                                      GLUSTER_RESOURCE_STATUS& status);
+  bool GetGlusterSnapVolumeName(const std::string& host, const std::string& snapshot,
+                                std::string& snapVolumeName);
+  // "docker exec <id> " when the node runs GlusterFS in a container, else empty (also
+  // true). False only when the container id found is not a plain word.
+  bool GetGlusterfsContainerCommandPrefix(const std::string& host, std::string& prefix);
+  // Runs the node's prefix followed by `glusterCommand` (which begins with a blank) on
+  // `host`; logs "Failed to execute command [...]" under `context` when it fails. `out`
+  // receives the command's standard output.
+  bool RunGlusterCommand(const char* context, const std::string& host,
+                         const std::string& glusterCommand, std::string& out);
+  // The same with a prefix the caller already holds.
+  bool RunGlusterCommandWithPrefix(const char* context, const std::string& host,
+                                   const std::string& prefix, const std::string& glusterCommand,
+                                   std::string& out);
+
  private:
   // GET `path` and run `parse` on the reply into `out`, logging `fetchFailed` or
   // `parseFailed` under `context` for the step that fails.
@@ -69,6 +96,9 @@ class WQOpenShiftQueries : public DebugLog {
   // GET `path` into `json`, logging `fetchFailed` under `context` on failure.
   bool FetchText(const char* context, const std::string& path, std::string& json,
                  const std::string& fetchFailed);
+  // Runs a gluster status command and reads its status word, logging "Unknown status".
+  bool ReadGlusterStatus(const char* context, const std::string& host,
+                         const std::string& glusterCommand, GLUSTER_RESOURCE_STATUS& status);
 
   WQOpenShiftConnection* connection;
   WQOpenShiftParser* parser;
