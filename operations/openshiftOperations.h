@@ -2,10 +2,13 @@
 // Write side of the library: REST mutations with their polling waits, export of
 // object definitions to backup files, and the GlusterFS snapshot and mount
 // lifecycle.
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "host/debugLog.h"
 #include "parser/openshiftParser.h"
+#include "queries/glusterOutput.h"
 
 namespace OpenShiftSDKWrapper {
 
@@ -70,7 +73,45 @@ class WQOpenShiftOperations : public DebugLog {
   bool WriteConfigMapToFile(const std::string& ns, const std::string& name,
                             const std::string& path);
 
-  // GlusterFS snapshot and mount lifecycle (glusterOperations.cpp).
+  // GlusterFS snapshot and mount lifecycle (glusterOperations.cpp). Node, volume and
+  // snapshot names that are not plain words, and mount directories holding '"', '$', '`'
+  // or '\', are refused before any command runs.
+  //
+  // Snapshots the GlusterFS volume of the persistent volume on the first of its endpoint
+  // nodes (tried in random order) that succeeds, activates the snapshot and mounts it on
+  // `directory`; fills the record's storage class, capacity, snapshot state, mount path
+  // and snapshot name. A failed activation deletes the snapshot again, a failed mount
+  // deactivates and deletes it.
+  bool CreatePersistentVolumeSnapShot(const std::string& ns, const std::string& pvName,
+                                      const std::string& snapshot, const std::string& directory,
+                                      SVolumeInfoLib& record);
+  // Starts the live volume if needed and mounts it on `directory` (which must exist).
+  bool MountPersistentVolume(const std::string& ns, const std::string& pvName,
+                             const std::string& directory);
+  bool DeletePersistentVolumeSnapShot(const std::string& ns, SVolumeInfoLib& record);
+  bool UnmountPersistentVolume(const std::string& ns, SVolumeInfoLib& record);
+  bool CleanPersistentVolume(const std::string& directory);
+
+  // Single gluster commands on one storage node.
+  bool StartGlusterVolume(const std::string& node, const std::string& volume);
+  bool StopGlusterVolume(const std::string& node, const std::string& volume);
+  // Starts a stopped volume for the snapshot and stops it again; `createdName` gets the
+  // name gluster gave the snapshot (the requested name with a time stamp).
+  bool CreateGlusterVolumeSnapshot(const std::string& node, const std::string& volume,
+                                   const std::string& snapshot, std::string& createdName);
+  bool ActivateGlusterVolumeSnapshot(const std::string& node, const std::string& snapshot);
+  bool DeactivateGlusterVolumeSnapshot(const std::string& node, const std::string& snapshot);
+  bool DeleteGlusterVolumeSnapshot(const std::string& node, const std::string& snapshot);
+
+  // Local commands (mount, umount, rm) through the process runner.
+  bool MountGlusterVolumeSnapshot(const std::string& node, const std::string& snapshot,
+                                  const std::string& volume, const std::string& directory);
+  bool MountGlusterVolume(const std::string& node, const std::string& volume,
+                          const std::string& directory);
+  bool UnMountGlusterVolume(const std::string& directory);
+  // Removes the entries of `directory` (not those beginning with a dot); refuses an empty
+  // name, a relative path and the root directory.
+  bool CleanGlusterVolume(const std::string& directory);
 
  private:
   struct WriteSteps;
@@ -88,6 +129,17 @@ class WQOpenShiftOperations : public DebugLog {
   // names the awaited state in the time-out line.
   template <typename Poll>
   bool PollUntil(const char* context, const std::string& what, Poll poll);
+
+  // The GlusterFS volume's persistent volume record and the addresses of the first subset
+  // of its endpoints; `shownName` is the name the first two failure lines show.
+  bool FetchGlusterNodes(const char* context, const std::string& ns, const std::string& pvName,
+                         const std::string& shownName, SPersistentVolumeInfoLib& volume,
+                         std::vector<SEndpointAddressInfoLib>& nodes);
+  // Checks `arguments`, then runs the node's prefix and `glusterCommand` on `node`.
+  bool RunNodeCommand(const char* context, std::initializer_list<GlusterArgument> arguments,
+                      const std::string& node, const std::string& glusterCommand);
+  // Runs a local command line; on a non-zero result logs `failure` with err and out.
+  bool RunLocalCommand(const char* context, const std::string& command, const char* failure);
 
   WQOpenShiftConnection* connection;
   WQOpenShiftParser* parser;

@@ -1,0 +1,405 @@
+// GlusterFS snapshot and mount lifecycle: single gluster commands on a storage node over
+// SSH, local mount, umount and rm, and the multi-node sequences built from them.
+#include <sstream>
+
+#include "connection/openshiftConnection.h"
+#include "host/luFile.h"
+#include "host/process.h"
+#include "operations/openshiftOperations.h"
+#include "queries/glusterNodeSelector.h"
+#include "queries/glusterOutput.h"
+#include "queries/openshiftQueries.h"
+
+// Error lines carry the operation's full signature as their context.
+#define WQ_GLUSTER_OPERATION_CONTEXT(signature) \
+  "bool OpenShiftSDKWrapper::WQOpenShiftOperations::" signature
+
+namespace OpenShiftSDKWrapper {
+
+namespace {
+
+const char* const kStartContext =
+    WQ_GLUSTER_OPERATION_CONTEXT("StartGlusterVolume(const string&, const string&)");
+const char* const kStopContext =
+    WQ_GLUSTER_OPERATION_CONTEXT("StopGlusterVolume(const string&, const string&)");
+const char* const kCreateSnapshotContext = WQ_GLUSTER_OPERATION_CONTEXT(
+    "CreateGlusterVolumeSnapshot(const string&, const string&, const string&, std::string&)");
+const char* const kActivateContext =
+    WQ_GLUSTER_OPERATION_CONTEXT("ActivateGlusterVolumeSnapshot(const string&, const string&)");
+const char* const kDeactivateContext =
+    WQ_GLUSTER_OPERATION_CONTEXT("DeactivateGlusterVolumeSnapshot(const string&, const string&)");
+const char* const kDeleteSnapshotContext =
+    WQ_GLUSTER_OPERATION_CONTEXT("DeleteGlusterVolumeSnapshot(const string&, const string&)");
+const char* const kMountSnapshotContext = WQ_GLUSTER_OPERATION_CONTEXT(
+    "MountGlusterVolumeSnapshot(const string&, const string&, const string&, const string&)");
+const char* const kMountVolumeContext = WQ_GLUSTER_OPERATION_CONTEXT(
+    "MountGlusterVolume(const string&, const string&, const string&)");
+const char* const kUnmountVolumeContext =
+    WQ_GLUSTER_OPERATION_CONTEXT("UnMountGlusterVolume(const string&)");
+const char* const kCleanVolumeContext =
+    WQ_GLUSTER_OPERATION_CONTEXT("CleanGlusterVolume(const string&)");
+const char* const kCreatePvSnapshotContext = WQ_GLUSTER_OPERATION_CONTEXT(
+    "CreatePersistentVolumeSnapShot(const string&, const string&, const string&, const "
+    "string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
+const char* const kMountPvContext = WQ_GLUSTER_OPERATION_CONTEXT(
+    "MountPersistentVolume(const string&, const string&, const string&)");
+const char* const kDeletePvSnapshotContext = WQ_GLUSTER_OPERATION_CONTEXT(
+    "DeletePersistentVolumeSnapShot(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
+const char* const kUnmountPvContext = WQ_GLUSTER_OPERATION_CONTEXT(
+    "UnmountPersistentVolume(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
+const char* const kCleanPvContext =
+    WQ_GLUSTER_OPERATION_CONTEXT("CleanPersistentVolume(const string&)");
+
+GlusterArgument Node(const std::string& node) { return {"node", node, GlusterWord::Address}; }
+GlusterArgument Volume(const std::string& volume) {
+  return {"volume", volume, GlusterWord::Name};
+}
+GlusterArgument Snapshot(const std::string& snapshot) {
+  return {"snapshot", snapshot, GlusterWord::Name};
+}
+
+// True for a directory whose contents must never be removed wholesale: a relative path
+// (resolved against wherever the agent happens to run) or the root itself ("/", "//.", ...).
+bool IsUncleanableDirectory(const std::string& directory) {
+  if (directory.empty() || directory[0] != '/') return true;
+  std::istringstream parts(directory);
+  for (std::string part; std::getline(parts, part, '/');) {
+    if (!part.empty() && part != ".") return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WQOpenShiftOperations::RunLocalCommand(const char* context, const std::string& command,
+                                            const char* failure) {
+  std::string out;
+  std::string err;
+  if (WqProcess::system(command, out, err, 0, false) != 0) {
+    Error(context, failure, err.c_str(), out.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool WQOpenShiftOperations::RunNodeCommand(const char* context,
+                                           std::initializer_list<GlusterArgument> arguments,
+                                           const std::string& node,
+                                           const std::string& glusterCommand) {
+  if (!GlusterArgumentsAreSafe(*this, context, arguments)) return false;
+  std::string out;
+  return queries->RunGlusterCommand(context, node, glusterCommand, out);
+}
+
+bool WQOpenShiftOperations::StartGlusterVolume(const std::string& node,
+                                               const std::string& volume) {
+  return RunNodeCommand(kStartContext, {Node(node), Volume(volume)}, node,
+                        " gluster volume start " + volume);
+}
+
+bool WQOpenShiftOperations::StopGlusterVolume(const std::string& node,
+                                              const std::string& volume) {
+  return RunNodeCommand(kStopContext, {Node(node), Volume(volume)}, node,
+                        " bash -c 'gluster volume stop " + volume + " <<< y'");
+}
+
+bool WQOpenShiftOperations::ActivateGlusterVolumeSnapshot(const std::string& node,
+                                                          const std::string& snapshot) {
+  return RunNodeCommand(kActivateContext, {Node(node), Snapshot(snapshot)}, node,
+                        " gluster snapshot activate " + snapshot);
+}
+
+bool WQOpenShiftOperations::DeactivateGlusterVolumeSnapshot(const std::string& node,
+                                                            const std::string& snapshot) {
+  return RunNodeCommand(kDeactivateContext, {Node(node), Snapshot(snapshot)}, node,
+                        " bash -c 'gluster snapshot deactivate " + snapshot + " <<< y'");
+}
+
+bool WQOpenShiftOperations::DeleteGlusterVolumeSnapshot(const std::string& node,
+                                                        const std::string& snapshot) {
+  return RunNodeCommand(kDeleteSnapshotContext, {Node(node), Snapshot(snapshot)}, node,
+                        " bash -c 'gluster snapshot delete " + snapshot + " <<< y'");
+}
+
+bool WQOpenShiftOperations::CreateGlusterVolumeSnapshot(const std::string& node,
+                                                        const std::string& volume,
+                                                        const std::string& snapshot,
+                                                        std::string& createdName) {
+  if (!GlusterArgumentsAreSafe(*this, kCreateSnapshotContext,
+                               {Node(node), Volume(volume), Snapshot(snapshot)})) {
+    return false;
+  }
+  std::string prefix;
+  if (!queries->GetGlusterfsContainerCommandPrefix(node, prefix)) return false;
+  GLUSTER_RESOURCE_STATUS status = GLUSTER_RESOURCE_STOPPED;
+  if (!queries->GetGlusterVolumeStatus(node, volume, status)) {
+    Error(kCreateSnapshotContext, "Failed to get status of gluster volume [%s]", volume.c_str());
+    return false;
+  }
+  bool startedHere = false;
+  if (status != GLUSTER_RESOURCE_STARTED) {
+    if (!StartGlusterVolume(node, volume)) {
+      Error(kCreateSnapshotContext, "Failed to start gluster volume [%s]", volume.c_str());
+      return false;
+    }
+    startedHere = true;
+  }
+  // Only the success line's fifth word: near its snapshot limit gluster adds a warning
+  // line, whose fifth word would otherwise be glued to the name.
+  std::string out;
+  if (!queries->RunGlusterCommandWithPrefix(
+          kCreateSnapshotContext, node, prefix,
+          " gluster snapshot create " + snapshot + " " + volume +
+              " | awk '/^snapshot create: success/ {print $5}' | tr -d '\\n'",
+          out)) {
+    return false;
+  }
+  if (!ParseCreatedSnapshotName(out, createdName)) {
+    Error(kCreateSnapshotContext,
+          "Refusing the snapshot name [%s] printed for gluster volume [%s]: it is not one plain "
+          "word",
+          out.c_str(), volume.c_str());
+    return false;
+  }
+  if (startedHere && !StopGlusterVolume(node, volume)) {
+    Error(kCreateSnapshotContext, "Failed to stop gluster volume [%s]", volume.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool WQOpenShiftOperations::MountGlusterVolumeSnapshot(const std::string& node,
+                                                       const std::string& snapshot,
+                                                       const std::string& volume,
+                                                       const std::string& directory) {
+  if (!GlusterArgumentsAreSafe(*this, kMountSnapshotContext,
+                               {Node(node), Snapshot(snapshot), Volume(volume)}) ||
+      !MountDirectoryIsSafe(*this, kMountSnapshotContext, directory)) {
+    return false;
+  }
+  std::ostringstream command;
+  command << "mount -t glusterfs " << node << ":/snaps/" << snapshot << "/" << volume << " \""
+          << directory << "\"";
+  return RunLocalCommand(kMountSnapshotContext, command.str(),
+                         "Failed to mount snapshot volume err [%s] out [%s]");
+}
+
+bool WQOpenShiftOperations::MountGlusterVolume(const std::string& node,
+                                               const std::string& volume,
+                                               const std::string& directory) {
+  if (!GlusterArgumentsAreSafe(*this, kMountVolumeContext, {Node(node), Volume(volume)}) ||
+      !MountDirectoryIsSafe(*this, kMountVolumeContext, directory)) {
+    return false;
+  }
+  std::ostringstream command;
+  command << "mount -t glusterfs " << node << ":/" << volume << " \"" << directory << "\"";
+  return RunLocalCommand(kMountVolumeContext, command.str(),
+                         "Failed to mount volume err [%s] out [%s]");
+}
+
+bool WQOpenShiftOperations::UnMountGlusterVolume(const std::string& directory) {
+  if (!MountDirectoryIsSafe(*this, kUnmountVolumeContext, directory)) return false;
+  std::ostringstream command;
+  command << "umount \"" << directory << "\"";
+  return RunLocalCommand(kUnmountVolumeContext, command.str(),
+                         "Failed to unmount volume err [%s] out [%s]");
+}
+
+bool WQOpenShiftOperations::CleanGlusterVolume(const std::string& directory) {
+  if (directory.empty()) {
+    Error(kCleanVolumeContext, "Invalid Mount Path");
+    return false;
+  }
+  if (IsUncleanableDirectory(directory)) {
+    Error(kCleanVolumeContext,
+          "Invalid Mount Path [%s]: the root directory and relative paths are never cleaned",
+          directory.c_str());
+    return false;
+  }
+  if (!MountDirectoryIsSafe(*this, kCleanVolumeContext, directory)) return false;
+  std::ostringstream command;
+  command << "rm -rf \"" << directory << "\"/*";
+  return RunLocalCommand(kCleanVolumeContext, command.str(),
+                         "Failed to clean volume err [%s] out [%s]");
+}
+
+bool WQOpenShiftOperations::FetchGlusterNodes(const char* context, const std::string& ns,
+                                              const std::string& pvName,
+                                              const std::string& shownName,
+                                              SPersistentVolumeInfoLib& volume,
+                                              std::vector<SEndpointAddressInfoLib>& nodes) {
+  if (!queries->GetPersistentVolumeInfo(pvName, volume, 0)) {
+    Error(context, "Failed to fetch persistent volume info for [%s/%s]", ns.c_str(),
+          shownName.c_str());
+    return false;
+  }
+  SEndpointsInfoLib endpoints;
+  if (!queries->GetEndpointsInfo(ns, volume.spec.glusterfs.endpoints, endpoints, 0)) {
+    Error(context, "Failed to fetch endpoints info for persistent volume [%s/%s]", ns.c_str(),
+          shownName.c_str());
+    return false;
+  }
+  if (endpoints.subsets.empty()) {
+    Error(context, "endpoints info list is empty for persistent volume [%s/%s]", ns.c_str(),
+          pvName.c_str());
+    return false;
+  }
+  if (!GlusterArgumentsAreSafe(*this, context, {Volume(volume.spec.glusterfs.path)})) return false;
+  nodes = endpoints.subsets.front().addresses;
+  return true;
+}
+
+bool WQOpenShiftOperations::CreatePersistentVolumeSnapShot(const std::string& ns,
+                                                           const std::string& pvName,
+                                                           const std::string& snapshot,
+                                                           const std::string& directory,
+                                                           SVolumeInfoLib& record) {
+  if (!GlusterArgumentsAreSafe(*this, kCreatePvSnapshotContext, {Snapshot(snapshot)}) ||
+      !MountDirectoryIsSafe(*this, kCreatePvSnapshotContext, directory)) {
+    return false;
+  }
+  SPersistentVolumeInfoLib pv;
+  std::vector<SEndpointAddressInfoLib> addresses;
+  if (!FetchGlusterNodes(kCreatePvSnapshotContext, ns, pvName, pvName, pv, addresses)) {
+    return false;
+  }
+  const std::string& volume = pv.spec.glusterfs.path;
+  GlusterNodeSelector selector(addresses);
+  std::string node;
+  std::string created;
+  for (;;) {
+    if (!selector.SelectNextNode(node)) {
+      Error(kCreatePvSnapshotContext,
+            "Failed to create snapshot for gluster volume [%s] from any of the nodes",
+            volume.c_str());
+      return false;
+    }
+    if (CreateGlusterVolumeSnapshot(node, volume, snapshot, created)) break;
+    Error(kCreatePvSnapshotContext, "Failed to create snapshot for gluster volume [%s] from node [%s]",
+          volume.c_str(), node.c_str());
+  }
+  Error(kCreatePvSnapshotContext, "Snapshot created for gluster volume [%s] from node [%s]",
+        volume.c_str(), node.c_str());
+
+  if (!ActivateGlusterVolumeSnapshot(node, created)) {
+    Error(kCreatePvSnapshotContext,
+          "Failed to activate snapshot [%s] for gluster volume [%s] from node [%s] - will deelte "
+          "snapshot",
+          created.c_str(), volume.c_str(), node.c_str());
+    DeleteGlusterVolumeSnapshot(node, created);
+    return false;
+  }
+  const CLuError made = CLuDirectory::Create(directory, true);
+  if (made.IsError()) {
+    Error(kCreatePvSnapshotContext, "Failed to create directory [%s] to mount volume, err [%s]",
+          directory.c_str(), made.AsString().c_str());
+    return false;
+  }
+  if (!MountGlusterVolumeSnapshot(node, created, volume, directory)) {
+    Error(kCreatePvSnapshotContext,
+          "Failed to mount snapshot [%s] for gluster volume [%s/%s] - will deactivate and delete "
+          "snapshot",
+          created.c_str(), ns.c_str(), volume.c_str());
+    DeactivateGlusterVolumeSnapshot(node, created);
+    DeleteGlusterVolumeSnapshot(node, created);
+    return false;
+  }
+
+  record.storageClassName = pv.spec.storageClassName;
+  for (const SKeyValueInfoLib& entry : pv.spec.capacity.keyValues) {
+    if (entry.key == "storage") {
+      record.capacity = entry.value;
+      break;
+    }
+  }
+  record.snapshotState = 1;
+  record.glusterfs.path = directory;
+  record.glusterfs.snapshotName = created;
+  return true;
+}
+
+bool WQOpenShiftOperations::MountPersistentVolume(const std::string& ns,
+                                                  const std::string& pvName,
+                                                  const std::string& directory) {
+  if (!MountDirectoryIsSafe(*this, kMountPvContext, directory)) return false;
+  SPersistentVolumeInfoLib pv;
+  std::vector<SEndpointAddressInfoLib> addresses;
+  if (!FetchGlusterNodes(kMountPvContext, ns, pvName, pvName, pv, addresses)) return false;
+  const std::string& volume = pv.spec.glusterfs.path;
+  GlusterNodeSelector selector(addresses);
+  std::string node;
+  GLUSTER_RESOURCE_STATUS status = GLUSTER_RESOURCE_STOPPED;
+  for (;;) {
+    if (!selector.SelectNextNode(node)) {
+      Error(kMountPvContext, "Failed to get status of gluster volume [%s] from any of the nodes",
+            volume.c_str());
+      return false;
+    }
+    if (queries->GetGlusterVolumeStatus(node, volume, status)) break;
+    Error(kMountPvContext, "Failed to get status of gluster volume [%s] from [%s]",
+          volume.c_str(), node.c_str());
+  }
+  Error(kMountPvContext, "Status of  gluster volume [%s] fetched from node [%s]", volume.c_str(),
+        node.c_str());
+  if (status != GLUSTER_RESOURCE_STARTED && !StartGlusterVolume(node, volume)) {
+    Error(kMountPvContext, "Failed to start gluster volume [%s]", volume.c_str());
+    return false;
+  }
+  if (!MountGlusterVolume(node, volume, directory)) {
+    Error(kMountPvContext, "Failed to mpount gluster volume [%s] from [%s]", volume.c_str(),
+          node.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool WQOpenShiftOperations::DeletePersistentVolumeSnapShot(const std::string& ns,
+                                                           SVolumeInfoLib& record) {
+  const std::string& snapshot = record.glusterfs.snapshotName;
+  if (!GlusterArgumentsAreSafe(*this, kDeletePvSnapshotContext, {Snapshot(snapshot)})) {
+    return false;
+  }
+  SPersistentVolumeInfoLib pv;
+  std::vector<SEndpointAddressInfoLib> addresses;
+  if (!FetchGlusterNodes(kDeletePvSnapshotContext, ns, record.persistentVolumeName, record.name,
+                         pv, addresses)) {
+    return false;
+  }
+  GlusterNodeSelector selector(addresses);
+  std::string node;
+  while (selector.SelectNextNode(node)) {
+    if (DeleteGlusterVolumeSnapshot(node, snapshot)) {
+      Error(kDeletePvSnapshotContext,
+            "Deleted  snapshot of persistent volume [%s] - gluster snap[%s] from node [%s]",
+            record.name.c_str(), snapshot.c_str(), node.c_str());
+      return true;
+    }
+    Error(kDeletePvSnapshotContext,
+          "Failed to delete snapshot of persistent volume [%s] - gluster snap[%s] from node [%s]",
+          record.name.c_str(), snapshot.c_str(), node.c_str());
+  }
+  Error(kDeletePvSnapshotContext,
+        "Failed to delete snapshot of gluster volume [%s] from any of the nodes",
+        record.name.c_str());
+  return false;
+}
+
+bool WQOpenShiftOperations::UnmountPersistentVolume(const std::string& /*ns*/,
+                                                    SVolumeInfoLib& record) {
+  if (!UnMountGlusterVolume(record.glusterfs.path)) {
+    Error(kUnmountPvContext, "Failed to unmount persistent volume [%s]",
+          record.glusterfs.path.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool WQOpenShiftOperations::CleanPersistentVolume(const std::string& directory) {
+  if (!CleanGlusterVolume(directory)) {
+    Error(kCleanPvContext, "Failed to clean persistent volume [%s]", directory.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace OpenShiftSDKWrapper
