@@ -36,6 +36,18 @@ class WQOpenShiftSDKWrapper : public DebugLog {
 #define WQ_PASS_THROUGH(target, name, targetName, params, args) bool name params;
 #include "wrapper/passThrough.def"
 
+  // Runs `command` in every running pod of the deployment config (through the command-line
+  // client), once all its replicas are ready. `out` and `err` become one entry per pod,
+  // "<pod>:<text>\n", in pod-list order; on failure they are left as they were.
+  bool ExecuteCommandInDC(const std::string& nameSpace, const std::string& dcName,
+                          const std::string& command, std::string& out, std::string& err);
+  // The same with the command stored in the deployment config's annotation `annotation`.
+  bool ExecuteAnnotationCommandInDC(const std::string& nameSpace, const std::string& dcName,
+                                    const std::string& annotation, std::string& out,
+                                    std::string& err);
+  bool InternalExecuteCommandInDC(const std::string& nameSpace, const SDeploymentConfigInfoLib& dc,
+                                  const std::string& command, std::string& out, std::string& err);
+
   // Storage quantities with a binary suffix ("Ki", "Mi", "Gi", "Ti") to bytes and back.
   // The suffix is always taken to be the last two characters; an unknown suffix leaves
   // the number unscaled, and a text shorter than two characters gives 0.

@@ -1,5 +1,6 @@
 // The facade's pass-through members, one per row of passThrough.def: each hands
 // its arguments unchanged to the inner object and returns its result.
+#include "connection/openshiftConnection.h"
 #include "operations/openshiftOperations.h"
 #include "queries/openshiftQueries.h"
 #include "wrapper/openshiftWrapper.h"
