@@ -89,7 +89,7 @@ def outer(options, command):
     # unshare blocks SIGTERM while it waits; --kill-child passes its own end on to
     # the inner process, and the death signal below ends unshare with this one.
     argv = ["unshare", "--mount", "--net", "--pid", "--fork", "--mount-proc",
-            "--kill-child=SIGTERM", "--", PYTHON, "-I", me, "--inner", "--state", state]
+            "--kill-child=SIGTERM", "--", PYTHON, "-IB", me, "--inner", "--state", state]
     argv += forward_options(options) + ["--"] + command
     proc = subprocess.Popen(argv, preexec_fn=die_with_parent)
 

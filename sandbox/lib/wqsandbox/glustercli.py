@@ -78,8 +78,7 @@ def confirm(question, out, script_mode):
         return False
     if not line.endswith(b"\n"):
         # The real CLI keeps reading for the end of the answer line and never
-        # sees it: it waits for ever. Do the same rather than guess otherwise.
-        out.flush()
+        # sees it: it waits for ever, its prompt still in its output buffer.
         while True:
             time.sleep(3600)
     answer = line.rstrip(b"\n").decode(errors="replace").lower()
