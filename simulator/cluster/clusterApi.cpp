@@ -5,11 +5,13 @@ namespace wqsim {
 namespace {
 
 // Not served here; named only in the answer to a create in a namespace that does not exist.
-const ResourceType kNamespaces{"namespaces", "Namespace", "", "v1", "/api/v1", false,
-                               NameRule::kLabel, true};
+const ResourceType kNamespaces{"namespaces", "Namespace",      "",  "v1", "/api/v1",
+                               false,        NameRule::kLabel, true};
 
-const ResourceType* const kNamespacedTypes[] = {&kPods,       &kDeploymentConfigs, &kClaims,
-                                                &kEndpoints,  &kSecrets,           &kConfigMaps};
+// Deployment configs go before pods and claims before endpoints, so that each controller
+// finds what it cleans up after.
+const ResourceType* const kNamespacedTypes[] = {&kDeploymentConfigs, &kPods,    &kClaims,
+                                                &kEndpoints,         &kSecrets, &kConfigMaps};
 
 const char* const kBasePaths[] = {"/api/v1", "/oapi/v1", "/apis/storage.k8s.io/v1"};
 
@@ -20,7 +22,8 @@ std::vector<std::string> Split(const std::string& text) {
   size_t start = 0;
   for (;;) {
     size_t slash = text.find('/', start);
-    parts.push_back(text.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
+    parts.push_back(
+        text.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
     if (slash == std::string::npos) return parts;
     start = slash + 1;
   }
@@ -31,14 +34,16 @@ bool ParseBody(const ResourceType& type, const char* kind, const std::string& bo
                json::object& object, ApiAnswer& answer) {
   std::string error;
   if (!ParseObject(body, object, error)) {
-    answer = Answer(400, BadRequestStatus(std::string("the object provided is unrecognized (must be of type ") +
-                                          kind + "): couldn't get version/kind; json parse error: " + error));
+    answer = Answer(
+        400, BadRequestStatus(std::string("the object provided is unrecognized (must be of type ") +
+                              kind + "): couldn't get version/kind; json parse error: " + error));
     return false;
   }
   const std::string sent = StringAt(object, "kind");
   if (!sent.empty() && sent != kind) {
-    answer = Answer(400, BadRequestStatus(std::string("the object provided is unrecognized (must be of type ") +
-                                          kind + "): " + sent + " is not a " + type.kind));
+    answer = Answer(
+        400, BadRequestStatus(std::string("the object provided is unrecognized (must be of type ") +
+                              kind + "): " + sent + " is not a " + type.kind));
     return false;
   }
   return true;
@@ -66,8 +71,8 @@ json::object ListItem(const json::object& object) {
 struct ClusterApi::Route {
   const ResourceType* type = nullptr;
   std::string ns;
-  std::string name;            // empty for a collection
-  bool scale = false;          // the deployment config's scale subresource
+  std::string name;               // empty for a collection
+  bool scale = false;             // the deployment config's scale subresource
   bool acrossNamespaces = false;  // a namespaced collection listed in every namespace
 };
 
@@ -119,33 +124,34 @@ bool ClusterApi::Serve(const ApiRequest& request, ApiAnswer& answer) {
   const std::string& method = request.method;
   if (route.scale) {
     if (method == "GET") {
-      answer = GetScale(route, request.pretty);
+      answer = GetScale(route);
     } else if (method == "PUT") {
-      answer = PutScale(route, request.body, request.pretty);
+      answer = PutScale(route, request.body);
     } else {
       answer = Answer(405, MethodNotAllowedStatus());
     }
   } else if (route.name.empty()) {
     if (method == "GET") {
-      answer = List(route, request.path, request.pretty);
+      answer = List(route, request.path);
     } else if (method == "POST" && !route.acrossNamespaces) {
       json::object object;
       if (ParseBody(*route.type, route.type->kind, request.body, object, answer) &&
           NamespaceMatches(*route.type, route.ns, object, answer)) {
-        answer = CreateObject(*route.type, route.ns, std::move(object), request.pretty);
+        answer = CreateObject(*route.type, route.ns, std::move(object));
       }
     } else {
       answer = Answer(405, MethodNotAllowedStatus());
     }
   } else if (method == "GET") {
-    answer = Get(route, request.pretty);
+    answer = Get(route);
   } else if (method == "PUT") {
-    answer = Replace(route, request.body, request.pretty);
+    answer = Replace(route, request.body);
   } else if (method == "DELETE") {
-    answer = Delete(route, request.body, request.pretty);
+    answer = Delete(route, request.body);
   } else {
     answer = Answer(405, MethodNotAllowedStatus());
   }
+  if (request.pretty) answer.body = WriteJson(json::parse(answer.body), true);
   return true;
 }
 
@@ -157,7 +163,7 @@ bool ClusterApi::Create(const ResourceType& type, const std::string& ns, const j
     error = answer.body;
     return false;
   }
-  answer = CreateObject(type, ns, object, false);
+  answer = CreateObject(type, ns, object);
   if (answer.status != 201) error = answer.body;
   return answer.status == 201;
 }
@@ -178,29 +184,29 @@ void ClusterApi::ObjectRead(const ResourceType& type, json::object& object) {
   if (&type == &kDeploymentConfigs) deployments_.Read(object);
 }
 
-ApiAnswer ClusterApi::List(const Route& route, const std::string& path, bool pretty) {
+ApiAnswer ClusterApi::List(const Route& route, const std::string& path) {
   json::array items;
   for (json::object* object : store_.List(*route.type, route.ns)) {
     ObjectRead(*route.type, *object);
     items.push_back(ListItem(*object));
   }
-  json::object list{{"kind", std::string(route.type->kind) + "List"},
-                    {"apiVersion", route.type->apiVersion},
-                    {"metadata", json::object{{"selfLink", path},
-                                              {"resourceVersion", store_.CurrentVersion()}}},
-                    {"items", std::move(items)}};
-  return Answer(200, WriteJson(list, pretty));
+  json::object list{
+      {"kind", std::string(route.type->kind) + "List"},
+      {"apiVersion", route.type->apiVersion},
+      {"metadata", json::object{{"selfLink", path}, {"resourceVersion", store_.CurrentVersion()}}},
+      {"items", std::move(items)}};
+  return Answer(200, WriteJson(list));
 }
 
-ApiAnswer ClusterApi::Get(const Route& route, bool pretty) {
+ApiAnswer ClusterApi::Get(const Route& route) {
   json::object* object = store_.Find(*route.type, route.ns, route.name);
   if (object == nullptr) return Answer(404, NotFoundStatus(*route.type, route.name));
   ObjectRead(*route.type, *object);
-  return Answer(200, WriteJson(*object, pretty));
+  return Answer(200, WriteJson(*object));
 }
 
 ApiAnswer ClusterApi::CreateObject(const ResourceType& type, const std::string& ns,
-                                   json::object object, bool pretty) {
+                                   json::object object) {
   json::object& metadata = EnsureObject(object, "metadata");
   std::string name = StringAt(metadata, "name");
   const std::string generateName = StringAt(metadata, "generateName");
@@ -230,17 +236,18 @@ ApiAnswer ClusterApi::CreateObject(const ResourceType& type, const std::string& 
   if (&type == &kPods) deployments_.StartPod(object);
   if (&type == &kProjects) {
     json::object& spec = EnsureObject(object, "spec");
-    if (!spec.contains("finalizers")) spec["finalizers"] = json::array{"openshift.io/origin", "kubernetes"};
+    if (!spec.contains("finalizers"))
+      spec["finalizers"] = json::array{"openshift.io/origin", "kubernetes"};
     object["status"] = json::object{{"phase", "Active"}};
   }
   if (&type == &kVolumes) provisioner_.VolumeCreated(object);
   json::object& stored = store_.Insert(type, ns, std::move(object));
   if (&type == &kClaims) provisioner_.ClaimCreated(stored);
   if (&type == &kDeploymentConfigs) deployments_.Created(stored);
-  return Answer(201, WriteJson(stored, pretty));
+  return Answer(201, WriteJson(stored));
 }
 
-ApiAnswer ClusterApi::Replace(const Route& route, const std::string& body, bool pretty) {
+ApiAnswer ClusterApi::Replace(const Route& route, const std::string& body) {
   const ResourceType& type = *route.type;
   json::object object;
   ApiAnswer refused;
@@ -250,15 +257,16 @@ ApiAnswer ClusterApi::Replace(const Route& route, const std::string& body, bool 
   }
   const std::string name = NameOf(object);
   if (name != route.name) {
-    return Answer(400, BadRequestStatus("the name of the object (" + name +
-                                        ") does not match the name on the URL (" + route.name + ")"));
+    return Answer(400,
+                  BadRequestStatus("the name of the object (" + name +
+                                   ") does not match the name on the URL (" + route.name + ")"));
   }
   json::object* stored = store_.Find(type, route.ns, name);
   if (stored == nullptr) {
     // Endpoints are the one kind here that a replace may create.
     if (&type == &kEndpoints) {
       RemoveMember(EnsureObject(object, "metadata"), "resourceVersion");
-      return CreateObject(type, route.ns, std::move(object), pretty);
+      return CreateObject(type, route.ns, std::move(object));
     }
     return Answer(404, NotFoundStatus(type, name));
   }
@@ -270,17 +278,15 @@ ApiAnswer ClusterApi::Replace(const Route& route, const std::string& body, bool 
   const json::object previous = *stored;
   json::object& replaced = store_.Replace(type, route.ns, std::move(object));
   if (&type == &kDeploymentConfigs) deployments_.Replaced(previous, replaced);
-  return Answer(200, WriteJson(replaced, pretty));
+  return Answer(200, WriteJson(replaced));
 }
 
-void ClusterApi::RemoveObject(const ResourceType& type, const std::string& ns, const std::string& name,
-                              json::object& removed) {
+void ClusterApi::RemoveObject(const ResourceType& type, const std::string& ns,
+                              const std::string& name, json::object& removed) {
   if (!store_.Remove(type, ns, name, removed)) return;
   if (&type == &kClaims) provisioner_.ClaimDeleted(removed);
   if (&type == &kDeploymentConfigs) deployments_.Deleted(removed);
   if (&type == &kProjects) {
-    // Deployment configs go before pods and claims before volumes, so that every
-    // controller sees the objects it cleans up after.
     for (const ResourceType* inner : kNamespacedTypes) {
       std::vector<std::string> names;
       for (const json::object* object : store_.List(*inner, name)) names.push_back(NameOf(*object));
@@ -292,7 +298,7 @@ void ClusterApi::RemoveObject(const ResourceType& type, const std::string& ns, c
   }
 }
 
-ApiAnswer ClusterApi::Delete(const Route& route, const std::string& body, bool pretty) {
+ApiAnswer ClusterApi::Delete(const Route& route, const std::string& body) {
   const ResourceType& type = *route.type;
   if (!body.empty()) {
     json::object options;
@@ -309,8 +315,7 @@ ApiAnswer ClusterApi::Delete(const Route& route, const std::string& body, bool p
                                               {"apiVersion", "v1"},
                                               {"metadata", json::object()},
                                               {"status", "Success"},
-                                              {"code", 200}},
-                                 pretty));
+                                              {"code", 200}}));
   }
   if (&type == &kPods) {
     // A pod's deletion is graceful: the answer is the pod, marked for deletion.
@@ -319,21 +324,19 @@ ApiAnswer ClusterApi::Delete(const Route& route, const std::string& body, bool p
     metadata["deletionGracePeriodSeconds"] = 30;
     store_.Touch(removed);
     NormaliseObject(removed);
-    return Answer(200, WriteJson(removed, pretty));
+    return Answer(200, WriteJson(removed));
   }
-  std::string status = DeletedStatus(type, route.name, UidOf(removed));
-  if (pretty) status = WriteJson(json::parse(status), true);
-  return Answer(200, status);
+  return Answer(200, DeletedStatus(type, route.name, UidOf(removed)));
 }
 
-ApiAnswer ClusterApi::GetScale(const Route& route, bool pretty) {
+ApiAnswer ClusterApi::GetScale(const Route& route) {
   json::object* config = store_.Find(kDeploymentConfigs, route.ns, route.name);
   if (config == nullptr) return Answer(404, NotFoundStatus(kDeploymentConfigs, route.name));
   deployments_.Read(*config);
-  return Answer(200, WriteJson(DeploymentController::ScaleOf(*config), pretty));
+  return Answer(200, WriteJson(DeploymentController::ScaleOf(*config)));
 }
 
-ApiAnswer ClusterApi::PutScale(const Route& route, const std::string& body, bool pretty) {
+ApiAnswer ClusterApi::PutScale(const Route& route, const std::string& body) {
   json::object scale;
   ApiAnswer refused;
   if (!ParseBody(kDeploymentConfigs, "Scale", body, scale, refused)) return refused;
@@ -345,7 +348,7 @@ ApiAnswer ClusterApi::PutScale(const Route& route, const std::string& body, bool
   }
   const json::object* spec = ObjectAt(scale, "spec");
   deployments_.Scaled(*config, spec != nullptr ? IntAt(*spec, "replicas") : 0);
-  return Answer(200, WriteJson(DeploymentController::ScaleOf(*config), pretty));
+  return Answer(200, WriteJson(DeploymentController::ScaleOf(*config)));
 }
 
 }  // namespace wqsim

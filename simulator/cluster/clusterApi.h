@@ -52,14 +52,13 @@ class ClusterApi {
  private:
   struct Route;
   static bool ParseRoute(const std::string& path, Route& route);
-  ApiAnswer List(const Route& route, const std::string& path, bool pretty);
-  ApiAnswer Get(const Route& route, bool pretty);
-  ApiAnswer CreateObject(const ResourceType& type, const std::string& ns, json::object object,
-                         bool pretty);
-  ApiAnswer Replace(const Route& route, const std::string& body, bool pretty);
-  ApiAnswer Delete(const Route& route, const std::string& body, bool pretty);
-  ApiAnswer GetScale(const Route& route, bool pretty);
-  ApiAnswer PutScale(const Route& route, const std::string& body, bool pretty);
+  ApiAnswer List(const Route& route, const std::string& path);
+  ApiAnswer Get(const Route& route);
+  ApiAnswer CreateObject(const ResourceType& type, const std::string& ns, json::object object);
+  ApiAnswer Replace(const Route& route, const std::string& body);
+  ApiAnswer Delete(const Route& route, const std::string& body);
+  ApiAnswer GetScale(const Route& route);
+  ApiAnswer PutScale(const Route& route, const std::string& body);
   // Removes an object and whatever the cluster removes with it.
   void RemoveObject(const ResourceType& type, const std::string& ns, const std::string& name,
                     json::object& removed);

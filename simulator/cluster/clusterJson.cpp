@@ -16,11 +16,21 @@ void WriteString(json::string_view text, std::string& out) {
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       case '<':
       case '>':
       case '&':
@@ -33,7 +43,8 @@ void WriteString(json::string_view text, std::string& out) {
           out += "\\u00";
           out.push_back(hex[c >> 4]);
           out.push_back(hex[c & 0xf]);
-        } else if (c == 0xe2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+        } else if (c == 0xe2 && i + 2 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) == 0x80 &&
                    (static_cast<unsigned char>(text[i + 2]) & 0xfe) == 0xa8) {
           // U+2028 and U+2029 break JavaScript string literals; Go escapes them too.
           out += (static_cast<unsigned char>(text[i + 2]) == 0xa8) ? "\\u2028" : "\\u2029";
@@ -209,7 +220,7 @@ std::string NowTimestamp() {
 
 std::string NewUid() {
   std::string hex = RandomHex(32);
-  hex[12] = '4';  // version 4
+  hex[12] = '4';                                                            // version 4
   hex[16] = "89ab"[std::uniform_int_distribution<int>(0, 3)(Generator())];  // RFC 4122 variant
   return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" +
          hex.substr(16, 4) + "-" + hex.substr(20);

@@ -2,7 +2,6 @@
 // JSON documents of the simulated cluster: Boost.JSON objects, which keep their members in
 // insertion order, so an object goes back out in the order it was built or received.
 #include <boost/json.hpp>
-
 #include <cstdint>
 #include <string>
 

@@ -5,29 +5,43 @@
 namespace wqsim {
 
 const ResourceType kPods{"pods", "Pod", "", "v1", "/api/v1", true, NameRule::kSubdomain, true};
-const ResourceType kDeploymentConfigs{"deploymentconfigs", "DeploymentConfig", "apps.openshift.io",
-                                      "v1", "/oapi/v1", true, NameRule::kSubdomain, true};
-const ResourceType kClaims{"persistentvolumeclaims", "PersistentVolumeClaim", "", "v1", "/api/v1",
-                           true, NameRule::kSubdomain, true};
-const ResourceType kVolumes{"persistentvolumes", "PersistentVolume", "", "v1", "/api/v1",
-                            false, NameRule::kSubdomain, true};
-const ResourceType kEndpoints{"endpoints", "Endpoints", "", "v1", "/api/v1", true,
-                              NameRule::kSubdomain, false};
+const ResourceType kDeploymentConfigs{"deploymentconfigs",  "DeploymentConfig",
+                                      "apps.openshift.io",  "v1",
+                                      "/oapi/v1",           true,
+                                      NameRule::kSubdomain, true};
+const ResourceType kClaims{"persistentvolumeclaims",
+                           "PersistentVolumeClaim",
+                           "",
+                           "v1",
+                           "/api/v1",
+                           true,
+                           NameRule::kSubdomain,
+                           true};
+const ResourceType kVolumes{"persistentvolumes",
+                            "PersistentVolume",
+                            "",
+                            "v1",
+                            "/api/v1",
+                            false,
+                            NameRule::kSubdomain,
+                            true};
+const ResourceType kEndpoints{"endpoints", "Endpoints",          "",   "v1", "/api/v1",
+                              true,        NameRule::kSubdomain, false};
 const ResourceType kSecrets{"secrets", "Secret", "", "v1", "/api/v1", true, NameRule::kSubdomain,
                             false};
-const ResourceType kConfigMaps{"configmaps", "ConfigMap", "", "v1", "/api/v1", true,
-                               NameRule::kSubdomain, false};
-const ResourceType kProjects{"projects", "Project", "project.openshift.io", "v1", "/oapi/v1",
-                             false, NameRule::kLabel, true};
-const ResourceType kStorageClasses{"storageclasses", "StorageClass", "storage.k8s.io",
-                                   "storage.k8s.io/v1", "/apis/storage.k8s.io/v1", false,
-                                   NameRule::kSubdomain, false};
+const ResourceType kConfigMaps{"configmaps", "ConfigMap",          "",   "v1", "/api/v1",
+                               true,         NameRule::kSubdomain, false};
+const ResourceType kProjects{"projects", "Project", "project.openshift.io", "v1",
+                             "/oapi/v1", false,     NameRule::kLabel,       true};
+const ResourceType kStorageClasses{
+    "storageclasses",          "StorageClass", "storage.k8s.io",     "storage.k8s.io/v1",
+    "/apis/storage.k8s.io/v1", false,          NameRule::kSubdomain, false};
 
 namespace {
 
-const ResourceType* const kAllTypes[] = {&kPods,    &kDeploymentConfigs, &kClaims,
-                                         &kVolumes, &kEndpoints,         &kSecrets,
-                                         &kConfigMaps, &kProjects,       &kStorageClasses};
+const ResourceType* const kAllTypes[] = {&kPods,       &kDeploymentConfigs, &kClaims,
+                                         &kVolumes,    &kEndpoints,         &kSecrets,
+                                         &kConfigMaps, &kProjects,          &kStorageClasses};
 
 std::string Qualify(const char* name, const char* group) {
   return *group == '\0' ? std::string(name) : std::string(name) + "." + group;
@@ -52,8 +66,8 @@ json::object Details(const std::string& name, const char* group, const char* kin
   return details;
 }
 
-std::string ObjectFailure(const ResourceType& type, const std::string& name, const std::string& message,
-                          const char* reason, int code) {
+std::string ObjectFailure(const ResourceType& type, const std::string& name,
+                          const std::string& message, const char* reason, int code) {
   json::object status = FailureHead(message, reason);
   status["details"] = Details(name, type.group, type.resource);
   status["code"] = code;
@@ -132,14 +146,16 @@ std::string AlreadyExistsStatus(const ResourceType& type, const std::string& nam
 
 std::string ConflictStatus(const ResourceType& type, const std::string& name) {
   return ObjectFailure(type, name,
-                       "Operation cannot be fulfilled on " + type.QualifiedResource() + " \"" + name +
+                       "Operation cannot be fulfilled on " + type.QualifiedResource() + " \"" +
+                           name +
                            "\": the object has been modified; please apply your changes to the "
                            "latest version and try again",
                        "Conflict", 409);
 }
 
-std::string InvalidStatus(const ResourceType& type, const std::string& name, const std::string& field,
-                          const std::string& causeReason, const std::string& detail) {
+std::string InvalidStatus(const ResourceType& type, const std::string& name,
+                          const std::string& field, const std::string& causeReason,
+                          const std::string& detail) {
   json::object status = FailureHead(
       type.QualifiedKind() + " \"" + name + "\" is invalid: " + field + ": " + detail, "Invalid");
   // An invalid object is named by its kind, not its resource.
@@ -160,7 +176,8 @@ std::string MethodNotAllowedStatus() {
   return StatusForCode(405, "the server does not allow this method on the requested resource");
 }
 
-std::string DeletedStatus(const ResourceType& type, const std::string& name, const std::string& uid) {
+std::string DeletedStatus(const ResourceType& type, const std::string& name,
+                          const std::string& uid) {
   json::object status;
   status["kind"] = "Status";
   status["apiVersion"] = "v1";
@@ -177,11 +194,18 @@ std::string StatusForCode(int code, const std::string& message) {
     int code;
     const char* reason;
   };
-  static const Reason reasons[] = {
-      {400, "BadRequest"},      {401, "Unauthorized"},   {403, "Forbidden"},
-      {404, "NotFound"},        {405, "MethodNotAllowed"}, {409, "Conflict"},
-      {410, "Gone"},            {422, "Invalid"},        {429, "TooManyRequests"},
-      {500, "InternalError"},   {503, "ServiceUnavailable"}, {504, "Timeout"}};
+  static const Reason reasons[] = {{400, "BadRequest"},
+                                   {401, "Unauthorized"},
+                                   {403, "Forbidden"},
+                                   {404, "NotFound"},
+                                   {405, "MethodNotAllowed"},
+                                   {409, "Conflict"},
+                                   {410, "Gone"},
+                                   {422, "Invalid"},
+                                   {429, "TooManyRequests"},
+                                   {500, "InternalError"},
+                                   {503, "ServiceUnavailable"},
+                                   {504, "Timeout"}};
   const char* reason = "";
   for (const Reason& entry : reasons) {
     if (entry.code == code) reason = entry.reason;

@@ -53,11 +53,13 @@ std::string AlreadyExistsStatus(const ResourceType& type, const std::string& nam
 std::string ConflictStatus(const ResourceType& type, const std::string& name);
 // 422 for one invalid field; `causeReason` is e.g. "FieldValueRequired", `detail` the text
 // after the field path in the message.
-std::string InvalidStatus(const ResourceType& type, const std::string& name, const std::string& field,
-                          const std::string& causeReason, const std::string& detail);
+std::string InvalidStatus(const ResourceType& type, const std::string& name,
+                          const std::string& field, const std::string& causeReason,
+                          const std::string& detail);
 std::string BadRequestStatus(const std::string& message);
 std::string MethodNotAllowedStatus();
-std::string DeletedStatus(const ResourceType& type, const std::string& name, const std::string& uid);
+std::string DeletedStatus(const ResourceType& type, const std::string& name,
+                          const std::string& uid);
 // A Failure Status for any error code, with the reason the server gives that code.
 std::string StatusForCode(int code, const std::string& message);
 

@@ -72,7 +72,8 @@ bool ClusterSimulator::Start(std::string& error, const ServerOptions& options) {
       if (!api_->Create(*seed.type, NamespaceOf(seed.object), seed.object, status)) {
         json::object parsed;
         std::string ignored;
-        const std::string message = ParseObject(status, parsed, ignored) ? StringAt(parsed, "message") : status;
+        const std::string message =
+            ParseObject(status, parsed, ignored) ? StringAt(parsed, "message") : status;
         error = std::string(seed.type->kind) + " \"" + NameOf(seed.object) + "\": " + message;
         return false;
       }
@@ -136,8 +137,9 @@ bool ClusterSimulator::TakeFault(const RecordedRequest& request, LiveFault& faul
 
 void ClusterSimulator::InjectStatus(const std::string& method, const std::string& path, int status,
                                     int times) {
-  server_.Script(method, path,
-                 ScriptedAnswer::Json(status, StatusForCode(status, "injected failure")).Times(times));
+  server_.Script(
+      method, path,
+      ScriptedAnswer::Json(status, StatusForCode(status, "injected failure")).Times(times));
 }
 
 void ClusterSimulator::InjectUnauthorizedBody(const std::string& method, const std::string& path,
@@ -147,8 +149,9 @@ void ClusterSimulator::InjectUnauthorizedBody(const std::string& method, const s
 
 void ClusterSimulator::InjectNonJsonBody(const std::string& method, const std::string& path,
                                          int times) {
-  server_.Script(method, path,
-                 ScriptedAnswer::Text(200, "<html><body>Service Unavailable</body></html>\n").Times(times));
+  server_.Script(
+      method, path,
+      ScriptedAnswer::Text(200, "<html><body>Service Unavailable</body></html>\n").Times(times));
 }
 
 void ClusterSimulator::InjectDrop(const std::string& method, const std::string& path, int times) {

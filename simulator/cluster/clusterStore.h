@@ -27,7 +27,8 @@ class ClusterStore {
   // Replaces a stored object with `object`, keeping its uid, creation time and, for types
   // whose status the server owns, its status.
   json::object& Replace(const ResourceType& type, const std::string& ns, json::object object);
-  // Gives an object changed in place a new resourceVersion.
+  // Gives an object changed in place a new resourceVersion and puts its members back in
+  // order. That rebuilds the object: references into it are invalid afterwards.
   void Touch(json::object& object);
   // False when there is no such object.
   bool Remove(const ResourceType& type, const std::string& ns, const std::string& name,
@@ -46,6 +47,7 @@ class ClusterStore {
 
 // Puts an object's members in the order the server writes them: kind, apiVersion, metadata,
 // spec, the rest, status; the metadata in its field order, labels and annotations by name.
+// References into the object are invalid afterwards.
 void NormaliseObject(json::object& object);
 
 // Name and namespace from an object's metadata.

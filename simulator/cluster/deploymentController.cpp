@@ -40,14 +40,15 @@ std::int64_t LatestVersion(const json::object& config) {
 
 // The version of `config` that `pod` belongs to, or -1 when it is not one of its pods.
 std::int64_t PodVersion(const json::object& pod, const std::string& config) {
-  const std::string deployment = StringAt(Member(Member(pod, "metadata"), "annotations"),
-                                          kDeploymentAnnotation);
+  const std::string deployment =
+      StringAt(Member(Member(pod, "metadata"), "annotations"), kDeploymentAnnotation);
   const std::string prefix = config + "-";
   if (deployment.compare(0, prefix.size(), prefix) != 0 || deployment.size() == prefix.size()) {
     return -1;
   }
   const std::string digits = deployment.substr(prefix.size());
-  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+  if (!std::all_of(digits.begin(), digits.end(),
+                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
     return -1;
   }
   return std::stoll(digits);
@@ -60,7 +61,8 @@ bool IsDeployer(const json::object& pod) {
 json::array Conditions(const std::string& now, bool podReady) {
   json::array conditions;
   for (const char* type : {"Initialized", "Ready", "ContainersReady", "PodScheduled"}) {
-    const bool holds = podReady || std::string(type) == "Initialized" || std::string(type) == "PodScheduled";
+    const bool holds =
+        podReady || std::string(type) == "Initialized" || std::string(type) == "PodScheduled";
     json::object condition{{"type", type},
                            {"status", holds ? "True" : "False"},
                            {"lastProbeTime", nullptr},
@@ -79,17 +81,17 @@ DeploymentController::DeploymentController(ClusterStore& store, int scaleReads)
 void DeploymentController::ApplyDefaults(json::object& config) {
   json::object& spec = EnsureObject(config, "spec");
   if (!spec.contains("strategy")) {
-    spec["strategy"] = json::object{
-        {"type", "Rolling"},
-        {"rollingParams", json::object{{"updatePeriodSeconds", 1},
-                                       {"intervalSeconds", 1},
-                                       {"timeoutSeconds", 600},
-                                       {"maxUnavailable", "25%"},
-                                       {"maxSurge", "25%"}}},
-        {"resources", json::object()},
-        {"activeDeadlineSeconds", 21600}};
+    spec["strategy"] = json::object{{"type", "Rolling"},
+                                    {"rollingParams", json::object{{"updatePeriodSeconds", 1},
+                                                                   {"intervalSeconds", 1},
+                                                                   {"timeoutSeconds", 600},
+                                                                   {"maxUnavailable", "25%"},
+                                                                   {"maxSurge", "25%"}}},
+                                    {"resources", json::object()},
+                                    {"activeDeadlineSeconds", 21600}};
   }
-  if (!spec.contains("triggers")) spec["triggers"] = json::array{json::object{{"type", "ConfigChange"}}};
+  if (!spec.contains("triggers"))
+    spec["triggers"] = json::array{json::object{{"type", "ConfigChange"}}};
   if (!spec.contains("replicas")) spec["replicas"] = 0;
   if (!spec.contains("test")) spec["test"] = false;
   const json::object* labels = ObjectAt(Member(Template(config), "metadata"), "labels");
@@ -108,11 +110,14 @@ void DeploymentController::Replaced(const json::object& previous, json::object& 
   const json::object& oldSpec = Member(previous, "spec");
   const json::object& newSpec = Member(config, "spec");
   if (oldSpec == newSpec) return;
+  // Decided before the generation changes: that reorders `config`, and `newSpec` with it.
+  const bool newTemplate = Member(oldSpec, "template") != Member(newSpec, "template");
+  const bool newReplicas = IntAt(oldSpec, "replicas") != IntAt(newSpec, "replicas");
   BumpGeneration(config);
-  if (Member(oldSpec, "template") != Member(newSpec, "template")) {
+  if (newTemplate) {
     readsLeft_.erase(UidOf(config));
     Rollout(config);
-  } else if (IntAt(oldSpec, "replicas") != IntAt(newSpec, "replicas")) {
+  } else if (newReplicas) {
     readsLeft_[UidOf(config)] = scaleReads_;
   }
 }
@@ -154,10 +159,12 @@ json::object DeploymentController::ScaleOf(const json::object& config) {
   std::string targetSelector;
   for (const auto& label : selector) {
     if (!targetSelector.empty()) targetSelector += ",";
-    targetSelector += std::string(label.key()) + "=" + StringAt(selector, std::string(label.key()).c_str());
+    targetSelector +=
+        std::string(label.key()) + "=" + StringAt(selector, std::string(label.key()).c_str());
   }
   json::object scaleMetadata;
-  for (const char* key : {"name", "namespace", "selfLink", "uid", "resourceVersion", "creationTimestamp"}) {
+  for (const char* key :
+       {"name", "namespace", "selfLink", "uid", "resourceVersion", "creationTimestamp"}) {
     const json::value* value = metadata.if_contains(key);
     if (value != nullptr) scaleMetadata[key] = *value;
   }
@@ -192,10 +199,10 @@ void DeploymentController::StartPod(json::object& pod) {
     const std::string containerId = "docker://" + RandomHex(64);
     json::object state =
         completed ? json::object{{"terminated", json::object{{"exitCode", 0},
-                                                              {"reason", "Completed"},
-                                                              {"startedAt", now},
-                                                              {"finishedAt", now},
-                                                              {"containerID", containerId}}}}
+                                                             {"reason", "Completed"},
+                                                             {"startedAt", now},
+                                                             {"finishedAt", now},
+                                                             {"containerID", containerId}}}}
                   : json::object{{"running", json::object{{"startedAt", now}}}};
     containerStatuses.push_back(json::object{{"name", StringAt(*container, "name")},
                                              {"state", std::move(state)},
@@ -206,14 +213,13 @@ void DeploymentController::StartPod(json::object& pod) {
                                              {"imageID", "docker-pullable://" + image},
                                              {"containerID", containerId}});
   }
-  pod["status"] = json::object{
-      {"phase", completed ? "Succeeded" : "Running"},
-      {"conditions", Conditions(now, !completed)},
-      {"hostIP", kHostIp},
-      {"podIP", "10.128.0." + std::to_string(nextPodAddress_)},
-      {"startTime", now},
-      {"containerStatuses", std::move(containerStatuses)},
-      {"qosClass", "BestEffort"}};
+  pod["status"] = json::object{{"phase", completed ? "Succeeded" : "Running"},
+                               {"conditions", Conditions(now, !completed)},
+                               {"hostIP", kHostIp},
+                               {"podIP", "10.128.0." + std::to_string(nextPodAddress_)},
+                               {"startTime", now},
+                               {"containerStatuses", std::move(containerStatuses)},
+                               {"qosClass", "BestEffort"}};
   nextPodAddress_ = nextPodAddress_ % 250 + 2;
 }
 
@@ -232,19 +238,19 @@ void DeploymentController::Rollout(json::object& config) {
   status["latestVersion"] = version;
   status["details"] = json::object{{"message", "config change"},
                                    {"causes", json::array{json::object{{"type", "ConfigChange"}}}}};
-  status["conditions"] = json::array{
-      json::object{{"type", "Available"},
-                   {"status", "True"},
-                   {"lastUpdateTime", now},
-                   {"lastTransitionTime", now},
-                   {"message", "Deployment config has minimum availability."}},
-      json::object{{"type", "Progressing"},
-                   {"status", "True"},
-                   {"lastUpdateTime", now},
-                   {"lastTransitionTime", now},
-                   {"reason", "NewReplicationControllerAvailable"},
-                   {"message", "replication controller \"" + Deployment(name, version) +
-                                   "\" successfully rolled out"}}};
+  status["conditions"] =
+      json::array{json::object{{"type", "Available"},
+                               {"status", "True"},
+                               {"lastUpdateTime", now},
+                               {"lastTransitionTime", now},
+                               {"message", "Deployment config has minimum availability."}},
+                  json::object{{"type", "Progressing"},
+                               {"status", "True"},
+                               {"lastUpdateTime", now},
+                               {"lastTransitionTime", now},
+                               {"reason", "NewReplicationControllerAvailable"},
+                               {"message", "replication controller \"" + Deployment(name, version) +
+                                               "\" successfully rolled out"}}};
   SyncPods(config);
 }
 
@@ -359,8 +365,9 @@ void DeploymentController::RemovePods(const std::string& ns, const std::string& 
   for (const std::string& name : owned) {
     json::object removed;
     store_.Remove(kPods, ns, name, removed);
-    controllerUids_.erase(ns + "/" + StringAt(Member(Member(removed, "metadata"), "annotations"),
-                                               kDeploymentAnnotation));
+    controllerUids_.erase(
+        ns + "/" +
+        StringAt(Member(Member(removed, "metadata"), "annotations"), kDeploymentAnnotation));
   }
 }
 

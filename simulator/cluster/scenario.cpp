@@ -37,10 +37,12 @@ bool ReadStrings(const json::object& root, const char* key, std::vector<std::str
                  std::string& error) {
   const json::value* value = root.if_contains(key);
   if (value == nullptr) return true;
-  if (!value->is_array()) return Fail(error, std::string("\"") + key + "\" must be a list of strings");
+  if (!value->is_array())
+    return Fail(error, std::string("\"") + key + "\" must be a list of strings");
   out.clear();
   for (const json::value& entry : value->get_array()) {
-    if (!entry.is_string()) return Fail(error, std::string("\"") + key + "\" must be a list of strings");
+    if (!entry.is_string())
+      return Fail(error, std::string("\"") + key + "\" must be a list of strings");
     out.emplace_back(entry.get_string().c_str());
   }
   return true;

@@ -56,8 +56,7 @@ bool ClaimRefNames(const json::object& volume, const json::object& claim) {
   if (ref == nullptr) return false;
   const std::string uid = StringAt(*ref, "uid");
   return StringAt(*ref, "name") == NameOf(claim) &&
-         StringAt(*ref, "namespace") == NamespaceOf(claim) &&
-         (uid.empty() || uid == UidOf(claim));
+         StringAt(*ref, "namespace") == NamespaceOf(claim) && (uid.empty() || uid == UidOf(claim));
 }
 
 bool HasClaimRef(const json::object& volume) {
@@ -119,7 +118,8 @@ std::string ClaimStorageClass(const json::object& claim) {
     return StringAt(*spec, "storageClassName");
   }
   const json::object* metadata = ObjectAt(claim, "metadata");
-  const json::object* annotations = metadata != nullptr ? ObjectAt(*metadata, "annotations") : nullptr;
+  const json::object* annotations =
+      metadata != nullptr ? ObjectAt(*metadata, "annotations") : nullptr;
   return annotations != nullptr ? StringAt(*annotations, kBetaClassAnnotation) : std::string();
 }
 
@@ -128,10 +128,19 @@ long double QuantityBytes(const std::string& quantity) {
     const char* text;
     long double factor;
   };
-  static const Suffix suffixes[] = {
-      {"Ki", 1024.0L}, {"Mi", 1048576.0L}, {"Gi", 1073741824.0L}, {"Ti", 1099511627776.0L},
-      {"Pi", 1125899906842624.0L}, {"Ei", 1152921504606846976.0L}, {"k", 1e3L}, {"M", 1e6L},
-      {"G", 1e9L}, {"T", 1e12L}, {"P", 1e15L}, {"E", 1e18L}, {"m", 1e-3L}};
+  static const Suffix suffixes[] = {{"Ki", 1024.0L},
+                                    {"Mi", 1048576.0L},
+                                    {"Gi", 1073741824.0L},
+                                    {"Ti", 1099511627776.0L},
+                                    {"Pi", 1125899906842624.0L},
+                                    {"Ei", 1152921504606846976.0L},
+                                    {"k", 1e3L},
+                                    {"M", 1e6L},
+                                    {"G", 1e9L},
+                                    {"T", 1e12L},
+                                    {"P", 1e15L},
+                                    {"E", 1e18L},
+                                    {"m", 1e-3L}};
   size_t digits = 0;
   while (digits < quantity.size() &&
          (std::isdigit(static_cast<unsigned char>(quantity[digits])) || quantity[digits] == '.')) {
@@ -210,7 +219,8 @@ json::object* StorageProvisioner::MatchingVolume(const json::object& claim) {
     if (StringAt(*spec, "storageClassName") != storageClass) continue;
     if (HasClaimRef(*volume) && !ClaimRefNames(*volume, claim)) continue;
     const json::object* capacity = ObjectAt(*spec, "capacity");
-    const long double size = QuantityBytes(capacity != nullptr ? StringAt(*capacity, "storage") : "");
+    const long double size =
+        QuantityBytes(capacity != nullptr ? StringAt(*capacity, "storage") : "");
     if (size < wanted || !CoversModes(AccessModes(*volume), modes)) continue;
     if (best == nullptr || size < bestSize) {
       best = volume;
@@ -230,14 +240,16 @@ json::object* StorageProvisioner::Provision(json::object& claim, const json::obj
   const std::string claimName = NameOf(claim);
   const std::string endpointsName = kEndpointsPrefix + claimName;
   json::array addresses;
-  for (const std::string& node : settings_.storageNodes) addresses.push_back(json::object{{"ip", node}});
+  for (const std::string& node : settings_.storageNodes)
+    addresses.push_back(json::object{{"ip", node}});
   json::object endpoints{
       {"metadata",
-       json::object{{"name", endpointsName},
-                    {"labels", json::object{{"gluster.kubernetes.io/provisioned-for-pvc", claimName}}}}},
-      {"subsets",
-       json::array{json::object{{"addresses", std::move(addresses)},
-                                {"ports", json::array{json::object{{"port", 1}, {"protocol", "TCP"}}}}}}}};
+       json::object{
+           {"name", endpointsName},
+           {"labels", json::object{{"gluster.kubernetes.io/provisioned-for-pvc", claimName}}}}},
+      {"subsets", json::array{json::object{
+                      {"addresses", std::move(addresses)},
+                      {"ports", json::array{json::object{{"port", 1}, {"protocol", "TCP"}}}}}}}};
   json::object removed;
   store_.Remove(kEndpoints, ns, endpointsName, removed);
   store_.Insert(kEndpoints, ns, std::move(endpoints));
@@ -250,16 +262,15 @@ json::object* StorageProvisioner::Provision(json::object& claim, const json::obj
   if (reclaimPolicy.empty()) reclaimPolicy = "Delete";
   json::object volume{
       {"metadata",
-       json::object{
-           {"name", "pvc-" + UidOf(claim)},
-           {"annotations",
-            json::object{{"Description", "Gluster-Internal: Dynamically provisioned PV"},
-                         {"gluster.kubernetes.io/heketi-volume-id", volumeName.substr(4)},
-                         {"gluster.org/type", "file"},
-                         {"kubernetes.io/createdby", "heketi-dynamic-provisioner"},
-                         {"pv.beta.kubernetes.io/gid", std::to_string(nextGid_++)},
-                         {"pv.kubernetes.io/provisioned-by", kGlusterProvisioner}}},
-           {"finalizers", json::array{"kubernetes.io/pv-protection"}}}},
+       json::object{{"name", "pvc-" + UidOf(claim)},
+                    {"annotations",
+                     json::object{{"Description", "Gluster-Internal: Dynamically provisioned PV"},
+                                  {"gluster.kubernetes.io/heketi-volume-id", volumeName.substr(4)},
+                                  {"gluster.org/type", "file"},
+                                  {"kubernetes.io/createdby", "heketi-dynamic-provisioner"},
+                                  {"pv.beta.kubernetes.io/gid", std::to_string(nextGid_++)},
+                                  {"pv.kubernetes.io/provisioned-by", kGlusterProvisioner}}},
+                    {"finalizers", json::array{"kubernetes.io/pv-protection"}}}},
       {"spec",
        json::object{{"capacity", json::object{{"storage", RequestedStorage(claim)}}},
                     {"glusterfs", json::object{{"endpoints", endpointsName}, {"path", volumeName}}},
@@ -270,7 +281,8 @@ json::object* StorageProvisioner::Provision(json::object& claim, const json::obj
   return &store_.Insert(kVolumes, "", std::move(volume));
 }
 
-void StorageProvisioner::Bind(json::object& claim, json::object& volume, bool volumeChosenByController) {
+void StorageProvisioner::Bind(json::object& claim, json::object& volume,
+                              bool volumeChosenByController) {
   json::object& volumeSpec = EnsureObject(volume, "spec");
   json::object ref{{"kind", "PersistentVolumeClaim"},
                    {"namespace", NamespaceOf(claim)},
@@ -287,18 +299,18 @@ void StorageProvisioner::Bind(json::object& claim, json::object& volume, bool vo
   }
   if (!reordered.contains("claimRef")) reordered.emplace("claimRef", ref);
   volumeSpec = std::move(reordered);
+  const json::object* capacity = ObjectAt(volumeSpec, "capacity");
+  json::object claimStatus{{"phase", "Bound"},
+                           {"accessModes", AccessModes(volume)},
+                           {"capacity", capacity != nullptr ? *capacity : json::object()}};
   Annotate(volume, "pv.kubernetes.io/bound-by-controller", "yes");
   SetPhase(volume, "Bound");
   store_.Touch(volume);
 
-  json::object& claimSpec = EnsureObject(claim, "spec");
-  claimSpec["volumeName"] = NameOf(volume);
+  EnsureObject(claim, "spec")["volumeName"] = NameOf(volume);
   Annotate(claim, "pv.kubernetes.io/bind-completed", "yes");
   if (volumeChosenByController) Annotate(claim, "pv.kubernetes.io/bound-by-controller", "yes");
-  const json::object* capacity = ObjectAt(volumeSpec, "capacity");
-  claim["status"] = json::object{{"phase", "Bound"},
-                                 {"accessModes", AccessModes(volume)},
-                                 {"capacity", capacity != nullptr ? *capacity : json::object()}};
+  claim["status"] = std::move(claimStatus);
   store_.Touch(claim);
   readsLeft_.erase(UidOf(claim));
 }
@@ -334,10 +346,12 @@ void StorageProvisioner::ClaimDeleted(const json::object& claim) {
 
 void StorageProvisioner::VolumeCreated(json::object& volume) {
   json::object& spec = EnsureObject(volume, "spec");
-  if (!spec.contains("persistentVolumeReclaimPolicy")) spec["persistentVolumeReclaimPolicy"] = "Retain";
+  if (!spec.contains("persistentVolumeReclaimPolicy"))
+    spec["persistentVolumeReclaimPolicy"] = "Retain";
   const json::object* ref = ObjectAt(spec, "claimRef");
   const json::object* claim =
-      ref != nullptr ? store_.Find(kClaims, StringAt(*ref, "namespace"), StringAt(*ref, "name")) : nullptr;
+      ref != nullptr ? store_.Find(kClaims, StringAt(*ref, "namespace"), StringAt(*ref, "name"))
+                     : nullptr;
   const json::object* claimSpec = claim != nullptr ? ObjectAt(*claim, "spec") : nullptr;
   const bool bound = claimSpec != nullptr && StringAt(*claimSpec, "volumeName") == NameOf(volume) &&
                      Phase(*claim) == "Bound";

@@ -18,17 +18,18 @@ namespace {
 const int kDefaultPort = 8443;
 
 void Usage(const char* program) {
-  std::fprintf(stderr,
-               "usage: %s [--port PORT] [--scenario FILE] [--ca-out FILE]\n"
-               "          [--storage-command COMMAND] [--data-dir DIR]\n"
-               "  --port PORT               listen on 127.0.0.1:PORT (default %d; 0: any free port)\n"
-               "  --scenario FILE           users, tokens, settings and objects to start with (JSON)\n"
-               "  --ca-out FILE             sign the server certificate with a generated CA and\n"
-               "                            write the CA certificate (PEM) to FILE\n"
-               "  --storage-command COMMAND run \"COMMAND create|delete VOLNAME\" for provisioned\n"
-               "                            GlusterFS volumes\n"
-               "  --data-dir DIR            otherwise keep each volume as a directory under DIR\n",
-               program, kDefaultPort);
+  std::fprintf(
+      stderr,
+      "usage: %s [--port PORT] [--scenario FILE] [--ca-out FILE]\n"
+      "          [--storage-command COMMAND] [--data-dir DIR]\n"
+      "  --port PORT               listen on 127.0.0.1:PORT (default %d; 0: any free port)\n"
+      "  --scenario FILE           users, tokens, settings and objects to start with (JSON)\n"
+      "  --ca-out FILE             sign the server certificate with a generated CA and\n"
+      "                            write the CA certificate (PEM) to FILE\n"
+      "  --storage-command COMMAND run \"COMMAND create|delete VOLNAME\" for provisioned\n"
+      "                            GlusterFS volumes\n"
+      "  --data-dir DIR            otherwise keep each volume as a directory under DIR\n",
+      program, kDefaultPort);
 }
 
 bool ParsePort(const std::string& text, int& port) {

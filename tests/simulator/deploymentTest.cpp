@@ -16,10 +16,12 @@ const char* const kWeb = "/oapi/v1/namespaces/demo/deploymentconfigs/web";
 
 std::string Config(int replicas, const std::string& image) {
   return R"({"kind":"DeploymentConfig","apiVersion":"v1","metadata":{"name":"web","annotations":{"wq.quiesce":"sync"}},)"
-         R"("spec":{"replicas":)" + std::to_string(replicas) +
+         R"("spec":{"replicas":)" +
+         std::to_string(replicas) +
          R"(,"selector":{"app":"web"},"template":{"metadata":{"labels":{"app":"web"}},"spec":{)"
          R"("volumes":[{"name":"data","persistentVolumeClaim":{"claimName":"web-data"}}],)"
-         R"("containers":[{"name":"web","image":")" + image + R"(","volumeMounts":[{"name":"data","mountPath":"/data"}]}]}}}})";
+         R"("containers":[{"name":"web","image":")" +
+         image + R"(","volumeMounts":[{"name":"data","mountPath":"/data"}]}]}}}})";
 }
 
 class DeploymentTest : public SimulatorTest {
@@ -54,7 +56,8 @@ TEST_F(DeploymentTest, CreationRollsOutVersionOneWithRunningPods) {
   ASSERT_EQ(201, created.status) << created.body;
   const bj::object config = GetObject(kWeb);
   EXPECT_EQ("1", Status(config, "latestVersion"));
-  for (const char* counter : {"replicas", "readyReplicas", "availableReplicas", "updatedReplicas"}) {
+  for (const char* counter :
+       {"replicas", "readyReplicas", "availableReplicas", "updatedReplicas"}) {
     EXPECT_EQ("2", Status(config, counter)) << counter;
   }
   EXPECT_EQ("0", Status(config, "unavailableReplicas"));
@@ -68,7 +71,8 @@ TEST_F(DeploymentTest, CreationRollsOutVersionOneWithRunningPods) {
   ASSERT_EQ(2u, running.size());
   std::set<std::string> addresses;
   for (const bj::object& pod : running) {
-    EXPECT_TRUE(std::regex_match(At(pod, "metadata/name"), std::regex("web-1-[a-z0-9]{5}"))) << At(pod, "metadata/name");
+    EXPECT_TRUE(std::regex_match(At(pod, "metadata/name"), std::regex("web-1-[a-z0-9]{5}")))
+        << At(pod, "metadata/name");
     EXPECT_EQ("web", At(pod, "metadata/labels/deploymentconfig"));
     EXPECT_EQ("web-1", At(pod, "metadata/labels/deployment"));
     EXPECT_EQ("web", At(pod, "metadata/labels/app"));
@@ -77,7 +81,8 @@ TEST_F(DeploymentTest, CreationRollsOutVersionOneWithRunningPods) {
     EXPECT_EQ("Running", At(pod, "status/phase"));
     EXPECT_EQ("true", At(pod.at("status").at("containerStatuses").at(0).as_object(), "ready"));
     EXPECT_EQ("nginx:1", At(pod.at("spec").at("containers").at(0).as_object(), "image"));
-    EXPECT_EQ("web-data", At(pod.at("spec").at("volumes").at(0).as_object(), "persistentVolumeClaim/claimName"));
+    EXPECT_EQ("web-data", At(pod.at("spec").at("volumes").at(0).as_object(),
+                             "persistentVolumeClaim/claimName"));
     addresses.insert(At(pod, "status/podIP"));
   }
   EXPECT_EQ(2u, addresses.size());
@@ -93,8 +98,9 @@ TEST_F(DeploymentTest, ScaleTakesEffectAfterOneReadAndFollowsThePods) {
   EXPECT_EQ(R"({"app":"web"})", At(scale, "status/selector"));
   EXPECT_EQ("app=web", At(scale, "status/targetSelector"));
 
-  const HttpResult scaled = Call("PUT", std::string(kWeb) + "/scale",
-                                 R"({"kind":"Scale","apiVersion":"extensions/v1beta1","metadata":{"name":"web","namespace":"demo"},"spec":{"replicas":3}})");
+  const HttpResult scaled = Call(
+      "PUT", std::string(kWeb) + "/scale",
+      R"({"kind":"Scale","apiVersion":"extensions/v1beta1","metadata":{"name":"web","namespace":"demo"},"spec":{"replicas":3}})");
   ASSERT_EQ(200, scaled.status) << scaled.body;
   EXPECT_EQ("3", At(ParsedObject(scaled.body), "spec/replicas"));
 
@@ -118,8 +124,9 @@ TEST_F(DeploymentTest, ScaleTakesEffectAfterOneReadAndFollowsThePods) {
   EXPECT_EQ(std::vector<std::string>{"web-1-deploy"}, deployers);
 
   // A scale carrying a stale resourceVersion conflicts.
-  const HttpResult stale = Call("PUT", std::string(kWeb) + "/scale",
-                                R"({"metadata":{"name":"web","resourceVersion":"1"},"spec":{"replicas":1}})");
+  const HttpResult stale =
+      Call("PUT", std::string(kWeb) + "/scale",
+           R"({"metadata":{"name":"web","resourceVersion":"1"},"spec":{"replicas":1}})");
   EXPECT_EQ(409, stale.status);
   EXPECT_EQ("Conflict", At(ParsedObject(stale.body), "reason"));
 }
@@ -163,17 +170,20 @@ TEST_F(DeploymentTest, DeletionTakesThePodsAndListsSpanNamespaces) {
   EXPECT_EQ("other", At(all.at("items").at(1).as_object(), "metadata/namespace"));
 
   const bj::object config = GetObject(kWeb);
-  const HttpResult deleted = Call("DELETE", kWeb, R"({"kind":"DeleteOptions","apiVersion":"v1","gracePeriodSeconds":0})");
-  EXPECT_EQ(R"({"kind":"Status","apiVersion":"v1","metadata":{},"status":"Success","details":{"name":"web","group":"apps.openshift.io","kind":"deploymentconfigs","uid":")" +
-                At(config, "metadata/uid") + "\"}}\n",
-            deleted.body);
+  const HttpResult deleted =
+      Call("DELETE", kWeb, R"({"kind":"DeleteOptions","apiVersion":"v1","gracePeriodSeconds":0})");
+  EXPECT_EQ(
+      R"({"kind":"Status","apiVersion":"v1","metadata":{},"status":"Success","details":{"name":"web","group":"apps.openshift.io","kind":"deploymentconfigs","uid":")" +
+          At(config, "metadata/uid") + "\"}}\n",
+      deleted.body);
   EXPECT_EQ("[]", At(GetObject("/api/v1/namespaces/demo/pods"), "items"));
   EXPECT_EQ(2u, GetObject("/api/v1/namespaces/other/pods").at("items").as_array().size());
 }
 
 TEST_F(DeploymentTest, PodsCreatedDirectlyRun) {
-  const HttpResult created = Post("/api/v1/namespaces/demo/pods",
-                                  R"({"metadata":{"name":"tool"},"spec":{"containers":[{"name":"c","image":"busybox"}]},"status":{"phase":"Failed"}})");
+  const HttpResult created = Post(
+      "/api/v1/namespaces/demo/pods",
+      R"({"metadata":{"name":"tool"},"spec":{"containers":[{"name":"c","image":"busybox"}]},"status":{"phase":"Failed"}})");
   ASSERT_EQ(201, created.status) << created.body;
   const bj::object pod = ParsedObject(created.body);
   EXPECT_EQ("Running", At(pod, "status/phase"));

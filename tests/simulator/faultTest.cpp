@@ -25,7 +25,8 @@ struct InjectedStatusRow {
   const char* reason;
 };
 
-class InjectedStatusTest : public FaultTest, public ::testing::WithParamInterface<InjectedStatusRow> {};
+class InjectedStatusTest : public FaultTest,
+                           public ::testing::WithParamInterface<InjectedStatusRow> {};
 
 TEST_P(InjectedStatusTest, AnswersTheStatusForItsCountThenTheClusterAgain) {
   simulator_->InjectStatus("GET", kSecret, GetParam().code, 2);
@@ -85,8 +86,8 @@ TEST_F(FaultTest, DelayedAnswerArrivesLate) {
 }
 
 TEST_F(FaultTest, RequestsWithoutAKnownTokenAreUnauthorized) {
-  const HttpResult result = Send(simulator_->BaseUrl(), simulator_->Server().TrustPem(), "GET", kSecret,
-                                 std::string(), "not-a-token");
+  const HttpResult result = Send(simulator_->BaseUrl(), simulator_->Server().TrustPem(), "GET",
+                                 kSecret, std::string(), "not-a-token");
   EXPECT_EQ(401, result.status);
   EXPECT_EQ(std::string(kUnauthorizedStatusBody), result.body);
 }

@@ -14,8 +14,8 @@ namespace {
 namespace bj = boost::json;
 
 // Members whose keys are data (Go maps), not fields.
-const std::set<std::string> kMapMembers = {"labels",   "annotations", "capacity",   "requests",
-                                           "limits",   "selector",    "matchLabels", "data",
+const std::set<std::string> kMapMembers = {"labels",     "annotations", "capacity",    "requests",
+                                           "limits",     "selector",    "matchLabels", "data",
                                            "parameters", "nodeSelector"};
 
 bj::object Fixture(const std::string& name) {
@@ -83,12 +83,16 @@ class FixtureShapeTest : public SimulatorTest {
 };
 
 TEST_F(FixtureShapeTest, BoundClaimHasTheMembersOfARealBoundClaim) {
-  ASSERT_EQ(201, Post("/api/v1/persistentvolumes",
-                      R"({"metadata":{"name":"pv-aws-ow5vl"},"spec":{"capacity":{"storage":"1Gi"},"accessModes":["ReadWriteOnce"],)"
-                      R"("awsElasticBlockStore":{"volumeID":"aws://us-east-1a/vol-1","fsType":"ext4"},"storageClassName":"myStorage"}})")
-                     .status);
+  ASSERT_EQ(
+      201,
+      Post(
+          "/api/v1/persistentvolumes",
+          R"({"metadata":{"name":"pv-aws-ow5vl"},"spec":{"capacity":{"storage":"1Gi"},"accessModes":["ReadWriteOnce"],)"
+          R"("awsElasticBlockStore":{"volumeID":"aws://us-east-1a/vol-1","fsType":"ext4"},"storageClassName":"myStorage"}})")
+          .status);
   const bj::object fixture = Fixture("persistentvolumeclaim.bound.oso.json");
-  CreateFromFixture("persistentvolumeclaim.bound.oso.json", "/api/v1/namespaces/demo/persistentvolumeclaims");
+  CreateFromFixture("persistentvolumeclaim.bound.oso.json",
+                    "/api/v1/namespaces/demo/persistentvolumeclaims");
   const bj::object claim = GetObject("/api/v1/namespaces/demo/persistentvolumeclaims/mypvc");
   ASSERT_EQ("Bound", At(claim, "status/phase"));
   for (const char* section : {"metadata", "spec", "status"}) {
@@ -98,9 +102,12 @@ TEST_F(FixtureShapeTest, BoundClaimHasTheMembersOfARealBoundClaim) {
 }
 
 TEST_F(FixtureShapeTest, ProvisionedVolumeAndEndpointsHaveTheMembersOfRealOnes) {
-  ASSERT_EQ(201, Post("/api/v1/namespaces/demo/persistentvolumeclaims",
-                      R"({"metadata":{"name":"db"},"spec":{"accessModes":["ReadWriteOnce"],"resources":{"requests":{"storage":"1Gi"}},"storageClassName":"glusterfs-storage"}})")
-                     .status);
+  ASSERT_EQ(
+      201,
+      Post(
+          "/api/v1/namespaces/demo/persistentvolumeclaims",
+          R"({"metadata":{"name":"db"},"spec":{"accessModes":["ReadWriteOnce"],"resources":{"requests":{"storage":"1Gi"}},"storageClassName":"glusterfs-storage"}})")
+          .status);
   GetObject("/api/v1/namespaces/demo/persistentvolumeclaims/db");
   const bj::object claim = GetObject("/api/v1/namespaces/demo/persistentvolumeclaims/db");
   const bj::object volume = GetObject("/api/v1/persistentvolumes/" + At(claim, "spec/volumeName"));
@@ -111,12 +118,13 @@ TEST_F(FixtureShapeTest, ProvisionedVolumeAndEndpointsHaveTheMembersOfRealOnes) 
   ExpectCoversShape(staticVolume.at("spec"), volume.at("spec"), "volume/spec");
 
   const bj::object endpoints = GetObject("/api/v1/namespaces/demo/endpoints/glusterfs-dynamic-db");
-  ExpectCoversShape(Fixture("endpoints.glusterfs.three-nodes.json").at("subsets"), endpoints.at("subsets"),
-                    "endpoints/subsets");
+  ExpectCoversShape(Fixture("endpoints.glusterfs.three-nodes.json").at("subsets"),
+                    endpoints.at("subsets"), "endpoints/subsets");
 }
 
 TEST_F(FixtureShapeTest, DeploymentConfigPodsAndProjectsHaveTheMembersOfRealOnes) {
-  const bj::object config = CreateFromFixture("deploymentconfig.oso.json", "/oapi/v1/namespaces/demo/deploymentconfigs");
+  const bj::object config =
+      CreateFromFixture("deploymentconfig.oso.json", "/oapi/v1/namespaces/demo/deploymentconfigs");
   ExpectCoversShape(Fixture("deploymentconfig.oso.json"), config, "deploymentconfig");
   ExpectCoversShape(Fixture("deploymentconfig.restclient.json").at("status"), config.at("status"),
                     "deploymentconfig/status");
@@ -145,7 +153,8 @@ TEST_F(FixtureShapeTest, SecretsConfigMapsAndStorageClassesComeBackWithTheirMemb
   };
   for (const Row& row : {Row{"secret.dockercfg.restclient.json", "/api/v1/namespaces/demo/secrets"},
                          Row{"configmap.oso.json", "/api/v1/namespaces/demo/configmaps"},
-                         Row{"storageclass.glusterfs.full-parameters.json", "/apis/storage.k8s.io/v1/storageclasses"}}) {
+                         Row{"storageclass.glusterfs.full-parameters.json",
+                             "/apis/storage.k8s.io/v1/storageclasses"}}) {
     const bj::object fixture = Fixture(row.fixture);
     const bj::object stored = CreateFromFixture(row.fixture, row.collection);
     ExpectCoversShape(fixture, stored, row.fixture);
@@ -153,7 +162,8 @@ TEST_F(FixtureShapeTest, SecretsConfigMapsAndStorageClassesComeBackWithTheirMemb
     for (const std::string& name : MemberNames(stored, "metadata")) {
       const bool own = name == "namespace" || name == "selfLink" || name == "uid" ||
                        name == "resourceVersion" || name == "creationTimestamp";
-      EXPECT_TRUE(own || fixture.at("metadata").as_object().contains(name)) << row.fixture << ": " << name;
+      EXPECT_TRUE(own || fixture.at("metadata").as_object().contains(name))
+          << row.fixture << ": " << name;
     }
   }
 }

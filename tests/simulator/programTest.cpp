@@ -42,7 +42,8 @@ class Program {
       close(fds[0]);
       close(fds[1]);
       std::vector<char*> argv;
-      for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+      for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
       argv.push_back(nullptr);
       execv(argv[0], argv.data());
       _exit(127);
@@ -95,7 +96,8 @@ int RunShell(const std::string& commandLine, std::string& out) {
 
 size_t KeepLocation(char* data, size_t size, size_t count, void* target) {
   const std::string header(data, size * count);
-  if (header.compare(0, 9, "Location:") == 0) *static_cast<std::string*>(target) = header.substr(10);
+  if (header.compare(0, 9, "Location:") == 0)
+    *static_cast<std::string*>(target) = header.substr(10);
   return size * count;
 }
 
@@ -103,7 +105,8 @@ size_t KeepLocation(char* data, size_t size, size_t count, void* target) {
 std::string LogIn(const std::string& baseUrl, const std::string& trustPem, const std::string& user,
                   const std::string& password) {
   CURL* curl = curl_easy_init();
-  const std::string url = baseUrl + "/oauth/authorize?client_id=openshift-challenging-client&response_type=token";
+  const std::string url =
+      baseUrl + "/oauth/authorize?client_id=openshift-challenging-client&response_type=token";
   curl_blob trust{const_cast<char*>(trustPem.data()), trustPem.size(), CURL_BLOB_COPY};
   curl_slist* headers = curl_slist_append(nullptr, "X-CSRF-Token: 1");
   std::string location;
@@ -119,46 +122,65 @@ std::string LogIn(const std::string& baseUrl, const std::string& trustPem, const
   curl_slist_free_all(headers);
   curl_easy_cleanup(curl);
   std::smatch token;
-  return std::regex_search(location, token, std::regex("access_token=([^&#\r\n]+)")) ? token[1].str() : "";
+  return std::regex_search(location, token, std::regex("access_token=([^&#\r\n]+)"))
+             ? token[1].str()
+             : "";
 }
 
 TEST(ProgramTest, ServesTheSampleScenarioToKubectlAndEndsOnSigterm) {
   const std::string ca = ::testing::TempDir() + "wqsim-ca-" + std::to_string(getpid()) + ".pem";
-  Program program({WQSIM_PROGRAM, "--port", "0", "--scenario", WQSIM_SAMPLE_SCENARIO, "--ca-out", ca});
+  Program program(
+      {WQSIM_PROGRAM, "--port", "0", "--scenario", WQSIM_SAMPLE_SCENARIO, "--ca-out", ca});
   const std::string line = program.FirstLine(20);
   std::smatch match;
-  ASSERT_TRUE(std::regex_match(line, match, std::regex("listening (https://127\\.0\\.0\\.1:[0-9]+)"))) << line;
+  ASSERT_TRUE(
+      std::regex_match(line, match, std::regex("listening (https://127\\.0\\.0\\.1:[0-9]+)")))
+      << line;
   const std::string url = match[1].str();
   const std::string trust = ReadFile(ca);
   ASSERT_NE(std::string::npos, trust.find("BEGIN CERTIFICATE"));
 
   // What the sample scenario promises.
-  const bj::object config = ParsedObject(Send(url, trust, "GET", "/oapi/v1/namespaces/demo/deploymentconfigs/web", "", kSampleToken).body);
+  const bj::object config = ParsedObject(
+      Send(url, trust, "GET", "/oapi/v1/namespaces/demo/deploymentconfigs/web", "", kSampleToken)
+          .body);
   EXPECT_EQ("2", At(config, "status/availableReplicas"));
   EXPECT_FALSE(At(config, "metadata/annotations/wq.quiesce").empty());
   EXPECT_FALSE(At(config, "metadata/annotations/wq.unquiesce").empty());
-  const bj::object claims = ParsedObject(Send(url, trust, "GET", "/api/v1/namespaces/demo/persistentvolumeclaims", "", kSampleToken).body);
+  const bj::object claims = ParsedObject(
+      Send(url, trust, "GET", "/api/v1/namespaces/demo/persistentvolumeclaims", "", kSampleToken)
+          .body);
   ASSERT_EQ(2u, claims.at("items").as_array().size());
   for (const bj::value& claim : claims.at("items").as_array()) {
     EXPECT_EQ("Bound", At(claim.as_object(), "status/phase"));
     EXPECT_EQ("glusterfs-storage", At(claim.as_object(), "spec/storageClassName"));
   }
-  EXPECT_EQ(200, Send(url, trust, "GET", "/api/v1/namespaces/demo/secrets/web-secret", "", kSampleToken).status);
-  EXPECT_EQ(200, Send(url, trust, "GET", "/api/v1/namespaces/demo/configmaps/web-config", "", kSampleToken).status);
+  EXPECT_EQ(200,
+            Send(url, trust, "GET", "/api/v1/namespaces/demo/secrets/web-secret", "", kSampleToken)
+                .status);
+  EXPECT_EQ(200, Send(url, trust, "GET", "/api/v1/namespaces/demo/configmaps/web-config", "",
+                      kSampleToken)
+                     .status);
   EXPECT_EQ("kubernetes.io/glusterfs",
-            At(ParsedObject(Send(url, trust, "GET", "/apis/storage.k8s.io/v1/storageclasses/glusterfs-storage", "", kSampleToken).body),
+            At(ParsedObject(Send(url, trust, "GET",
+                                 "/apis/storage.k8s.io/v1/storageclasses/glusterfs-storage", "",
+                                 kSampleToken)
+                                .body),
                "provisioner"));
 
   // kubectl reads a list and an object exactly as a direct GET does.
   ASSERT_TRUE(std::filesystem::exists(kKubectl))
       << "kubectl is not installed at " << kKubectl << "; this test reads the simulator through it";
-  const std::string kubeconfig = ::testing::TempDir() + "wqsim-kubeconfig-" + std::to_string(getpid());
+  const std::string kubeconfig =
+      ::testing::TempDir() + "wqsim-kubeconfig-" + std::to_string(getpid());
   std::ofstream(kubeconfig) << "";
-  for (const char* path : {"/api/v1/namespaces/demo/persistentvolumeclaims", "/oapi/v1/namespaces/demo/deploymentconfigs/web"}) {
+  for (const char* path : {"/api/v1/namespaces/demo/persistentvolumeclaims",
+                           "/oapi/v1/namespaces/demo/deploymentconfigs/web"}) {
     std::string out;
-    const int status = RunShell("KUBECONFIG=" + kubeconfig + " " + kKubectl + " get --raw " + path + " --server " + url +
-                               " --token " + kSampleToken + " --insecure-skip-tls-verify 2>&1",
-                           out);
+    const int status =
+        RunShell("KUBECONFIG=" + kubeconfig + " " + kKubectl + " get --raw " + path + " --server " +
+                     url + " --token " + kSampleToken + " --insecure-skip-tls-verify 2>&1",
+                 out);
     EXPECT_EQ(0, status) << out;
     const HttpResult direct = Send(url, trust, "GET", path, "", kSampleToken);
     EXPECT_EQ(ParsedObject(direct.body), ParsedObject(out)) << path;
@@ -169,7 +191,8 @@ TEST(ProgramTest, ServesTheSampleScenarioToKubectlAndEndsOnSigterm) {
   // The scenario's user logs in through the OAuth endpoint.
   const std::string token = LogIn(url, trust, "developer", "developer");
   ASSERT_FALSE(token.empty());
-  EXPECT_NE(std::string::npos, Send(url, trust, "GET", "/oapi/v1/projects", "", token).body.find("\"demo\""));
+  EXPECT_NE(std::string::npos,
+            Send(url, trust, "GET", "/oapi/v1/projects", "", token).body.find("\"demo\""));
   EXPECT_TRUE(LogIn(url, trust, "developer", "wrong").empty());
 
   EXPECT_EQ(0, program.Stop());
@@ -177,10 +200,12 @@ TEST(ProgramTest, ServesTheSampleScenarioToKubectlAndEndsOnSigterm) {
 }
 
 TEST(ProgramTest, RefusesAScenarioItCannotUse) {
-  const std::string scenario = ::testing::TempDir() + "wqsim-bad-" + std::to_string(getpid()) + ".json";
+  const std::string scenario =
+      ::testing::TempDir() + "wqsim-bad-" + std::to_string(getpid()) + ".json";
   std::ofstream(scenario) << R"({"projects": ["demo"], "claims": []})";
   std::string out;
-  EXPECT_EQ(1, RunShell(std::string(WQSIM_PROGRAM) + " --port 0 --scenario " + scenario + " 2>&1", out));
+  EXPECT_EQ(
+      1, RunShell(std::string(WQSIM_PROGRAM) + " --port 0 --scenario " + scenario + " 2>&1", out));
   EXPECT_NE(std::string::npos, out.find("unknown member \"claims\"")) << out;
   std::filesystem::remove(scenario);
   out.clear();
@@ -207,23 +232,30 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ScenarioRow{R"({"claimBindReads": 0, "scaleReads": 3, "storageNodes": ["10.0.0.1"]})", ""},
         ScenarioRow{"[]", "not a JSON object"},
-        ScenarioRow{R"({"secrets": [{"metadata": {"name": "s"}}]})", "Secret \"s\" names no metadata.namespace"},
+        ScenarioRow{R"({"secrets": [{"metadata": {"name": "s"}}]})",
+                    "Secret \"s\" names no metadata.namespace"},
         ScenarioRow{R"({"scaleReads": -1})", "\"scaleReads\" must be a number of reads"},
         ScenarioRow{R"({"users": [{"password": "p"}]})", "every user needs a \"name\""},
-        ScenarioRow{R"({"storageNodes": "10.0.0.1"})", "\"storageNodes\" must be a list of strings"},
+        ScenarioRow{R"({"storageNodes": "10.0.0.1"})",
+                    "\"storageNodes\" must be a list of strings"},
         ScenarioRow{R"({"pods": [1]})", "every entry of \"pods\" must be an object"}));
 
 TEST(ScenarioSeedTest, NamespacesInUseBecomeProjectsAndBadObjectsStopTheStart) {
   Scenario scenario;
   std::string error;
-  ASSERT_TRUE(ParseScenario(R"({"configMaps": [{"metadata": {"name": "c", "namespace": "implicit"}}]})", scenario, error));
+  ASSERT_TRUE(
+      ParseScenario(R"({"configMaps": [{"metadata": {"name": "c", "namespace": "implicit"}}]})",
+                    scenario, error));
   ClusterSimulator simulator(scenario);
   ASSERT_TRUE(simulator.Start(error)) << error;
   ApiAnswer answer;
-  ASSERT_TRUE(simulator.Api().Serve(ApiRequest{"GET", "/oapi/v1/projects/implicit", "", false}, answer));
+  ASSERT_TRUE(
+      simulator.Api().Serve(ApiRequest{"GET", "/oapi/v1/projects/implicit", "", false}, answer));
   EXPECT_EQ(200, answer.status);
 
-  ASSERT_TRUE(ParseScenario(R"({"projects": ["p"], "secrets": [{"metadata": {"name": "Bad", "namespace": "p"}}]})", scenario, error));
+  ASSERT_TRUE(ParseScenario(
+      R"({"projects": ["p"], "secrets": [{"metadata": {"name": "Bad", "namespace": "p"}}]})",
+      scenario, error));
   ClusterSimulator refused(scenario);
   EXPECT_FALSE(refused.Start(error));
   EXPECT_NE(std::string::npos, error.find("Secret \"Bad\": Secret \"Bad\" is invalid")) << error;

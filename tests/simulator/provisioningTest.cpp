@@ -25,7 +25,8 @@ std::string Claim(const std::string& name, const std::string& storageClass,
   return R"({"kind":"PersistentVolumeClaim","apiVersion":"v1","metadata":{"name":")" + name +
          R"(","annotations":)" + annotations + R"(},"spec":{"accessModes":[")" + mode +
          R"("],"resources":{"requests":{"storage":")" + size + "\"}}" +
-         (storageClass.empty() ? std::string() : R"(,"storageClassName":")" + storageClass + "\"") + "}}";
+         (storageClass.empty() ? std::string() : R"(,"storageClassName":")" + storageClass + "\"") +
+         "}}";
 }
 
 class ProvisioningTest : public SimulatorTest {
@@ -81,9 +82,11 @@ TEST_F(ProvisioningTest, BoundClaimHasAProvisionedVolumeEndpointsAndStorage) {
   EXPECT_EQ("kubernetes.io/glusterfs", Annotation(volume, "pv.kubernetes.io/provisioned-by"));
   EXPECT_EQ("40000", Annotation(volume, "pv.beta.kubernetes.io/gid"));
 
-  const bj::object endpoints = GetObject("/api/v1/namespaces/demo/endpoints/glusterfs-dynamic-db-data");
-  EXPECT_EQ(R"([{"addresses":[{"ip":"10.0.0.11"},{"ip":"10.0.0.12"}],"ports":[{"port":1,"protocol":"TCP"}]}])",
-            At(endpoints, "subsets"));
+  const bj::object endpoints =
+      GetObject("/api/v1/namespaces/demo/endpoints/glusterfs-dynamic-db-data");
+  EXPECT_EQ(
+      R"([{"addresses":[{"ip":"10.0.0.11"},{"ip":"10.0.0.12"}],"ports":[{"port":1,"protocol":"TCP"}]}])",
+      At(endpoints, "subsets"));
   EXPECT_TRUE(std::filesystem::is_directory(simulator_->DataDir() + "/" + glusterVolume));
 
   // Deleting the claim deletes the volume, its endpoints and its storage.
@@ -96,8 +99,10 @@ TEST_F(ProvisioningTest, BoundClaimHasAProvisionedVolumeEndpointsAndStorage) {
 
 TEST_F(ProvisioningTest, BetaAnnotationNamesTheClassToo) {
   StartCluster();
-  ASSERT_EQ(201, Post(kClaims, Claim("legacy", "", "1Gi", "ReadWriteOnce",
-                                  R"({"volume.beta.kubernetes.io/storage-class":"glusterfs-storage"})")).status);
+  ASSERT_EQ(201, Post(kClaims,
+                      Claim("legacy", "", "1Gi", "ReadWriteOnce",
+                            R"({"volume.beta.kubernetes.io/storage-class":"glusterfs-storage"})"))
+                     .status);
   EXPECT_EQ(1, ReadsUntilBound("legacy"));
   EXPECT_EQ(1u, simulator_->Api().LiveVolumes().size());
 }
@@ -106,7 +111,8 @@ TEST_F(ProvisioningTest, FailingHookLeavesTheClaimPendingUntilItSucceeds) {
   bool storageUp = false;
   std::vector<std::string> calls;
   scenario_.settings.claimBindReads = 0;
-  scenario_.settings.storageHook = [&](const std::string& action, const std::string& volume, std::string& error) {
+  scenario_.settings.storageHook = [&](const std::string& action, const std::string& volume,
+                                       std::string& error) {
     calls.push_back(action + " " + volume);
     error = "heketi is down";
     return storageUp;
@@ -124,7 +130,8 @@ TEST_F(ProvisioningTest, FailingHookLeavesTheClaimPendingUntilItSucceeds) {
 }
 
 TEST_F(ProvisioningTest, StorageCommandIsRunWithCreateAndDelete) {
-  const std::string log = ::testing::TempDir() + "wqsim-storage-" + std::to_string(getpid()) + ".log";
+  const std::string log =
+      ::testing::TempDir() + "wqsim-storage-" + std::to_string(getpid()) + ".log";
   std::filesystem::remove(log);
   scenario_.storageCommand = "echo >>" + log;
   StartCluster();
@@ -155,10 +162,16 @@ TEST_F(ProvisioningTest, ClaimBindsAnAvailableVolumeOfItsClassAndReleasesIt) {
   ASSERT_EQ(201, Post(kClaims, Claim("data", "manual", "2Gi", "ReadWriteOnce")).status);
   ASSERT_EQ(1, ReadsUntilBound("data"));
   EXPECT_EQ("nfs-big", At(GetObject(std::string(kClaims) + "/data"), "spec/volumeName"));
-  EXPECT_EQ(R"({"storage":"10Gi"})", At(GetObject(std::string(kClaims) + "/data"), "status/capacity"));
+  EXPECT_EQ(R"({"storage":"10Gi"})",
+            At(GetObject(std::string(kClaims) + "/data"), "status/capacity"));
 
   // A claim that names its volume gets that one.
-  ASSERT_EQ(201, Post(kClaims, R"({"metadata":{"name":"pinned"},"spec":{"accessModes":["ReadWriteOnce"],"resources":{"requests":{"storage":"1Gi"}},"storageClassName":"manual","volumeName":"nfs-small"}})").status);
+  ASSERT_EQ(
+      201,
+      Post(
+          kClaims,
+          R"({"metadata":{"name":"pinned"},"spec":{"accessModes":["ReadWriteOnce"],"resources":{"requests":{"storage":"1Gi"}},"storageClassName":"manual","volumeName":"nfs-small"}})")
+          .status);
   ASSERT_EQ(1, ReadsUntilBound("pinned"));
 
   ASSERT_EQ(200, Call("DELETE", std::string(kClaims) + "/data").status);

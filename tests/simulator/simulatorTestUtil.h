@@ -77,7 +77,8 @@ inline std::string At(const boost::json::object& object, const std::string& path
     const boost::json::value* value = current->if_contains(path.substr(start, slash - start));
     if (value == nullptr) return std::string();
     if (slash == std::string::npos) {
-      return value->is_string() ? std::string(value->get_string().c_str()) : boost::json::serialize(*value);
+      return value->is_string() ? std::string(value->get_string().c_str())
+                                : boost::json::serialize(*value);
     }
     current = value->if_object();
     if (current == nullptr) return std::string();
@@ -88,11 +89,14 @@ inline std::string At(const boost::json::object& object, const std::string& path
 // Text of one member whose name may itself hold '/' (annotation keys).
 inline std::string Annotation(const boost::json::object& object, const std::string& key) {
   const boost::json::value* metadata = object.if_contains("metadata");
-  const boost::json::value* annotations =
-      metadata != nullptr && metadata->is_object() ? metadata->as_object().if_contains("annotations") : nullptr;
-  const boost::json::value* value =
-      annotations != nullptr && annotations->is_object() ? annotations->as_object().if_contains(key) : nullptr;
-  return value != nullptr && value->is_string() ? std::string(value->get_string().c_str()) : std::string();
+  const boost::json::value* annotations = metadata != nullptr && metadata->is_object()
+                                              ? metadata->as_object().if_contains("annotations")
+                                              : nullptr;
+  const boost::json::value* value = annotations != nullptr && annotations->is_object()
+                                        ? annotations->as_object().if_contains(key)
+                                        : nullptr;
+  return value != nullptr && value->is_string() ? std::string(value->get_string().c_str())
+                                                : std::string();
 }
 
 // Fixture scenario: projects "demo" and "other", a GlusterFS storage class
@@ -102,7 +106,8 @@ inline Scenario BaseScenario() {
   std::string error;
   const bool parsed = ParseScenario(
       R"({"users": [{"name": "developer", "password": "secret"}],
-          "serviceAccountTokens": [")" + std::string(kToken) + R"("],
+          "serviceAccountTokens": [")" +
+          std::string(kToken) + R"("],
           "storageNodes": ["10.0.0.11", "10.0.0.12"],
           "projects": ["demo", "other"],
           "storageClasses": [
@@ -135,7 +140,9 @@ class SimulatorTest : public ::testing::Test {
     EXPECT_EQ(200, result.status) << path << ": " << result.body;
     return ParsedObject(result.body);
   }
-  HttpResult Post(const std::string& path, const std::string& body) { return Call("POST", path, body); }
+  HttpResult Post(const std::string& path, const std::string& body) {
+    return Call("POST", path, body);
+  }
 
   Scenario scenario_;
   std::unique_ptr<ClusterSimulator> simulator_;
