@@ -97,6 +97,7 @@ class RealVolume:
         proc = subprocess.run([lay.REAL_GLUSTER, "--mode=script", "volume", "info", name],
                               stdin=subprocess.DEVNULL, capture_output=True, text=True)
         self.rc = proc.returncode
+        self.stdout = proc.stdout
         self.stderr = proc.stderr
         self.exists = proc.returncode == 0
         self.status = ""
@@ -146,15 +147,16 @@ class Snapshot:
             self.out.out(FAILED)
             return 1
         except RealCliError as e:
-            self.out.err(e.stderr)
-            return e.rc
+            self.out.err(e.answer.stderr)
+            self.out.out(e.answer.stdout)
+            return e.answer.rc
 
     def volume(self, name, missing_text):
         vol = RealVolume(name)
         if vol.missing:
             raise Failure(missing_text)
         if not vol.exists:
-            raise RealCliError(vol.rc, vol.stderr)
+            raise RealCliError(vol)
         return vol
 
     def do_create(self, args):
@@ -300,10 +302,9 @@ class Unsupported(Exception):
 class RealCliError(Exception):
     """The real CLI could not answer (glusterd down, ...): its own error is passed on."""
 
-    def __init__(self, rc, stderr):
-        super().__init__(stderr)
-        self.rc = rc
-        self.stderr = stderr
+    def __init__(self, answer):
+        super().__init__(answer.stderr)
+        self.answer = answer
 
 
 def usage_all():

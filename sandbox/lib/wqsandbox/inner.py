@@ -22,66 +22,11 @@ from . import faults
 from . import layout as lay
 from . import mounts
 from . import sshnodes
+from .procs import Reaper, exit_code, kill, spawn
 
 SYSTEM_PATH = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"
-DEFAULT_SIGNALS = (signal.SIGPIPE, signal.SIGXFSZ, signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
-
-
 class SetupError(Exception):
     pass
-
-
-def spawn(argv, env=None, quiet=False):
-    """Starts a child with default signal handling; the Reaper collects it."""
-    actions = []
-    if quiet:
-        actions = [(os.POSIX_SPAWN_OPEN, 0, os.devnull, os.O_RDONLY, 0),
-                   (os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)]
-    return os.posix_spawnp(argv[0], argv, env if env is not None else os.environ,
-                           file_actions=actions, setsigdef=DEFAULT_SIGNALS, setsigmask=())
-
-
-class Reaper:
-    """Process 1 inherits every orphan of the namespace and has to collect them all."""
-
-    def __init__(self):
-        self.exited = {}
-
-    def collect(self):
-        while True:
-            try:
-                pid, status = os.waitpid(-1, os.WNOHANG)
-            except ChildProcessError:
-                return
-            if pid == 0:
-                return
-            self.exited[pid] = status
-
-    def wait_for(self, pid, timeout):
-        deadline = time.monotonic() + timeout
-        killed = False
-        while True:
-            self.collect()
-            if pid in self.exited:
-                return self.exited.pop(pid)
-            if time.monotonic() > deadline and not killed:
-                kill(pid, signal.SIGKILL)
-                killed = True
-            time.sleep(0.02)
-
-
-def kill(pid, sig):
-    try:
-        os.kill(pid, sig)
-        return True
-    except ProcessLookupError:
-        return False
-
-
-def exit_code(status):
-    if os.WIFSIGNALED(status):
-        return 128 + os.WTERMSIG(status)
-    return os.WEXITSTATUS(status)
 
 
 def run(command, options):
@@ -370,6 +315,8 @@ class Sandbox:
     def supervise(self, command):
         env = dict(os.environ)
         env.update(self.env)
+        if self.stop_requested is not None:
+            return 128 + signal.SIGTERM
         self.log("running %s" % " ".join(map(shlex.quote, command)))
         try:
             self.command_pid = spawn(command, env)
@@ -383,7 +330,7 @@ class Sandbox:
                 return exit_code(status)
             if self.stop_requested is not None and time.monotonic() - self.stop_requested > 5:
                 self.log("the command did not end after SIGTERM")
-                return 143
+                return 128 + signal.SIGTERM
             self.apply_node_controls()
             time.sleep(0.05)
 

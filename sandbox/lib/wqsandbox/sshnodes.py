@@ -13,6 +13,7 @@ import subprocess
 import time
 
 from . import layout as lay
+from . import procs
 
 SSHD = "/usr/sbin/sshd"
 # OpenSSH's default order, written out so that the classic curve25519 exchange
@@ -88,10 +89,7 @@ class Node:
             f.write("".join(line + "\n" for line in lines))
 
     def start(self):
-        proc = subprocess.Popen([SSHD, "-D", "-f", self.config, "-E", self.log],
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
-        self.pid = proc.pid
-        return proc
+        self.pid = procs.spawn([SSHD, "-D", "-f", self.config, "-E", self.log], quiet=True)
 
     def wait_listening(self, timeout=10.0):
         deadline = time.monotonic() + timeout
