@@ -11,6 +11,7 @@ account files, mount helper and GlusterFS directories must be as before.
 
 import hashlib
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -67,13 +68,13 @@ class SandboxTest(unittest.TestCase):
     def setUp(self):
         self.before = machine_state()
         self.work = tempfile.mkdtemp(prefix="wq-sandbox-test.")
+        self.addCleanup(shutil.rmtree, self.work, True)
         self.report = os.path.join(self.work, "report")
 
     def tearDown(self):
         self.assertEqual(machine_state(), self.before)
         with open("/etc/passwd") as f:
             self.assertNotIn("wqnode:", f.read())
-        subprocess.run(["rm", "-rf", self.work])
 
     def assert_clean(self, timeout=0.0):
         deadline = time.monotonic() + timeout
@@ -148,7 +149,7 @@ class Lifecycle(SandboxTest):
         self.assertEqual((proc.returncode, out),
                          (1, "Connection failed. Please check if gluster daemon is operational.\n"))
         self.assertTrue(os.path.isfile(os.path.join(keep, "log", "sandbox.log")))
-        subprocess.run(["rm", "-rf", keep])
+        shutil.rmtree(keep)
         self.assert_clean()
 
     def test_two_sandboxes_at_once(self):
