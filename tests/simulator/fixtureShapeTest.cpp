@@ -146,28 +146,6 @@ TEST_F(FixtureShapeTest, DeploymentConfigPodsAndProjectsHaveTheMembersOfRealOnes
   ExpectCoversShape(project, GetObject("/oapi/v1/projects/operations"), "project");
 }
 
-TEST_F(FixtureShapeTest, SecretsConfigMapsAndStorageClassesComeBackWithTheirMembers) {
-  struct Row {
-    const char* fixture;
-    const char* collection;
-  };
-  for (const Row& row : {Row{"secret.dockercfg.restclient.json", "/api/v1/namespaces/demo/secrets"},
-                         Row{"configmap.oso.json", "/api/v1/namespaces/demo/configmaps"},
-                         Row{"storageclass.glusterfs.full-parameters.json",
-                             "/apis/storage.k8s.io/v1/storageclasses"}}) {
-    const bj::object fixture = Fixture(row.fixture);
-    const bj::object stored = CreateFromFixture(row.fixture, row.collection);
-    ExpectCoversShape(fixture, stored, row.fixture);
-    // Nothing but the server's own metadata was added.
-    for (const std::string& name : MemberNames(stored, "metadata")) {
-      const bool own = name == "namespace" || name == "selfLink" || name == "uid" ||
-                       name == "resourceVersion" || name == "creationTimestamp";
-      EXPECT_TRUE(own || fixture.at("metadata").as_object().contains(name))
-          << row.fixture << ": " << name;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace testing
 }  // namespace wqsim

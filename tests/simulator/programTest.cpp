@@ -1,6 +1,5 @@
 // The wqsim program on the sample scenario: it serves what the scenario describes, kubectl
-// reads it like a cluster, the OAuth login works, and SIGTERM ends it cleanly. Also the
-// scenario reader's refusals.
+// reads it like a cluster, and SIGTERM ends it cleanly. Also the scenario reader's refusals.
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -94,39 +93,6 @@ int RunShell(const std::string& commandLine, std::string& out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-size_t KeepLocation(char* data, size_t size, size_t count, void* target) {
-  const std::string header(data, size * count);
-  if (header.compare(0, 9, "Location:") == 0)
-    *static_cast<std::string*>(target) = header.substr(10);
-  return size * count;
-}
-
-// The token from a password login at the OAuth endpoint, or empty.
-std::string LogIn(const std::string& baseUrl, const std::string& trustPem, const std::string& user,
-                  const std::string& password) {
-  CURL* curl = curl_easy_init();
-  const std::string url =
-      baseUrl + "/oauth/authorize?client_id=openshift-challenging-client&response_type=token";
-  curl_blob trust{const_cast<char*>(trustPem.data()), trustPem.size(), CURL_BLOB_COPY};
-  curl_slist* headers = curl_slist_append(nullptr, "X-CSRF-Token: 1");
-  std::string location;
-  const std::string credentials = user + ":" + password;
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &trust);
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_USERPWD, credentials.c_str());
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, KeepLocation);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &location);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
-  curl_easy_perform(curl);
-  curl_slist_free_all(headers);
-  curl_easy_cleanup(curl);
-  std::smatch token;
-  return std::regex_search(location, token, std::regex("access_token=([^&#\r\n]+)"))
-             ? token[1].str()
-             : "";
-}
-
 TEST(ProgramTest, ServesTheSampleScenarioToKubectlAndEndsOnSigterm) {
   const std::string ca = ::testing::TempDir() + "wqsim-ca-" + std::to_string(getpid()) + ".pem";
   Program program(
@@ -187,13 +153,6 @@ TEST(ProgramTest, ServesTheSampleScenarioToKubectlAndEndsOnSigterm) {
     EXPECT_FALSE(ParsedObject(out).empty()) << out;
   }
   std::filesystem::remove(kubeconfig);
-
-  // The scenario's user logs in through the OAuth endpoint.
-  const std::string token = LogIn(url, trust, "developer", "developer");
-  ASSERT_FALSE(token.empty());
-  EXPECT_NE(std::string::npos,
-            Send(url, trust, "GET", "/oapi/v1/projects", "", token).body.find("\"demo\""));
-  EXPECT_TRUE(LogIn(url, trust, "developer", "wrong").empty());
 
   EXPECT_EQ(0, program.Stop());
   std::filesystem::remove(ca);
