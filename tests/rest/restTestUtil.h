@@ -12,6 +12,7 @@
 #include "connection/openshiftConnection.h"
 #include "host/debugLog.h"
 #include "host/luSleep.h"
+#include "host/process.h"
 #include "operations/openshiftOperations.h"
 #include "parser/openshiftParser.h"
 #include "queries/openshiftQueries.h"
@@ -49,6 +50,9 @@ class RestTest : public ::testing::Test {
     OpenShiftSDKWrapper::SetSleepHook([this](unsigned long ms, const char* file, int) {
       sleeps_.push_back(Sleep{ms, file});
     });
+    // Logins also run the command-line client; nothing here needs it to run.
+    OpenShiftSDKWrapper::WqProcess::SetRunner(
+        [](const OpenShiftSDKWrapper::ProcessRequest&, std::string&, std::string&) { return 0; });
     server_.AddServiceAccountToken(kToken);
     ASSERT_TRUE(server_.Start());
     // Real certificate checking against the server's own certificate.
@@ -58,6 +62,7 @@ class RestTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    OpenShiftSDKWrapper::WqProcess::SetRunner(nullptr);
     OpenShiftSDKWrapper::SetSleepHook(nullptr);
     OpenShiftSDKWrapper::DebugLog::SetSink(nullptr);
   }
