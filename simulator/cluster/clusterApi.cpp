@@ -29,9 +29,8 @@ std::vector<std::string> Split(const std::string& text) {
   }
 }
 
-// Parses a request body for `type`; on false `answer` holds the 400 to send.
-bool ParseBody(const ResourceType& type, const char* kind, const std::string& body,
-               json::object& object, ApiAnswer& answer) {
+// Parses a request body that should hold a `kind`; on false `answer` holds the 400 to send.
+bool ParseBody(const char* kind, const std::string& body, json::object& object, ApiAnswer& answer) {
   std::string error;
   if (!ParseObject(body, object, error)) {
     answer = Answer(
@@ -43,7 +42,7 @@ bool ParseBody(const ResourceType& type, const char* kind, const std::string& bo
   if (!sent.empty() && sent != kind) {
     answer = Answer(
         400, BadRequestStatus(std::string("the object provided is unrecognized (must be of type ") +
-                              kind + "): " + sent + " is not a " + type.kind));
+                              kind + "): it says it is a " + sent));
     return false;
   }
   return true;
@@ -135,7 +134,7 @@ bool ClusterApi::Serve(const ApiRequest& request, ApiAnswer& answer) {
       answer = List(route, request.path);
     } else if (method == "POST" && !route.acrossNamespaces) {
       json::object object;
-      if (ParseBody(*route.type, route.type->kind, request.body, object, answer) &&
+      if (ParseBody(route.type->kind, request.body, object, answer) &&
           NamespaceMatches(*route.type, route.ns, object, answer)) {
         answer = CreateObject(*route.type, route.ns, std::move(object));
       }
@@ -251,7 +250,7 @@ ApiAnswer ClusterApi::Replace(const Route& route, const std::string& body) {
   const ResourceType& type = *route.type;
   json::object object;
   ApiAnswer refused;
-  if (!ParseBody(type, type.kind, body, object, refused) ||
+  if (!ParseBody(type.kind, body, object, refused) ||
       !NamespaceMatches(type, route.ns, object, refused)) {
     return refused;
   }
@@ -303,7 +302,7 @@ ApiAnswer ClusterApi::Delete(const Route& route, const std::string& body) {
   if (!body.empty()) {
     json::object options;
     ApiAnswer refused;
-    if (!ParseBody(type, "DeleteOptions", body, options, refused)) return refused;
+    if (!ParseBody("DeleteOptions", body, options, refused)) return refused;
   }
   json::object removed;
   if (store_.Find(type, route.ns, route.name) == nullptr) {
@@ -339,7 +338,7 @@ ApiAnswer ClusterApi::GetScale(const Route& route) {
 ApiAnswer ClusterApi::PutScale(const Route& route, const std::string& body) {
   json::object scale;
   ApiAnswer refused;
-  if (!ParseBody(kDeploymentConfigs, "Scale", body, scale, refused)) return refused;
+  if (!ParseBody("Scale", body, scale, refused)) return refused;
   json::object* config = store_.Find(kDeploymentConfigs, route.ns, route.name);
   if (config == nullptr) return Answer(404, NotFoundStatus(kDeploymentConfigs, route.name));
   const std::string sentVersion = ResourceVersionOf(scale);
