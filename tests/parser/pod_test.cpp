@@ -76,7 +76,7 @@ TEST(PodReading, ListAppendsItemsInOrderAfterExistingPods) {
   EXPECT_EQ("kept", pods[0].metadata.name);
   EXPECT_EQ("a", pods[1].metadata.name);
   EXPECT_EQ("c", pods[3].metadata.name);
-  // A pod is read in full from its item: kind and apiVersion come from the item.
+  // Each pod is read from its item alone; these items carry no kind.
   EXPECT_TRUE(pods[1].kind.empty());
 
   ASSERT_TRUE(WQOpenShiftParser().ParsePodList(R"({"kind": "PodList"})", pods));
