@@ -48,6 +48,44 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   bool InternalExecuteCommandInDC(const std::string& nameSpace, const SDeploymentConfigInfoLib& dc,
                                   const std::string& command, std::string& out, std::string& err);
 
+  // Backup: each GlusterFS-backed claim is snapshotted and the snapshot mounted below the
+  // backup directory (in a directory named after the claim); the definitions of the objects
+  // are written beside the mounts as "pvc_", "secret_", "configmap_" and
+  // "deploymentconfig_" files. Every mounted snapshot gets a volume record, which the caller
+  // later hands to UnmountVolume and then DeleteVolumeSnapshot. Nothing is rolled back.
+  bool CreatePVCSnapshot(const std::string& nameSpace, const std::string& claimName,
+                         const std::string& snapshotName, const std::string& backupDir,
+                         SVolumeInfoLib& record);
+  bool CreateSecretVolumeSnapshot(const std::string& nameSpace, const std::string& secretName,
+                                  const std::string& snapshotName, const std::string& backupDir);
+  bool SaveConfigMap(const std::string& nameSpace, const std::string& configMapName,
+                     const std::string& snapshotName, const std::string& backupDir);
+  // Appends a record for a claim volume whose snapshot was mounted, even when a later step
+  // failed, so that the caller can always release what was mounted.
+  bool CreateVolumeSnapshot(const std::string& nameSpace, const SVolumeInfoLib& podVolume,
+                            const std::string& snapshotName, const std::string& backupDir,
+                            std::vector<SVolumeInfoLib>& records);
+  bool CreateDeploymentSnapshot(const std::string& nameSpace, const std::string& dcName,
+                                const std::string& snapshotName, const std::string& backupDir,
+                                std::vector<SVolumeInfoLib>& records);
+  bool DeleteVolumeSnapshot(const std::string& nameSpace, SVolumeInfoLib& record);
+  bool UnmountVolume(const std::string& nameSpace, SVolumeInfoLib& record);
+
+  // Restore: a claim for a saved volume record, reused when `reuse` is set and it is large
+  // enough, else (re-)created, then mounted on `mountBase`/<claim> and emptied for the data;
+  // `claimUsed` gets the claim's name. Blocks for minutes (waits for GlusterFS to settle).
+  bool PrepareVolume(const std::string& nameSpace, const std::string& nameBase,
+                     const std::string& mountBase, const SVolumeInfoLib& saved, bool reuse,
+                     std::string& claimUsed);
+  // Restores the saved secrets and config maps, then creates or updates the deployment
+  // config saved in `restoreDir` under `dcName`, its claim names mapped through `claimNames`
+  // unless `keepNames` is set.
+  bool RestoreDeployment(const std::string& nameSpace, const std::string& dcName,
+                         const std::string& restoreDir, bool keepNames,
+                         const std::map<std::string, std::string>& claimNames);
+  bool RestoreSecrets(const std::string& nameSpace, const std::string& restoreDir);
+  bool RestoreConfigMaps(const std::string& nameSpace, const std::string& restoreDir);
+
   // Storage quantities with a binary suffix ("Ki", "Mi", "Gi", "Ti") to bytes and back.
   // The suffix is always taken to be the last two characters; an unknown suffix leaves
   // the number unscaled, and a text shorter than two characters gives 0.
