@@ -9,8 +9,8 @@
 #include "host/luFile.h"
 #include "operations/openshiftOperations.h"
 #include "queries/openshiftQueries.h"
-#include "simulator/testServer.h"
 #include "tests/ssh/sandboxTestUtil.h"
+#include "tests/ssh/trustedServer.h"
 #include "wrapper/openshiftWrapper.h"
 
 namespace sandboxtest {
@@ -28,12 +28,8 @@ class GlusterTest : public SandboxTest {
     SandboxTest::SetUp();
     if (IsSkipped()) return;
     if (Env("WQSANDBOX_GLUSTER") != "1") GTEST_SKIP() << "needs the sandbox's glusterd";
-    server_.AddServiceAccountToken(kToken);
     ASSERT_TRUE(server_.Start());
-    const std::string trust = scratch_.path() + "/trust.pem";
-    ASSERT_TRUE(server_.WriteTrustPem(trust));
-    caFile_ = std::make_unique<hosttest::ScopedEnv>("WQOSDK_CA_FILE", trust.c_str());
-    ASSERT_TRUE(connection_.connectServiceAccount(server_.BaseUrl(), "sa", kToken,
+    ASSERT_TRUE(connection_.connectServiceAccount(server_->BaseUrl(), "sa", kToken,
                                                   AllNodes(PasswordLogin())));
     // Plain numbered names: a name holding "Status" would itself match "grep Status".
     volume_ = "vol" + std::to_string(++volumes_);
@@ -67,7 +63,7 @@ class GlusterTest : public SandboxTest {
   // The persistent volume "pv-<volume>" over the volume, with every node as an endpoint.
   std::string ServePersistentVolume() {
     const std::string pv = "pv-" + volume_;
-    server_.Script("GET", "/api/v1/persistentvolumes/" + pv,
+    server_->Script("GET", "/api/v1/persistentvolumes/" + pv,
                    wqsim::ScriptedAnswer::Json(
                        200, "{\"metadata\":{\"name\":\"" + pv +
                                 "\"},\"spec\":{\"capacity\":{\"storage\":\"2Gi\"},\"glusterfs\":{"
@@ -77,7 +73,7 @@ class GlusterTest : public SandboxTest {
     for (const std::string& node : Nodes()) {
       addresses += (addresses.empty() ? "" : ",") + std::string("{\"ip\":\"") + node + "\"}";
     }
-    server_.Script("GET", "/api/v1/namespaces/app/endpoints/glusterfs-cluster",
+    server_->Script("GET", "/api/v1/namespaces/app/endpoints/glusterfs-cluster",
                    wqsim::ScriptedAnswer::Json(
                        200, "{\"metadata\":{\"name\":\"glusterfs-cluster\"},\"subsets\":[{"
                             "\"addresses\":[" + addresses + "],\"ports\":[{\"port\":1}]}]}"));
@@ -129,8 +125,7 @@ class GlusterTest : public SandboxTest {
 
   static int volumes_;
   hosttest::TempDir scratch_;
-  std::unique_ptr<hosttest::ScopedEnv> caFile_;
-  wqsim::TestServer server_;
+  TrustedServer server_{kToken};
   std::string volume_;
   std::vector<std::string> mounted_;
   WQOpenShiftParser parser_;
@@ -454,7 +449,7 @@ TEST_F(GlusterTest, DeleteGoesOnToTheNextNodeWhenNodesAreDown) {
 TEST_F(GlusterTest, FacadeHandsGlusterAndSshCallsThrough) {
   Provision();
   WQOpenShiftSDKWrapper facade;
-  ASSERT_TRUE(facade.ConnectServiceAccount(server_.BaseUrl(), "sa", kToken, AllNodes(PasswordLogin())));
+  ASSERT_TRUE(facade.ConnectServiceAccount(server_->BaseUrl(), "sa", kToken, AllNodes(PasswordLogin())));
   const std::string node = Nodes().front();
   std::string out;
   std::string err;

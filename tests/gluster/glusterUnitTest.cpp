@@ -15,8 +15,8 @@
 #include "queries/glusterNodeSelector.h"
 #include "queries/glusterOutput.h"
 #include "queries/openshiftQueries.h"
-#include "simulator/testServer.h"
 #include "tests/host/hostTestUtil.h"
+#include "tests/ssh/trustedServer.h"
 
 namespace {
 
@@ -432,31 +432,25 @@ class GlusterNodeTrialTest : public GlusterRefusalTest {
  protected:
   void SetUp() override {
     GlusterRefusalTest::SetUp();
-    server_.AddServiceAccountToken(kToken);
     ASSERT_TRUE(server_.Start());
-    const std::string trust = scratch_.path() + "/trust.pem";
-    ASSERT_TRUE(server_.WriteTrustPem(trust));
-    caFile_ = std::make_unique<hosttest::ScopedEnv>("WQOSDK_CA_FILE", trust.c_str());
-    ASSERT_TRUE(connection_.connectServiceAccount(server_.BaseUrl(), "sa", kToken,
+    ASSERT_TRUE(connection_.connectServiceAccount(server_->BaseUrl(), "sa", kToken,
                                                   std::map<std::string, SSshLoginCreds>()));
     lines_.clear();
     commands_.clear();
-    server_.Script("GET", "/api/v1/persistentvolumes/pv1",
+    server_->Script("GET", "/api/v1/persistentvolumes/pv1",
                    wqsim::ScriptedAnswer::Json(
                        200,
                        "{\"metadata\":{\"name\":\"pv1\"},\"spec\":{\"glusterfs\":{\"endpoints\":"
                        "\"gluster-ep\",\"path\":\"vol_1\"},\"capacity\":{\"storage\":\"1Gi\"}}}"));
   }
 
-  hosttest::TempDir scratch_;
   hosttest::ScopedEnv noBase_{"dBASEHOME", nullptr};
   hosttest::ScopedEnv noConfig_{"WQOSDK_PLATFORM_CONFIG", "/nonexistent/platform.ini"};
-  std::unique_ptr<hosttest::ScopedEnv> caFile_;
-  wqsim::TestServer server_;
+  sandboxtest::TrustedServer server_{kToken};
 };
 
 TEST_F(GlusterNodeTrialTest, EmptySubsetsFailBeforeAnyCommand) {
-  server_.Script("GET", "/api/v1/namespaces/ns/endpoints/gluster-ep",
+  server_->Script("GET", "/api/v1/namespaces/ns/endpoints/gluster-ep",
                  wqsim::ScriptedAnswer::Json(200, "{\"metadata\":{\"name\":\"gluster-ep\"},\"subsets\":[]}"));
   SVolumeInfoLib record;
   record.name = "claim1";
@@ -491,7 +485,7 @@ TEST_F(GlusterNodeTrialTest, MissingObjectsAreNamedAsTheCallerKnowsThem) {
 
 // Nodes without credentials are each tried once, then the operation gives up.
 TEST_F(GlusterNodeTrialTest, EveryNodeOnceThenFromAnyOfTheNodes) {
-  server_.Script("GET", "/api/v1/namespaces/ns/endpoints/gluster-ep",
+  server_->Script("GET", "/api/v1/namespaces/ns/endpoints/gluster-ep",
                  wqsim::ScriptedAnswer::Json(
                      200,
                      "{\"subsets\":[{\"addresses\":[{\"ip\":\"10.9.0.1\"},{\"ip\":\"10.9.0.2\"},"
@@ -508,11 +502,11 @@ TEST_F(GlusterNodeTrialTest, EveryNodeOnceThenFromAnyOfTheNodes) {
 }
 
 TEST_F(GlusterNodeTrialTest, UnsafeVolumeNameInThePersistentVolumeIsRefused) {
-  server_.ClearScripts();
-  server_.Script("GET", "/api/v1/persistentvolumes/pv1",
+  server_->ClearScripts();
+  server_->Script("GET", "/api/v1/persistentvolumes/pv1",
                  wqsim::ScriptedAnswer::Json(
                      200, "{\"spec\":{\"glusterfs\":{\"endpoints\":\"ep\",\"path\":\"v;x\"}}}"));
-  server_.Script("GET", "/api/v1/namespaces/ns/endpoints/ep",
+  server_->Script("GET", "/api/v1/namespaces/ns/endpoints/ep",
                  wqsim::ScriptedAnswer::Json(200, "{\"subsets\":[{\"addresses\":[{\"ip\":\"10.9.0.1\"}]}]}"));
   EXPECT_FALSE(operations_.MountPersistentVolume("ns", "pv1", "/restore/c"));
   EXPECT_TRUE(Logged("Refusing volume [v;x]"));

@@ -9,8 +9,8 @@
 
 #include "host/debugLog.h"
 #include "host/process.h"
-#include "simulator/testServer.h"
 #include "tests/host/hostTestUtil.h"
+#include "tests/ssh/trustedServer.h"
 #include "wrapper/dcPods.h"
 #include "wrapper/openshiftWrapper.h"
 
@@ -105,7 +105,6 @@ INSTANTIATE_TEST_SUITE_P(
 class DcCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(scratch_.path().empty());
     DebugLog::SetSink([this](const LogLine& line) { lines_.push_back(line); });
     WqProcess::SetRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
       commands_.push_back(request.command);
@@ -118,12 +117,8 @@ class DcCommandsTest : public ::testing::Test {
       err += "err of " + name;
       return 0;
     });
-    server_.AddServiceAccountToken(kToken);
     ASSERT_TRUE(server_.Start());
-    const std::string trust = scratch_.path() + "/trust.pem";
-    ASSERT_TRUE(server_.WriteTrustPem(trust));
-    caFile_ = std::make_unique<hosttest::ScopedEnv>("WQOSDK_CA_FILE", trust.c_str());
-    ASSERT_TRUE(facade_.ConnectServiceAccount(server_.BaseUrl(), "backup", kToken,
+    ASSERT_TRUE(facade_.ConnectServiceAccount(server_->BaseUrl(), "backup", kToken,
                                               std::map<std::string, SSshLoginCreds>()));
     commands_.clear();
     lines_.clear();
@@ -134,8 +129,8 @@ class DcCommandsTest : public ::testing::Test {
   }
 
   void Serve(const std::string& dc, const std::vector<PodSpec>& pods) {
-    server_.Script("GET", kDcPath, wqsim::ScriptedAnswer::Json(200, dc));
-    server_.Script("GET", kPodsPath, wqsim::ScriptedAnswer::Json(200, PodList(pods)));
+    server_->Script("GET", kDcPath, wqsim::ScriptedAnswer::Json(200, dc));
+    server_->Script("GET", kPodsPath, wqsim::ScriptedAnswer::Json(200, PodList(pods)));
   }
 
   bool Logged(const std::string& message) const {
@@ -154,11 +149,9 @@ class DcCommandsTest : public ::testing::Test {
             {"web-3-ccccc", "Pending", "{}", kOwnAnnotation}};
   }
 
-  hosttest::TempDir scratch_;
   hosttest::ScopedEnv base_{"dBASEHOME", "/opt/agent"};
   hosttest::ScopedEnv connectTimeout_{"WQOSDK_CONNECT_TIMEOUT", "5"};
-  std::unique_ptr<hosttest::ScopedEnv> caFile_;
-  wqsim::TestServer server_;
+  sandboxtest::TrustedServer server_{kToken};
   std::vector<LogLine> lines_;
   std::vector<std::string> commands_;
   std::string failingPod_;
@@ -207,21 +200,21 @@ TEST_F(DcCommandsTest, NotAllReplicasReadyRunsNothing) {
   EXPECT_FALSE(facade_.ExecuteCommandInDC("shop", "web", "-- sync", out, err));
   EXPECT_TRUE(Logged("Not all replicas ready for [shop/web]"));
   EXPECT_TRUE(commands_.empty());
-  EXPECT_EQ(server_.CountRequests("GET", kPodsPath), 0u);
+  EXPECT_EQ(server_->CountRequests("GET", kPodsPath), 0u);
 }
 
 TEST_F(DcCommandsTest, MissingConfigOrPodList) {
   std::string out;
   std::string err;
-  server_.Script("GET", kDcPath, wqsim::ScriptedAnswer::Json(404, "{\"kind\":\"Status\"}"));
+  server_->Script("GET", kDcPath, wqsim::ScriptedAnswer::Json(404, "{\"kind\":\"Status\"}"));
   EXPECT_FALSE(facade_.ExecuteCommandInDC("shop", "web", "-- sync", out, err));
   EXPECT_TRUE(Logged("Failed to get Deployment Config Info for [shop/web]"));
   EXPECT_FALSE(facade_.ExecuteAnnotationCommandInDC("shop", "web", "pre", out, err));
   EXPECT_EQ(lines_.back().message, "Failed to get Deployment Config Info for [shop/web]");
 
-  server_.ClearScripts();
-  server_.Script("GET", kDcPath, wqsim::ScriptedAnswer::Json(200, DeploymentConfig(1, 1)));
-  server_.Script("GET", kPodsPath, wqsim::ScriptedAnswer::Json(500, "{}"));
+  server_->ClearScripts();
+  server_->Script("GET", kDcPath, wqsim::ScriptedAnswer::Json(200, DeploymentConfig(1, 1)));
+  server_->Script("GET", kPodsPath, wqsim::ScriptedAnswer::Json(500, "{}"));
   EXPECT_FALSE(facade_.ExecuteCommandInDC("shop", "web", "-- sync", out, err));
   EXPECT_TRUE(Logged("Failed to get pod list for [shop]"));
   EXPECT_TRUE(commands_.empty());
