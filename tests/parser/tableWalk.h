@@ -88,7 +88,7 @@ void Fill(R& record, int seed) {
   });
 }
 
-// ---- Dump: every visited row under its key, no conditions ------------------------
+// ---- Dump: every visited row under its key, no conditions but presence flags ------------------------
 
 template <class R>
 mObject Dump(const R& record, Rows rows);
@@ -116,7 +116,8 @@ template <class R>
 mObject Dump(const R& record, Rows rows) {
   mObject object;
   ForEachRow<R>([&](const auto& row) {
-    if (Visits<std::decay_t<decltype(row)>>(rows)) object[row.key] = DumpValue(record.*row.field, rows);
+    using Rw = std::decay_t<decltype(row)>;
+    if (Visits<Rw>(rows) && RowTraits<Rw>::Present(record)) object[row.key] = DumpValue(record.*row.field, rows);
   });
   return object;
 }
