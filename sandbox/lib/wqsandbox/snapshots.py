@@ -69,6 +69,7 @@ class SnapshotStore:
         # The brick's .glusterfs holds gfid links and internal state, not volume data.
         shutil.copytree(brick_path, target, symlinks=True,
                         ignore=lambda d, names: [".glusterfs"] if d == brick_path else [])
+        copy_owners(brick_path, target)
         self.records.append(record)
         self.save()
         return record
@@ -77,6 +78,25 @@ class SnapshotStore:
         self.records.remove(record)
         self.save()
         shutil.rmtree(os.path.join(self.layout.snaps, record["name"]), ignore_errors=True)
+
+
+def copy_owners(source, target):
+    """Gives the copy the owners of the brick's files, as a snapshot keeps them.
+
+    copytree keeps modes and times but makes every copy root's. Ownership is set
+    without following links; chown and chmod leave modification times alone.
+    """
+    for directory, names, files in os.walk(target):
+        for name in names + files + [""]:
+            copied = os.path.join(directory, name) if name else directory
+            original = os.path.join(source, os.path.relpath(copied, target))
+            if not os.path.lexists(original):
+                continue
+            info = os.lstat(original)
+            os.lchown(copied, info.st_uid, info.st_gid)
+            if not os.path.islink(copied):
+                # chown clears the set-user-id and set-group-id bits.
+                os.chmod(copied, info.st_mode & 0o7777)
 
 
 def soft_limit():

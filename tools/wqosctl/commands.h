@@ -1,0 +1,40 @@
+#pragma once
+// The commands of wqosctl. Each returns the tool's exit code (commandLine.h).
+#include <string>
+#include <vector>
+
+#include "tools/wqosctl/commandLine.h"
+#include "tools/wqosctl/session.h"
+
+namespace wqosctl {
+
+class EmbeddedCluster;
+
+struct Context {
+  const Invocation& invocation;
+  Session& session;
+  EmbeddedCluster* cluster;  // the built-in cluster, or null with --server
+};
+
+int RunGet(Context& context);
+int RunBackup(Context& context);
+int RunRelease(Context& context);
+int RunRestore(Context& context);
+int RunExec(Context& context);
+int RunDemo(Context& context);
+
+// Columns padded to the widest cell; the first row is the header.
+std::string FormatTable(const std::vector<std::vector<std::string>>& rows);
+// A command's words as one command line for the shell that the cluster command-line client
+// runs under: "-- " and each word in single quotes, so that each arrives as one argument.
+std::string PodCommandLine(const std::vector<std::string>& words);
+// The path made absolute (against the working directory) and normalised.
+std::string Absolute(const std::string& path);
+// Values joined with ",", or "<none>".
+std::string Joined(const std::vector<std::string>& values);
+// The lines of a text, without their line feeds; a final line feed adds no empty line.
+std::vector<std::string> SplitLines(const std::string& text);
+// The value of the first entry named `key`, or empty.
+std::string ValueOf(const OpenShiftSDKWrapper::SObjectInfoLib& map, const std::string& key);
+
+}  // namespace wqosctl

@@ -1,0 +1,78 @@
+// wqosctl: back up, release, restore, read and run commands in applications of an OpenShift
+// cluster with GlusterFS volumes, through the library's facade. Without --server it works on
+// a built-in cluster made for the one command (see embedded.h).
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tools/wqosctl/commandLine.h"
+#include "tools/wqosctl/commands.h"
+#include "tools/wqosctl/console.h"
+#include "tools/wqosctl/embedded.h"
+#include "tools/wqosctl/sampleApp.h"
+#include "tools/wqosctl/secrets.h"
+#include "tools/wqosctl/session.h"
+
+using namespace wqosctl;
+
+namespace {
+
+// Waits of the library (claims, mounts) that a simulated cluster does not need.
+const char* const kBuiltInSleepScale = "0.001";
+
+int Dispatch(Context& context) {
+  const std::string& command = context.invocation.command;
+  if (command == "get") return RunGet(context);
+  if (command == "backup") return RunBackup(context);
+  if (command == "release") return RunRelease(context);
+  if (command == "restore") return RunRestore(context);
+  if (command == "exec") return RunExec(context);
+  return RunDemo(context);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  Invocation invocation;
+  std::string error;
+  if (!ParseCommandLine(args, invocation, error)) {
+    PrintErr("wqosctl: " + error + "\nRun \"wqosctl " + invocation.command +
+             (invocation.command.empty() ? "" : " ") + "--help\" for the options.\n");
+    return kExitUsage;
+  }
+  if (invocation.help) {
+    PrintOut(HelpText(invocation.command));
+    return kExitOk;
+  }
+  const bool builtIn = invocation.server.empty();
+  if (builtIn && !InsideOwnSandbox()) return ReexecInSandbox(args);
+
+  LibraryLog::Install(invocation.verbose, invocation.logFile);
+  if (builtIn) setenv("WQOSDK_SLEEP_SCALE", kBuiltInSleepScale, 0);
+  Credentials credentials;
+  if (!ResolveCredentials(invocation, credentials, error)) {
+    PrintErr("wqosctl: " + error + "\n");
+    return kExitUsage;
+  }
+
+  EmbeddedCluster cluster;
+  if (builtIn && !cluster.Start(credentials, error)) {
+    PrintErr("wqosctl: the built-in cluster did not start: " + error + "\n");
+    return kExitFailed;
+  }
+  Session session(builtIn ? cluster.Url() : invocation.server, credentials);
+  if (!session.Open(error)) {
+    PrintErr("wqosctl: " + error + "\n");
+    for (const std::string& line : LibraryLog::ErrorsSinceMark(3)) {
+      PrintErr("    library: " + line + "\n");
+    }
+    return kExitFailed;
+  }
+  if (builtIn && !cluster.SeedFiles(session.Sdk(), error)) {
+    PrintErr("wqosctl: the sample application's files could not be written: " + error + "\n");
+    return kExitFailed;
+  }
+  Context context{invocation, session, builtIn ? &cluster : nullptr};
+  return Dispatch(context);
+}

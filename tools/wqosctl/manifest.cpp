@@ -1,0 +1,183 @@
+#include "tools/wqosctl/manifest.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace wqosctl {
+
+namespace {
+
+using json_spirit::mArray;
+using json_spirit::mObject;
+using json_spirit::mValue;
+
+const int kVersion = 1;
+
+mArray Strings(const std::vector<std::string>& values) {
+  return mArray(values.begin(), values.end());
+}
+
+// Members of the wrong type read as empty: a hand-edited manifest fails where it is used,
+// with the name of what is missing.
+std::string Text(const mObject& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->second.type() == json_spirit::str_type
+             ? found->second.get_str()
+             : std::string();
+}
+
+bool Flag(const mObject& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->second.type() == json_spirit::bool_type &&
+         found->second.get_bool();
+}
+
+std::vector<std::string> TextList(const mObject& object, const char* key) {
+  std::vector<std::string> values;
+  const auto found = object.find(key);
+  if (found == object.end() || found->second.type() != json_spirit::array_type) return values;
+  for (const mValue& value : found->second.get_array()) {
+    if (value.type() == json_spirit::str_type) values.push_back(value.get_str());
+  }
+  return values;
+}
+
+mValue VolumeValue(const ManifestVolume& volume) {
+  const OpenShiftSDKWrapper::SVolumeInfoLib& record = volume.record;
+  mObject labels;
+  for (const auto& entry : record.matchLabels.keyValues) labels[entry.key] = entry.value;
+  mObject out;
+  out["name"] = record.name;
+  out["podVolumeName"] = record.podVolumeName;
+  out["persistentVolumeName"] = record.persistentVolumeName;
+  out["storageClassName"] = record.storageClassName;
+  out["capacity"] = record.capacity;
+  out["accessModes"] = Strings(record.accessModes);
+  out["matchLabels"] = labels;
+  out["snapshotState"] = record.snapshotState;
+  out["mountPath"] = record.glusterfs.path;
+  out["glusterSnapshot"] = record.glusterfs.snapshotName;
+  out["nodes"] = Strings(volume.nodes);
+  out["dataCopy"] = volume.dataCopy;
+  out["released"] = volume.released;
+  return out;
+}
+
+ManifestVolume VolumeOf(const mObject& in) {
+  ManifestVolume volume;
+  OpenShiftSDKWrapper::SVolumeInfoLib& record = volume.record;
+  record.name = Text(in, "name");
+  record.podVolumeName = Text(in, "podVolumeName");
+  record.persistentVolumeName = Text(in, "persistentVolumeName");
+  record.storageClassName = Text(in, "storageClassName");
+  record.capacity = Text(in, "capacity");
+  record.accessModes = TextList(in, "accessModes");
+  const auto labels = in.find("matchLabels");
+  if (labels != in.end() && labels->second.type() == json_spirit::obj_type) {
+    for (const auto& entry : labels->second.get_obj()) {
+      if (entry.second.type() == json_spirit::str_type) {
+        record.matchLabels.keyValues.emplace_back(entry.first, entry.second.get_str());
+      }
+    }
+  }
+  const auto state = in.find("snapshotState");
+  if (state != in.end() && state->second.type() == json_spirit::int_type) {
+    record.snapshotState = state->second.get_int();
+  }
+  record.glusterfs.path = Text(in, "mountPath");
+  record.glusterfs.snapshotName = Text(in, "glusterSnapshot");
+  volume.nodes = TextList(in, "nodes");
+  volume.dataCopy = Text(in, "dataCopy");
+  volume.released = Flag(in, "released");
+  return volume;
+}
+
+}  // namespace
+
+std::string ManifestPath(const std::string& backupDir) { return backupDir + "/manifest.json"; }
+
+std::string ManifestText(const Manifest& manifest) {
+  mArray volumes;
+  for (const ManifestVolume& volume : manifest.volumes) volumes.push_back(VolumeValue(volume));
+  mObject out;
+  out["version"] = kVersion;
+  out["namespace"] = manifest.nameSpace;
+  out["deploymentConfig"] = manifest.deploymentConfig;
+  out["snapshotName"] = manifest.snapshotName;
+  out["created"] = manifest.created;
+  out["complete"] = manifest.complete;
+  out["volumes"] = volumes;
+  out["files"] = Strings(manifest.files);
+  return json_spirit::write_string(mValue(out), json_spirit::pretty_print) + "\n";
+}
+
+bool ParseManifest(const std::string& text, Manifest& manifest, std::string& error) {
+  mValue value;
+  if (!json_spirit::read_string(text, value) || value.type() != json_spirit::obj_type) {
+    error = "the manifest is not a JSON object";
+    return false;
+  }
+  const mObject& in = value.get_obj();
+  const auto version = in.find("version");
+  if (version == in.end() || version->second.type() != json_spirit::int_type ||
+      version->second.get_int() != kVersion) {
+    error = "the manifest is not of version " + std::to_string(kVersion);
+    return false;
+  }
+  manifest = Manifest();
+  manifest.nameSpace = Text(in, "namespace");
+  manifest.deploymentConfig = Text(in, "deploymentConfig");
+  manifest.snapshotName = Text(in, "snapshotName");
+  manifest.created = Text(in, "created");
+  manifest.complete = Flag(in, "complete");
+  manifest.files = TextList(in, "files");
+  const auto volumes = in.find("volumes");
+  if (volumes != in.end() && volumes->second.type() == json_spirit::array_type) {
+    for (const mValue& volume : volumes->second.get_array()) {
+      if (volume.type() == json_spirit::obj_type) {
+        manifest.volumes.push_back(VolumeOf(volume.get_obj()));
+      }
+    }
+  }
+  if (manifest.nameSpace.empty() || manifest.deploymentConfig.empty()) {
+    error = "the manifest names no namespace or deployment config";
+    return false;
+  }
+  return true;
+}
+
+bool WriteManifest(const std::string& backupDir, const Manifest& manifest, std::string& error) {
+  const std::string path = ManifestPath(backupDir);
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    out << ManifestText(manifest);
+    if (!out.flush()) {
+      error = "cannot write " + temporary;
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error = "cannot rename " + temporary + " to " + path;
+    return false;
+  }
+  return true;
+}
+
+bool ReadManifest(const std::string& backupDir, Manifest& manifest, std::string& error) {
+  const std::string path = ManifestPath(backupDir);
+  std::ifstream in(path);
+  if (!in) {
+    error = "cannot read " + path;
+    return false;
+  }
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!ParseManifest(text, manifest, error)) {
+    error = path + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace wqosctl

@@ -1,0 +1,83 @@
+#include "tools/wqosctl/session.h"
+
+#include <algorithm>
+
+namespace wqosctl {
+
+using namespace OpenShiftSDKWrapper;
+
+Session::Session(std::string server, Credentials credentials)
+    : server_(std::move(server)), credentials_(std::move(credentials)) {}
+
+bool Session::Open(std::string& error) { return Login(error); }
+
+bool Session::Login(std::string& error) {
+  bool ok;
+  if (!credentials_.serviceAccount.empty()) {
+    ok = sdk_.ConnectServiceAccount(server_, credentials_.serviceAccount, credentials_.token,
+                                    credentials_.nodes);
+  } else {
+    ok = sdk_.Connect(server_, credentials_.user, credentials_.password, credentials_.nodes);
+  }
+  if (!ok) {
+    error = "login to " + server_ + " as " +
+            (credentials_.serviceAccount.empty() ? credentials_.user
+                                                 : credentials_.serviceAccount) +
+            " failed";
+    return false;
+  }
+  // A service-account login succeeds without asking the cluster: one read shows whether the
+  // cluster is there and takes the token.
+  if (!credentials_.serviceAccount.empty()) {
+    std::vector<SProjectInfoLib> projects;
+    if (!sdk_.GetProjectInfoList(projects, 0)) {
+      error = "the cluster at " + server_ + " refused the token of service account " +
+              credentials_.serviceAccount + " or cannot be reached";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Session::AddNodes(const std::vector<std::string>& addresses, std::string& error) {
+  if (!credentials_.hasNodeDefault) return true;
+  bool added = false;
+  for (const std::string& address : addresses) {
+    if (credentials_.nodes.count(address) != 0) continue;
+    credentials_.nodes[address] = credentials_.nodeDefault;
+    added = true;
+  }
+  return !added || Login(error);
+}
+
+std::vector<std::string> VolumeNodes(WQOpenShiftSDKWrapper& sdk, const std::string& nameSpace,
+                                     const std::string& volume) {
+  std::vector<std::string> nodes;
+  SPersistentVolumeInfoLib pv;
+  if (volume.empty() || !sdk.GetPersistentVolumeInfo(volume, pv, 0)) return nodes;
+  SEndpointsInfoLib endpoints;
+  const std::string& name = pv.spec.glusterfs.endpoints;
+  if (name.empty() || !sdk.GetEndpointsInfo(nameSpace, name, endpoints, 0)) return nodes;
+  for (const SEndpointSubsetInfoLib& subset : endpoints.subsets) {
+    for (const SEndpointAddressInfoLib& address : subset.addresses) {
+      if (std::find(nodes.begin(), nodes.end(), address.ip) == nodes.end()) {
+        nodes.push_back(address.ip);
+      }
+    }
+  }
+  return nodes;
+}
+
+std::vector<std::string> NamespaceNodes(WQOpenShiftSDKWrapper& sdk, const std::string& nameSpace) {
+  std::vector<std::string> nodes;
+  std::vector<SPersistentVolumeClaimInfoLib> claims;
+  if (!sdk.GetPersistentVolumeClaimInfoList(nameSpace, claims, 0)) return nodes;
+  for (const SPersistentVolumeClaimInfoLib& claim : claims) {
+    for (const std::string& node : VolumeNodes(sdk, nameSpace, claim.spec.volumeName)) {
+      if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
+    }
+  }
+  return nodes;
+}
+
+}  // namespace wqosctl

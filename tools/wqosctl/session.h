@@ -1,0 +1,43 @@
+#pragma once
+// One logged-in facade for a command, and the storage nodes it may need SSH credentials for.
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/wqosctl/secrets.h"
+#include "wrapper/openshiftWrapper.h"
+
+namespace wqosctl {
+
+class Session {
+ public:
+  Session(std::string server, Credentials credentials);
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Logs in; on false `error` says why.
+  bool Open(std::string& error);
+  // Gives the default node credentials to `addresses` (those without credentials of their
+  // own) and logs in again when that added any. Without default credentials nothing changes.
+  bool AddNodes(const std::vector<std::string>& addresses, std::string& error);
+
+  OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& Sdk() { return sdk_; }
+  const std::string& Server() const { return server_; }
+
+ private:
+  bool Login(std::string& error);
+
+  std::string server_;
+  Credentials credentials_;
+  OpenShiftSDKWrapper::WQOpenShiftSDKWrapper sdk_;
+};
+
+// The storage node addresses behind a persistent volume: the addresses of its GlusterFS
+// endpoints (in the claim's namespace). Empty when the volume or its endpoints cannot be read.
+std::vector<std::string> VolumeNodes(OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& sdk,
+                                     const std::string& nameSpace, const std::string& volume);
+// The same for every claim of the namespace, without repeats.
+std::vector<std::string> NamespaceNodes(OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& sdk,
+                                        const std::string& nameSpace);
+
+}  // namespace wqosctl
