@@ -8,7 +8,7 @@ pkgs=(
   libboost1.81-dev libboost-json1.81-dev
   libcpp-httplib-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  openssl ca-certificates iproute2 util-linux procps
+  openssl ca-certificates iproute2 util-linux procps valgrind
   openssh-server openssh-client glusterfs-server glusterfs-client python3
 )
 missing=()
