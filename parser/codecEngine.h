@@ -235,12 +235,14 @@ bool ReadElement(const json_spirit::mValue& in, R& out) {
   return true;
 }
 
+// Each element is read in place into a fresh record at the end of `out`: records
+// such as a pod or a volume are large, and moving them would cost more than reading.
 template <class T>
 void AppendElements(const json_spirit::mArray& in, std::vector<T>& out) {
   out.reserve(out.size() + in.size());
   for (const auto& element : in) {
-    T item{};
-    if (ReadElement(element, item)) out.push_back(std::move(item));
+    out.emplace_back();
+    if (!ReadElement(element, out.back())) out.pop_back();
   }
 }
 
@@ -388,11 +390,13 @@ bool ParseList(const std::string& text, std::vector<R>& out) {
   return true;
 }
 
+// Writes the object it built directly: it is moved into the value written, where
+// WqJson::Serialize, taking an object it may not change, would copy it first.
 template <class R>
 bool SerializeResource(const R& in, std::string& text) {
   json_spirit::mObject object;
   WriteRecord(in, object);
-  text = WqJson::Serialize(object);
+  text = json_spirit::write_string(json_spirit::mValue(std::move(object)));
   return true;
 }
 

@@ -28,11 +28,11 @@ WQ_TABLE(SListMetaInfoLib,
          F("resourceVersion", &SListMetaInfoLib::resourceVersion),
          F("name", &SListMetaInfoLib::name));
 
-// The cluster fills in an owner's kind and version itself; only a record built
-// in code carries them, so they are sent but not read.
+// An owner's kind and version are read too: the cluster refuses an owner
+// reference without them, so one read and sent back must keep them.
 WQ_TABLE(SOwnerReferenceInfoLib,
-         F("apiVersion", &SOwnerReferenceInfoLib::apiVersion, WriteOnly),
-         F("kind", &SOwnerReferenceInfoLib::kind, WriteOnly),
+         F("apiVersion", &SOwnerReferenceInfoLib::apiVersion),
+         F("kind", &SOwnerReferenceInfoLib::kind),
          F("name", &SOwnerReferenceInfoLib::name),
          F("uid", &SOwnerReferenceInfoLib::uid),
          F("controller", &SOwnerReferenceInfoLib::controller),

@@ -4,6 +4,7 @@
 // build documents whose members have the wrong types. They let one typed test
 // cover every record of the .def lists.
 #include <cstdint>
+#include <ostream>
 #include <set>
 #include <string>
 #include <tuple>
@@ -288,6 +289,7 @@ struct RuleCase {
 };
 
 inline std::string RuleCaseName(const ::testing::TestParamInfo<RuleCase>& info) { return info.param.name; }
+inline void PrintTo(const RuleCase& rule, std::ostream* os) { *os << rule.name << ": " << rule.input; }
 
 // Instantiated once per family of records with its own rows; the test itself is
 // in engine_test.cpp.
