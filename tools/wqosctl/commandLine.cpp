@@ -219,11 +219,15 @@ bool CheckLogin(const Invocation& invocation, std::string& error) {
 
 bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocation,
                       std::string& error) {
+  invocation = Invocation();
   size_t i = 0;
-  // Options before the command are taken as options of the command.
+  // Options before the command (with their values) are taken as options of the command.
   std::vector<std::string> early;
   while (i < args.size() && !args[i].empty() && args[i][0] == '-' && args[i] != "--") {
-    early.push_back(args[i++]);
+    const std::string& arg = args[i++];
+    early.push_back(arg);
+    const OptionRow* row = FindOption(arg);
+    if (row != nullptr && row->flag == nullptr && i < args.size()) early.push_back(args[i++]);
   }
   if (i < args.size() && args[i] != "--") invocation.command = args[i++];
   if (invocation.command == "help") {

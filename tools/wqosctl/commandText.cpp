@@ -15,6 +15,16 @@ std::string Joined(const std::vector<std::string>& values) {
   return text.empty() ? "<none>" : text;
 }
 
+int RunCommand(Context& context) {
+  const std::string& command = context.invocation.command;
+  if (command == "get") return RunGet(context);
+  if (command == "backup") return RunBackup(context);
+  if (command == "release") return RunRelease(context);
+  if (command == "restore") return RunRestore(context);
+  if (command == "exec") return RunExec(context);
+  return RunDemo(context);
+}
+
 std::string Absolute(const std::string& path) {
   std::error_code code;
   const std::filesystem::path absolute = std::filesystem::absolute(path, code);

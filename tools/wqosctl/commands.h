@@ -16,6 +16,8 @@ struct Context {
   EmbeddedCluster* cluster;  // the built-in cluster, or null with --server
 };
 
+// Runs the command the invocation names.
+int RunCommand(Context& context);
 int RunGet(Context& context);
 int RunBackup(Context& context);
 int RunRelease(Context& context);

@@ -41,12 +41,21 @@ void Section(const std::string& title) { PrintErr("\n=== " + title + "\n"); }
 int Command(Context& context, Invocation invocation) {
   invocation.verbose = context.invocation.verbose;
   Context inner{invocation, context.session, context.cluster};
-  PrintErr("$ wqosctl " + invocation.command + " ...\n");
-  if (invocation.command == "get") return RunGet(inner);
-  if (invocation.command == "backup") return RunBackup(inner);
-  if (invocation.command == "release") return RunRelease(inner);
-  if (invocation.command == "restore") return RunRestore(inner);
-  return RunExec(inner);
+  std::string shown = "$ wqosctl " + invocation.command;
+  for (const std::string& word : invocation.positional) shown += " " + word;
+  if (invocation.command != "release") shown += " -n " + invocation.nameSpace;
+  const std::pair<const char*, const std::string*> options[] = {
+      {"--dir", &invocation.dir},
+      {"--quiesce-annotation", &invocation.quiesce},
+      {"--unquiesce-annotation", &invocation.unquiesce},
+      {"--from", &invocation.from}};
+  for (const auto& option : options) {
+    if (!option.second->empty()) shown += std::string(" ") + option.first + " " + *option.second;
+  }
+  if (invocation.copyData) shown += " --copy-data";
+  if (!invocation.words.empty()) shown += " " + PodCommandLine(invocation.words);
+  PrintErr(shown + "\n");
+  return RunCommand(inner);
 }
 
 Invocation Make(const std::string& command, std::vector<std::string> positional) {

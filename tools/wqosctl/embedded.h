@@ -43,6 +43,7 @@ class EmbeddedCluster {
   // Where the command-line client keeps the files of pod POD: PodsDir()/NAMESPACE/POD.
   std::string PodsDir() const { return workDir_ + "/pods"; }
   wqsim::ClusterApi& Api() { return simulator_->Api(); }
+  wqsim::ClusterSimulator& Simulator() { return *simulator_; }
 
   // The live GlusterFS volume mounted with the sandbox's FUSE client, and unmounted.
   bool MountVolume(const std::string& volume, const std::string& dir, std::string& error);

@@ -20,16 +20,6 @@ namespace {
 // Waits of the library (claims, mounts) that a simulated cluster does not need.
 const char* const kBuiltInSleepScale = "0.001";
 
-int Dispatch(Context& context) {
-  const std::string& command = context.invocation.command;
-  if (command == "get") return RunGet(context);
-  if (command == "backup") return RunBackup(context);
-  if (command == "release") return RunRelease(context);
-  if (command == "restore") return RunRestore(context);
-  if (command == "exec") return RunExec(context);
-  return RunDemo(context);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,5 +64,5 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   Context context{invocation, session, builtIn ? &cluster : nullptr};
-  return Dispatch(context);
+  return RunCommand(context);
 }

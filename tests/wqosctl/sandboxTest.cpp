@@ -1,0 +1,273 @@
+// wqosctl's commands in one process on the built-in cluster, inside the storage-node sandbox
+// (real sshd, glusterd and FUSE): dry runs that change nothing, the unquiesce command on
+// every way out, partial backups that can still be released, release going on past a
+// failed record, and restores that reuse claims or keep the saved names.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/wqosctl/toolTestUtil.h"
+#include "tools/wqosctl/commands.h"
+#include "tools/wqosctl/console.h"
+#include "tools/wqosctl/embedded.h"
+#include "tools/wqosctl/fileTree.h"
+#include "tools/wqosctl/manifest.h"
+#include "tools/wqosctl/sampleApp.h"
+#include "wrapper/dcPods.h"
+
+namespace {
+
+using namespace OpenShiftSDKWrapper;
+using wqosctl::Invocation;
+
+class Sandbox : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("WQOSDK_SLEEP_SCALE", "0.001", 1);
+    wqosctl::LibraryLog::Install(false, std::string());
+    cluster = new wqosctl::EmbeddedCluster();
+    wqosctl::Credentials credentials;
+    std::string error;
+    ASSERT_TRUE(cluster->Start(credentials, error)) << error;
+    session = new wqosctl::Session(cluster->Url(), credentials);
+    ASSERT_TRUE(session->Open(error)) << error;
+    ASSERT_TRUE(cluster->SeedFiles(session->Sdk(), error)) << error;
+  }
+  static void TearDownTestSuite() {
+    delete session;
+    delete cluster;
+  }
+  void SetUp() override {
+    if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
+    dir = cluster->WorkDir() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
+  }
+  void TearDown() override { Fault({"clear"}); }
+
+  static int Command(Invocation invocation) {
+    if (invocation.nameSpace.empty()) invocation.nameSpace = wqosctl::kSampleNamespace;
+    wqosctl::Context context{invocation, *session, cluster};
+    return wqosctl::RunCommand(context);
+  }
+  Invocation Backup(bool quiesce) {
+    Invocation invocation;
+    invocation.command = "backup";
+    invocation.positional = {wqosctl::kSampleDeploymentConfig};
+    invocation.dir = dir;
+    if (quiesce) {
+      invocation.quiesce = wqosctl::kSampleQuiesceAnnotation;
+      invocation.unquiesce = wqosctl::kSampleUnquiesceAnnotation;
+    }
+    return invocation;
+  }
+  Invocation Release() {
+    Invocation invocation;
+    invocation.command = "release";
+    invocation.dir = dir;
+    return invocation;
+  }
+  Invocation Restore() {
+    Invocation invocation;
+    invocation.command = "restore";
+    invocation.positional = {wqosctl::kSampleDeploymentConfig};
+    invocation.from = dir;
+    return invocation;
+  }
+  static void Fault(const std::vector<std::string>& args) {
+    std::vector<std::string> command = {std::getenv("WQSANDBOX_FAULT")};
+    command.insert(command.end(), args.begin(), args.end());
+    const wqtooltest::Result result = wqtooltest::Run(command, wqtooltest::CleanEnv());
+    ASSERT_EQ(result.code, 0) << result.all();
+  }
+  static std::string Volume(const std::string& claim) {
+    return wqosctl::EmbeddedCluster::GlusterVolumeOf(session->Sdk(), wqosctl::kSampleNamespace,
+                                                     claim);
+  }
+  // Every GlusterFS snapshot of the sample claims' volumes.
+  static std::vector<std::string> Snapshots() {
+    std::vector<std::string> all;
+    for (const std::string& claim : wqosctl::SampleClaims()) {
+      std::vector<std::string> snapshots;
+      EXPECT_TRUE(session->Sdk().GetGlusterVolumeSnapshotList(cluster->Nodes().front(),
+                                                              Volume(claim), snapshots));
+      all.insert(all.end(), snapshots.begin(), snapshots.end());
+    }
+    return all;
+  }
+  static std::vector<std::string> Mutations() {
+    std::vector<std::string> changes;
+    for (const wqsim::RecordedRequest& request : cluster->Simulator().Server().Requests()) {
+      if (request.method != "GET") changes.push_back(request.method + " " + request.path);
+    }
+    cluster->Simulator().Server().ClearRequests();
+    return changes;
+  }
+  // The last word of each line of every running pod's quiesce log.
+  static std::vector<std::string> LastQuiesceWords() {
+    std::vector<SPodInfoLib> pods;
+    std::vector<std::string> words;
+    session->Sdk().GetPodInfoList(wqosctl::kSampleNamespace, pods, 0);
+    for (const SPodInfoLib& pod : pods) {
+      if (!IsRunningPodOfDeploymentConfig(pod, wqosctl::kSampleDeploymentConfig)) continue;
+      std::ifstream log(cluster->PodsDir() + "/demo/" + pod.metadata.name + "/quiesce.log");
+      std::string line;
+      std::string last;
+      while (std::getline(log, line)) last = line.substr(0, line.find(' '));
+      words.push_back(last);
+    }
+    return words;
+  }
+  static wqosctl::Manifest Manifest(const std::string& dir) {
+    wqosctl::Manifest manifest;
+    std::string error;
+    EXPECT_TRUE(wqosctl::ReadManifest(dir, manifest, error)) << error;
+    return manifest;
+  }
+  // The files of a claim's live volume against the sample's.
+  static std::vector<std::string> Differences(const std::string& claim, const std::string& as) {
+    const std::string mount = cluster->WorkDir() + "/check-" + claim;
+    std::string error;
+    EXPECT_TRUE(cluster->MountVolume(Volume(claim), mount, error)) << error;
+    std::vector<wqosctl::FileEntry> entries;
+    EXPECT_TRUE(wqosctl::ListTree(mount, true, entries, error)) << error;
+    EXPECT_TRUE(cluster->UnmountVolume(mount, error)) << error;
+    return wqosctl::CompareTrees(wqosctl::ExpectedSampleEntries(as), entries, true);
+  }
+  static std::vector<std::string> ClaimsOfTheDeploymentConfig() {
+    SDeploymentConfigInfoLib config;
+    std::vector<std::string> claims;
+    EXPECT_TRUE(session->Sdk().GetDeploymentConfigInfo(
+        wqosctl::kSampleNamespace, wqosctl::kSampleDeploymentConfig, config, 0));
+    for (const SVolumeInfoLib& volume : config.spec.templateSpec.spec.volumes) {
+      if (!volume.persistentVolumeClaim.claimName.empty()) {
+        claims.push_back(volume.persistentVolumeClaim.claimName);
+      }
+    }
+    return claims;
+  }
+
+  static wqosctl::EmbeddedCluster* cluster;
+  static wqosctl::Session* session;
+  std::string dir;
+};
+
+wqosctl::EmbeddedCluster* Sandbox::cluster = nullptr;
+wqosctl::Session* Sandbox::session = nullptr;
+
+TEST_F(Sandbox, DryRunsChangeNothing) {
+  const std::vector<std::string> before = Snapshots();
+  const std::vector<std::string> quiesced = LastQuiesceWords();
+  Mutations();
+  Invocation backup = Backup(true);
+  backup.dryRun = true;
+  backup.copyData = true;
+  EXPECT_EQ(Command(backup), wqosctl::kExitOk);
+  EXPECT_FALSE(std::filesystem::exists(dir));
+  EXPECT_EQ(Snapshots(), before);
+  EXPECT_EQ(Mutations(), std::vector<std::string>());
+  EXPECT_EQ(LastQuiesceWords(), quiesced) << "nothing ran in the pods";
+}
+
+TEST_F(Sandbox, AFailedQuiesceStillUnquiescesAndSnapshotsNothing) {
+  Invocation backup = Backup(true);
+  backup.quiesce = "wq.nosuch";
+  EXPECT_EQ(Command(backup), wqosctl::kExitFailed);
+  EXPECT_TRUE(Snapshots().empty());
+  EXPECT_EQ(LastQuiesceWords(), (std::vector<std::string>{"unquiesced", "unquiesced"}));
+  const wqosctl::Manifest manifest = Manifest(dir);
+  EXPECT_FALSE(manifest.complete);
+  EXPECT_TRUE(manifest.volumes.empty());
+}
+
+TEST_F(Sandbox, APartialBackupUnquiescesAndCanBeReleased) {
+  Fault({"gluster", "logs", "--match", "^snapshot create \\S+ " + Volume("web-logs"), "--rc", "1",
+         "--stdout", "Snapshot command failed", "--stderr",
+         "snapshot create: failed: Snapshot is supported only for thin provisioned LV."});
+  EXPECT_EQ(Command(Backup(true)), wqosctl::kExitFailed);
+  EXPECT_EQ(LastQuiesceWords(), (std::vector<std::string>{"unquiesced", "unquiesced"}));
+  wqosctl::Manifest manifest = Manifest(dir);
+  EXPECT_FALSE(manifest.complete);
+  ASSERT_EQ(manifest.volumes.size(), 1u) << "the snapshot that was mounted is recorded";
+  EXPECT_EQ(manifest.volumes[0].record.name, "web-data");
+  EXPECT_TRUE(wqosctl::IsMounted(manifest.volumes[0].record.glusterfs.path));
+  EXPECT_EQ(Command(Release()), wqosctl::kExitOk);
+  EXPECT_TRUE(Snapshots().empty());
+}
+
+TEST_F(Sandbox, ReleaseGoesOnPastAFailedRecordAndFinishesItLater) {
+  ASSERT_EQ(Command(Backup(false)), wqosctl::kExitOk);
+  wqosctl::Manifest manifest = Manifest(dir);
+  ASSERT_EQ(manifest.volumes.size(), 2u);
+  const std::string failing = manifest.volumes[0].record.glusterfs.snapshotName;
+  Fault({"gluster", "delete", "--match", "^snapshot delete " + failing, "--rc", "1", "--stderr",
+         "snapshot delete: failed: Commit failed on localhost."});
+  EXPECT_EQ(Command(Release()), wqosctl::kExitFailed);
+  manifest = Manifest(dir);
+  EXPECT_FALSE(manifest.volumes[0].released);
+  EXPECT_TRUE(manifest.volumes[1].released);
+  EXPECT_EQ(Snapshots(), std::vector<std::string>{failing});
+  Fault({"clear"});
+  EXPECT_EQ(Command(Release()), wqosctl::kExitOk) << "the unmounted record is deleted now";
+  EXPECT_TRUE(Snapshots().empty());
+  EXPECT_EQ(Command(Release()), wqosctl::kExitOk) << "released twice";
+  // A directory whose snapshots are all released can take the next backup.
+  EXPECT_EQ(Command(Backup(false)), wqosctl::kExitOk);
+  Invocation again = Backup(false);
+  EXPECT_EQ(Command(again), wqosctl::kExitFailed) << "an unreleased backup is not overwritten";
+  EXPECT_EQ(Command(Release()), wqosctl::kExitOk);
+}
+
+TEST_F(Sandbox, RestoreWithReuseReplacesTheFilesOfTheClaimsItFinds) {
+  Invocation backup = Backup(false);
+  backup.copyData = true;
+  ASSERT_EQ(Command(backup), wqosctl::kExitOk);
+  ASSERT_EQ(Command(Release()), wqosctl::kExitOk);
+  std::string error;
+  const std::string mount = cluster->WorkDir() + "/spoil";
+  ASSERT_TRUE(cluster->MountVolume(Volume("web-data"), mount, error)) << error;
+  wqtooltest::WriteFile(mount + "/index.html", "spoiled");
+  wqtooltest::WriteFile(mount + "/extra", "not in the backup");
+  ASSERT_TRUE(cluster->UnmountVolume(mount, error)) << error;
+  ASSERT_FALSE(Differences("web-data", "web-data").empty());
+
+  Invocation restore = Restore();
+  restore.reuse = true;
+  EXPECT_EQ(Command(restore), wqosctl::kExitOk);
+  EXPECT_EQ(ClaimsOfTheDeploymentConfig(), (std::vector<std::string>{"web-data", "web-logs"}));
+  EXPECT_EQ(Differences("web-data", "web-data"), std::vector<std::string>());
+  EXPECT_EQ(Differences("web-logs", "web-logs"), std::vector<std::string>());
+}
+
+TEST_F(Sandbox, RestoreFromOtherDataKeepingTheSavedNames) {
+  ASSERT_EQ(Command(Backup(false)), wqosctl::kExitOk);
+  // Without a copy in the backup the files come from --data (here: the mounted snapshots).
+  const std::string data = cluster->WorkDir() + "/elsewhere";
+  for (const std::string& claim : wqosctl::SampleClaims()) {
+    std::filesystem::create_directories(data + "/" + claim);
+    wqosctl::CopyStats stats;
+    std::string error;
+    ASSERT_TRUE(wqosctl::CopyTree(dir + "/" + claim, data + "/" + claim, stats, error)) << error;
+  }
+  ASSERT_EQ(Command(Release()), wqosctl::kExitOk);
+  EXPECT_EQ(Command(Restore()), wqosctl::kExitFailed) << "the released snapshots left no files";
+
+  Invocation restore = Restore();
+  restore.data = data;
+  restore.keepNames = true;
+  EXPECT_EQ(Command(restore), wqosctl::kExitOk);
+  EXPECT_EQ(ClaimsOfTheDeploymentConfig(), (std::vector<std::string>{"web-data", "web-logs"}))
+      << "the deployment config keeps the saved names";
+  std::vector<SPersistentVolumeClaimInfoLib> claims;
+  ASSERT_TRUE(session->Sdk().GetPersistentVolumeClaimInfoList(wqosctl::kSampleNamespace, claims, 0));
+  for (const SPersistentVolumeClaimInfoLib& claim : claims) {
+    const std::string& name = claim.metadata.name;
+    for (const std::string& saved : wqosctl::SampleClaims()) {
+      if (name.rfind(saved + "-", 0) == 0) {
+        EXPECT_EQ(Differences(name, saved), std::vector<std::string>()) << name;
+      }
+    }
+  }
+}
+
+}  // namespace
