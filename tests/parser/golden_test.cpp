@@ -293,31 +293,6 @@ Outcome WholeDocument(const std::string& text, const std::string&) {
   return outcome;
 }
 
-template <class R, ParseMany<R> Parse, Serialize<R> Write>
-Outcome ListDocument(const std::string& text, const std::string&) {
-  Outcome outcome;
-  std::vector<R> items;
-  outcome.parsed = (kParser.*Parse)(text, items);
-  const mValue document = ParseValue(text);
-  if (!outcome.parsed || document.get_obj().count("items") == 0) return outcome;
-  const mArray& originals = document.get_obj().at("items").get_array();
-  for (size_t i = 0; i < items.size() && i < originals.size(); ++i) {
-    Piece piece;
-    piece.where = "items/" + std::to_string(i);
-    piece.document = originals[i];
-    std::string first, second;
-    (kParser.*Write)(items[i], first);
-    R again{};
-    codec::ParseResource(first, again);
-    (kParser.*Write)(again, second);
-    piece.first = ParseValue(first);
-    piece.second = ParseValue(second);
-    Survivors<R>(piece.document.get_obj(), piece.first.get_obj(), Rows::Both, piece.where, piece.lost);
-    outcome.pieces.push_back(piece);
-  }
-  return outcome;
-}
-
 // The values found at `path` ('/'-separated members, '*' for every array element).
 void Locate(const mValue& value, const std::string& path, const std::string& where,
             std::vector<std::pair<std::string, const mValue*>>& found) {
@@ -418,9 +393,7 @@ const GoldenKind kGoldenKinds[] = {
                     &ParseSingle<SPersistentVolumeClaimInfoLib, &P::ParsePersistentVolumeClaim>,
                     &P::SerializePersistentVolumeClaim>},
     {R"(persistentvolumeclaim\.(full|bound).*)", "spec/selector", &RecordsAt<SLabelSelectorInfoLib>},
-    {R"(persistentvolumeclaim\.list\..*)", "",
-     &ListDocument<SPersistentVolumeClaimInfoLib, &P::ParsePersistentVolumeClaimList,
-                   &P::SerializePersistentVolumeClaim>},
+    {R"(persistentvolumeclaim\.list\..*)", "items/*", &RecordsAt<SPersistentVolumeClaimInfoLib>},
     {R"(endpoints\..*)", "",
      &WholeDocument<SEndpointsInfoLib, &ParseSingle<SEndpointsInfoLib, &P::ParseEndpoints>, &P::SerializeEndpoints>},
     {R"(deploymentconfig\..*)", "",

@@ -80,17 +80,6 @@ TEST(Metadata, PresenceFlagsFollowTheDocumentAndGateWriting) {
   EXPECT_EQ(ParseJson(R"({"app":"db"})"), again["labels"].get_obj());
 }
 
-TEST(Metadata, ReadingTwiceAppendsListsAndMaps) {
-  const WQOpenShiftParser parser;
-  const mObject in = ParseJson(R"({"labels":{"a":"1"},"finalizers":["f"],"ownerReferences":[{"name":"o"}]})");
-  SObjectMetaInfoLib meta;
-  parser.Convert(in, meta);
-  parser.Convert(in, meta);
-  EXPECT_EQ(2u, meta.labels.keyValues.size());
-  EXPECT_EQ(2u, meta.finalizers.size());
-  EXPECT_EQ(2u, meta.ownerReferences.size());
-}
-
 TEST(Metadata, ListMetadataReadsItsThreeMembers) {
   SListMetaInfoLib list;
   WQOpenShiftParser().Convert(
@@ -98,17 +87,6 @@ TEST(Metadata, ListMetadataReadsItsThreeMembers) {
   EXPECT_EQ("/api/v1/pods", list.selfLink);
   EXPECT_EQ("42", list.resourceVersion);
   EXPECT_EQ("n", list.name);
-}
-
-TEST(Metadata, ReferenceThatWroteNothingIsNotCountedByItsHolder) {
-  SObjectReferenceInfoLib empty;
-  mObject out;
-  EXPECT_FALSE(WQOpenShiftParser().Convert(empty, out));
-  EXPECT_TRUE(out.empty());
-  SLocalObjectReferenceInfoLib local;
-  EXPECT_FALSE(WQOpenShiftParser().Convert(local, out));
-  local.name = "secret";
-  EXPECT_TRUE(WQOpenShiftParser().Convert(local, out));
 }
 
 // ---- String maps and their text forms ------------------------------------------------
