@@ -37,7 +37,9 @@ const char* const kCsrfRequired =
     "A non-empty X-CSRF-Token header is required to receive basic-auth challenges";
 const char* const kAuthorizePath = "/oauth/authorize";
 const size_t kTokenLength = 43;
-const int kKeepAliveSeconds = 5;
+// Long enough that a client pausing between requests (SSH work between two REST calls of a
+// backup) finds its connection still open, as against a real API server.
+const int kKeepAliveSeconds = 60;
 const size_t kKeepAliveRequests = 100000;
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -328,6 +330,8 @@ bool TestServer::Start(const ServerOptions& options) {
   // Headers and body leave in separate writes; without this, delayed ACKs hold every
   // answer on a kept-alive connection back by ~40 ms.
   server.set_tcp_nodelay(true);
+  // Every kept-alive connection holds a worker while it waits for its next request.
+  server.new_task_queue = [] { return new httplib::ThreadPool(64); };
   Impl* impl = impl_.get();
   auto handler = [impl](const httplib::Request& request, httplib::Response& response) {
     impl->Handle(request, response);
