@@ -1,0 +1,156 @@
+# Writes the seed corpus of every fuzz target from the shared API documents, the hand-made
+# seeds and the GlusterFS output samples, and the JSON dictionary from the record tables.
+# Run as: cmake -DFIXTURES_DIR=.. -DREFERENCE_DIR=.. -DSOURCE_DIR=<repository> -DOUT_DIR=..
+#               -P makeSeeds.cmake
+# A folder per target under OUT_DIR, named as the target's source (codecFuzz.cpp -> codec);
+# the codec, wrapper and gluster seeds begin with the tag of the operation they are meant
+# for. A libFuzzer dictionary per target, <name>.dict, goes beside the folders.
+cmake_minimum_required(VERSION 3.25)
+
+foreach(var FIXTURES_DIR REFERENCE_DIR SOURCE_DIR OUT_DIR)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "makeSeeds.cmake needs -D${var}=...")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE ${OUT_DIR})
+file(MAKE_DIRECTORY ${OUT_DIR}/json ${OUT_DIR}/codec ${OUT_DIR}/wrapper)
+
+# Hand-made seeds are copied as they are.
+file(GLOB seed_dirs LIST_DIRECTORIES true ${SOURCE_DIR}/fuzz/seeds/*)
+foreach(dir IN LISTS seed_dirs)
+  if(IS_DIRECTORY ${dir})
+    file(COPY ${dir} DESTINATION ${OUT_DIR})
+  endif()
+endforeach()
+
+# Which codec operations read a document of a kind, by the file's first name part. A tag in
+# upper case (and 'j', 'c': projects and storage classes come only as lists) reads a list,
+# so the document is wrapped as the only item.
+set(tags_pod "pP")
+set(tags_deploymentconfig "dD")
+set(tags_namespace "j")
+set(tags_project "j")
+set(tags_storageclass "c")
+set(tags_persistentvolume "v")
+set(tags_persistentvolumeclaim "qQ")
+set(tags_endpoints "e")
+set(tags_secret "so")
+set(tags_configmap "ko")
+set(tags_status "o")
+set(list_tags "PDjcQ")
+
+file(GLOB fixtures ${FIXTURES_DIR}/*.json)
+if(NOT fixtures)
+  message(FATAL_ERROR "no API documents in ${FIXTURES_DIR}")
+endif()
+foreach(fixture IN LISTS fixtures)
+  get_filename_component(name ${fixture} NAME)
+  file(READ ${fixture} document)
+  file(WRITE ${OUT_DIR}/json/${name} "${document}")
+
+  string(REGEX REPLACE "\\..*" "" kind ${name})
+  if(name MATCHES "\\.list\\.")
+    set(tags "Q")  # already a list
+    set(document_is_list TRUE)
+  else()
+    set(tags "${tags_${kind}}")
+    set(document_is_list FALSE)
+  endif()
+  string(LENGTH "${tags}" count)
+  if(count GREATER 0)
+    math(EXPR last "${count} - 1")
+    foreach(i RANGE ${last})
+      string(SUBSTRING "${tags}" ${i} 1 tag)
+      string(FIND "${list_tags}" "${tag}" list_position)
+      if(list_position GREATER -1 AND NOT document_is_list)
+        file(WRITE ${OUT_DIR}/codec/${tag}-${name} "${tag}{\"items\":[${document}]}")
+      else()
+        file(WRITE ${OUT_DIR}/codec/${tag}-${name} "${tag}${document}")
+      endif()
+    endforeach()
+  endif()
+
+  # Label maps as the facade saves them.
+  string(JSON labels ERROR_VARIABLE no_labels GET "${document}" metadata labels)
+  if(NOT no_labels)
+    file(WRITE ${OUT_DIR}/wrapper/l-${name} "l${labels}")
+  endif()
+endforeach()
+
+# GlusterFS output: every fenced block and every back-quoted table cell of the reference, as
+# input to each reader of command output.
+set(gluster_tags s l c p)
+function(write_gluster_seed id text)
+  foreach(tag IN LISTS gluster_tags)
+    file(WRITE ${OUT_DIR}/gluster/${tag}-${id} "${tag}${text}")
+  endforeach()
+endfunction()
+file(GLOB references ${REFERENCE_DIR}/gluster*.md)
+if(references)
+  file(MAKE_DIRECTORY ${OUT_DIR}/gluster)
+  set(n 0)
+  foreach(reference IN LISTS references)
+    file(STRINGS ${reference} lines)
+    set(block "")
+    set(in_block FALSE)
+    foreach(line IN LISTS lines)
+      if(line MATCHES "^```")
+        if(in_block)
+          math(EXPR n "${n} + 1")
+          write_gluster_seed(block-${n} "${block}")
+          set(in_block FALSE)
+        else()
+          set(block "")
+          set(in_block TRUE)
+        endif()
+      elseif(in_block)
+        # The reference marks a TAB with an arrow and a line of one space with a dot.
+        string(REPLACE "⇥" "\t" line "${line}")
+        string(REGEX REPLACE "^·$" " " line "${line}")
+        string(APPEND block "${line}\n")
+      else()
+        string(REGEX MATCHALL "`[^`]+`" quoted "${line}")
+        foreach(text IN LISTS quoted)
+          string(REGEX REPLACE "^`|`$" "" text "${text}")
+          string(REPLACE "\\n" "\n" text "${text}")
+          math(EXPR n "${n} + 1")
+          write_gluster_seed(line-${n} "${text}")
+        endforeach()
+      endif()
+    endforeach()
+  endforeach()
+  file(WRITE ${OUT_DIR}/gluster.dict
+    "\"Started\"\n\"Stopped\"\n\"Created\"\n\"Status\"\n\"No snapshots present\"\n\"\\x0A\"\n"
+    "\"snapshot create: success: Snap \"\n\"_GMT-\"\n\"Snapshot command failed\"\n")
+endif()
+
+# Every member name of the record tables, quoted as it appears in a document.
+file(GLOB tables ${SOURCE_DIR}/parser/*Tables.h)
+set(dictionary "# JSON tokens and the member names the codec reads and writes.\n")
+foreach(token "{" "}" "[" "]" ":" "," "null" "true" "false" "\\\"\\\"" "{}" "[]" "-1" "0"
+              "2147483648" "9223372036854775808" "1e999" "\\\\u0000")
+  string(APPEND dictionary "\"${token}\"\n")
+endforeach()
+set(names "")
+foreach(table IN LISTS tables)
+  file(STRINGS ${table} rows REGEX "F\\(\"[A-Za-z0-9_]+\"")
+  foreach(row IN LISTS rows)
+    string(REGEX MATCHALL "F\\(\"[A-Za-z0-9_]+\"" found "${row}")
+    foreach(item IN LISTS found)
+      string(REGEX REPLACE "^F\\(\"|\"$" "" member "${item}")
+      list(APPEND names ${member})
+    endforeach()
+  endforeach()
+endforeach()
+list(APPEND names items metadata labels name namespace)
+list(REMOVE_DUPLICATES names)
+list(SORT names)
+foreach(member IN LISTS names)
+  string(APPEND dictionary "\"\\\"${member}\\\"\"\n")
+endforeach()
+# The same words for every target that reads JSON, under the target's name.
+foreach(target json codec wrapper)
+  file(WRITE ${OUT_DIR}/${target}.dict "${dictionary}")
+endforeach()
+file(WRITE ${OUT_DIR}/stamp "")
