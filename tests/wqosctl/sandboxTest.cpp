@@ -211,8 +211,11 @@ TEST_F(Sandbox, ReleaseGoesOnPastAFailedRecordAndFinishesItLater) {
   EXPECT_EQ(Command(Release()), wqosctl::kExitOk) << "the unmounted record is deleted now";
   EXPECT_TRUE(Snapshots().empty());
   EXPECT_EQ(Command(Release()), wqosctl::kExitOk) << "released twice";
-  // A directory whose snapshots are all released can take the next backup.
+  // A directory whose snapshots are all released takes the next backup, without the files
+  // only the old one had.
+  wqtooltest::WriteFile(dir + "/secret_stale", "{}");
   EXPECT_EQ(Command(Backup(false)), wqosctl::kExitOk);
+  EXPECT_FALSE(std::filesystem::exists(dir + "/secret_stale"));
   Invocation again = Backup(false);
   EXPECT_EQ(Command(again), wqosctl::kExitFailed) << "an unreleased backup is not overwritten";
   EXPECT_EQ(Command(Release()), wqosctl::kExitOk);

@@ -104,6 +104,27 @@ bool DirectoryIsFree(const std::string& dir, std::string& error) {
   return true;
 }
 
+// The files of a released backup in the directory: a restore from the new backup would
+// otherwise also put back objects and files that only the old one saved.
+bool ClearReleasedBackup(const std::string& dir, Progress& progress, std::string& error) {
+  Manifest old;
+  std::string ignored;
+  if (!ReadManifest(dir, old, ignored)) return true;
+  std::vector<std::string> paths = {dir + "/data", ManifestPath(dir)};
+  for (const std::string& file : ExportFiles(dir)) paths.push_back(dir + "/" + file);
+  for (const std::string& path : paths) {
+    std::error_code code;
+    fs::remove_all(path, code);
+    if (code) {
+      error = "cannot remove " + path + " of the released backup: " + code.message();
+      return false;
+    }
+  }
+  progress.Note("removed the released backup of " + old.nameSpace + "/" +
+                old.deploymentConfig + " saved " + old.created);
+  return true;
+}
+
 void CopyData(const std::string& dir, Manifest& manifest, Progress& progress) {
   for (ManifestVolume& volume : manifest.volumes) {
     const std::string relative = "data/" + volume.record.name;
@@ -165,7 +186,7 @@ int Backup(Context& context) {
   std::error_code code;
   fs::create_directories(dir, code);
   if (code) error = "cannot create " + dir + ": " + code.message();
-  if (code || !DirectoryIsFree(dir, error)) {
+  if (code || !DirectoryIsFree(dir, error) || !ClearReleasedBackup(dir, progress, error)) {
     progress.End(false, error);
     return progress.Summary();
   }
@@ -203,7 +224,8 @@ int Backup(Context& context) {
   manifest.files = ExportFiles(dir);
   manifest.complete = snapshotsOk && progress.failures() == 0 && !interrupted;
   progress.Begin("write " + ManifestPath(dir));
-  progress.End(WriteManifest(dir, manifest, error), error);
+  const bool written = WriteManifest(dir, manifest, error);
+  progress.End(written, written ? std::string() : error);
   if (interrupted) progress.Failure("interrupted");
   if (!manifest.complete && !manifest.volumes.empty()) {
     progress.Note("release the snapshots taken with: wqosctl release --dir " + dir);

@@ -225,7 +225,9 @@ int RunRestore(Context& context) {
     }
     names[volume.record.name] = used;
   }
-  if (ownMountBase) rmdir(mountBase.c_str());
+  if (ownMountBase && rmdir(mountBase.c_str()) != 0) {
+    progress.Note("a claim is still mounted below " + mountBase);
+  }
   if (!volumesOk) return progress.Summary("the deployment config was not restored");
 
   progress.Begin("restore the secrets, config maps and deployment config " + dc);
