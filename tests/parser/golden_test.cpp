@@ -265,32 +265,46 @@ mValue Pruned(const mValue& value) {
   return value;
 }
 
-template <class R, bool (*Parse)(const std::string&, R&), Serialize<R> Write>
+template <class R, Serialize<R> Write>
+std::string SerializedBy(R& record) {
+  std::string written;
+  (kParser.*Write)(record, written);
+  return written;
+}
+
+// A read-only record has no writer: what it holds is dumped through its table.
+template <class R>
+std::string Dumped(R& record) {
+  return json_spirit::write_string(Pruned(testing_tables::Dump(record, Rows::Read)));
+}
+
+// `rows` says which rows must survive: those read and written, or for a dump those read.
+template <class R, bool (*Parse)(const std::string&, R&), std::string (*Write)(R&), Rows rows>
 Outcome WholeDocument(const std::string& text, const std::string&) {
   Outcome outcome;
   R read{};
   outcome.parsed = Parse(text, read);
   if (!outcome.parsed) return outcome;
-  auto write = [](R& record) {
-    if constexpr (Write != nullptr) {
-      std::string written;
-      (kParser.*Write)(record, written);
-      return written;
-    } else {
-      return json_spirit::write_string(Pruned(testing_tables::Dump(record, Rows::Read)));
-    }
-  };
   Piece piece;
   piece.document = ParseValue(text);
-  const std::string first = write(read);
+  const std::string first = Write(read);
   R again{};
   Parse(first, again);
   piece.first = ParseValue(first);
-  piece.second = ParseValue(write(again));
-  Survivors<R>(piece.document.get_obj(), piece.first.get_obj(), Write != nullptr ? Rows::Both : Rows::Read, "",
-               piece.lost);
+  piece.second = ParseValue(Write(again));
+  Survivors<R>(piece.document.get_obj(), piece.first.get_obj(), rows, "", piece.lost);
   outcome.pieces.push_back(piece);
   return outcome;
+}
+
+template <class R, bool (*Parse)(const std::string&, R&), Serialize<R> Write>
+Outcome Written(const std::string& text, const std::string& path) {
+  return WholeDocument<R, Parse, &SerializedBy<R, Write>, Rows::Both>(text, path);
+}
+
+template <class R, bool (*Parse)(const std::string&, R&)>
+Outcome ReadOnlyDocument(const std::string& text, const std::string& path) {
+  return WholeDocument<R, Parse, &Dumped<R>, Rows::Read>(text, path);
 }
 
 // The values found at `path` ('/'-separated members, '*' for every array element).
@@ -377,7 +391,7 @@ struct GoldenKind {
 using P = WQOpenShiftParser;
 
 const GoldenKind kGoldenKinds[] = {
-    {R"(pod\..*)", "", &WholeDocument<SPodInfoLib, &ParseSingle<SPodInfoLib, &P::ParsePod>, nullptr>},
+    {R"(pod\..*)", "", &ReadOnlyDocument<SPodInfoLib, &ParseSingle<SPodInfoLib, &P::ParsePod>>},
     {R"(pod\..*)", "metadata", &RecordsAt<SObjectMetaInfoLib>},
     {R"(pod\..*)", "spec/volumes/*", &RecordsAt<SVolumeInfoLib>},
     {R"(pod\..*)", "spec/affinity", &RecordsAt<SAffinityInfoLib>},
@@ -386,24 +400,24 @@ const GoldenKind kGoldenKinds[] = {
     {R"(pod\..*)", "spec/containers/*/securityContext", &RecordsAt<SSecurityContextInfoLib>},
     {R"(pod\..*)", "spec", &RecordsAt<SPodSpecInfoLib>},
     {R"(persistentvolume\.(full|glusterfs).*)", "",
-     &WholeDocument<SPersistentVolumeInfoLib, &ParseSingle<SPersistentVolumeInfoLib, &P::ParsePersistentVolume>,
+     &Written<SPersistentVolumeInfoLib, &ParseSingle<SPersistentVolumeInfoLib, &P::ParsePersistentVolume>,
                     &P::SerializePersistentVolume>},
     {R"(persistentvolumeclaim\.(full|bound).*)", "",
-     &WholeDocument<SPersistentVolumeClaimInfoLib,
+     &Written<SPersistentVolumeClaimInfoLib,
                     &ParseSingle<SPersistentVolumeClaimInfoLib, &P::ParsePersistentVolumeClaim>,
                     &P::SerializePersistentVolumeClaim>},
     {R"(persistentvolumeclaim\.(full|bound).*)", "spec/selector", &RecordsAt<SLabelSelectorInfoLib>},
     {R"(persistentvolumeclaim\.list\..*)", "items/*", &RecordsAt<SPersistentVolumeClaimInfoLib>},
     {R"(endpoints\..*)", "",
-     &WholeDocument<SEndpointsInfoLib, &ParseSingle<SEndpointsInfoLib, &P::ParseEndpoints>, &P::SerializeEndpoints>},
+     &Written<SEndpointsInfoLib, &ParseSingle<SEndpointsInfoLib, &P::ParseEndpoints>, &P::SerializeEndpoints>},
     {R"(deploymentconfig\..*)", "",
-     &WholeDocument<SDeploymentConfigInfoLib, &ParseSingle<SDeploymentConfigInfoLib, &P::ParseDeploymentConfig>,
+     &Written<SDeploymentConfigInfoLib, &ParseSingle<SDeploymentConfigInfoLib, &P::ParseDeploymentConfig>,
                     &P::SerializeDeploymentConfig>},
     {R"(deploymentconfig\..*)", "spec/template/spec/volumes/*", &RecordsAt<SVolumeInfoLib>},
     {R"((project|namespace)\..*)", "",
-     &WholeDocument<SProjectInfoLib, &ParseAsItem<SProjectInfoLib, &P::ParseProjectList>, nullptr>},
+     &ReadOnlyDocument<SProjectInfoLib, &ParseAsItem<SProjectInfoLib, &P::ParseProjectList>>},
     {R"(storageclass\..*)", "",
-     &WholeDocument<SStorageClassInfoLib, &ParseAsItem<SStorageClassInfoLib, &P::ParseStorageClassList>, nullptr>},
+     &ReadOnlyDocument<SStorageClassInfoLib, &ParseAsItem<SStorageClassInfoLib, &P::ParseStorageClassList>>},
     {R"(secret\..*)", "", &PreparedText<&P::PrepareSecret>},
     {R"(configmap\..*)", "", &PreparedText<&P::PrepareConfigMap>},
 };
