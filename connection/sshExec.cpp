@@ -164,9 +164,18 @@ std::string LastError(LIBSSH2_SESSION* session) {
   return message != nullptr ? std::string(message, static_cast<size_t>(length)) : std::string();
 }
 
+// Frees a session and any channel still open on it. Blocking again for the last messages,
+// but bounded: in non-blocking mode libssh2_session_free may give up with EAGAIN and leak,
+// and a node gone silent must not hold the caller.
+void FreeSession(LIBSSH2_SESSION* session) {
+  libssh2_session_set_blocking(session, 1);
+  libssh2_session_set_timeout(session, kFreeTimeoutMs);
+  libssh2_session_free(session);
+}
+
 // Frees a session that failed before it was handed out, and everything under it.
 void Abandon(LIBSSH2_SESSION*& session, int& sock) {
-  if (session != nullptr) libssh2_session_free(session);
+  if (session != nullptr) FreeSession(session);
   session = nullptr;
   LibraryUse::Release();
   if (sock >= 0) ::close(sock);
@@ -305,11 +314,7 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
 
 bool WQOpenShiftConnection::closeSSHSession(LIBSSH2_SESSION* session, int sock) {
   if (session != nullptr) {
-    // Blocking again for the last messages, but bounded: a node gone silent must not
-    // hold the caller.
-    libssh2_session_set_blocking(session, 1);
-    libssh2_session_set_timeout(session, kFreeTimeoutMs);
-    libssh2_session_free(session);
+    FreeSession(session);
     ::close(sock);
     LibraryUse::Release();
   }
