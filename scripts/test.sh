@@ -33,12 +33,13 @@ cmake -S . -B build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQOSDK_WERROR=ON \
 cmake --build build/ci -j"$jobs"
 (cd build/ci && ctest --output-on-failure -j"$jobs" --timeout 900 "$@")
 
-# The sanitizer build needs only the programs behind the unit tests.
+# The sanitizer build needs only the programs behind the unit tests, among them the fuzz
+# targets' replay programs, so that kept crashing inputs meet the sanitizers in every run.
 unit_targets=$(cd build/ci && ctest -N -L unit --show-only=json-v1 | python3 -c '
 import json, os, sys
 tests = json.load(sys.stdin)["tests"]
 names = {os.path.basename(t["command"][0]) for t in tests if t.get("command")}
-print(" ".join(sorted(n for n in names if n.endswith("_tests"))))')
+print(" ".join(sorted(n for n in names if n.endswith("_tests") or n.startswith("replay_"))))')
 if fits 1500 "unit tests under AddressSanitizer/UndefinedBehaviorSanitizer"; then
   cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DWQOSDK_WERROR=ON -DWQOSDK_SANITIZE=ON \
     -DWQOSDK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" >/dev/null
@@ -46,7 +47,7 @@ if fits 1500 "unit tests under AddressSanitizer/UndefinedBehaviorSanitizer"; the
   cmake --build build/asan -j"$jobs" --target $unit_targets
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  (cd build/asan && ctest --output-on-failure -j"$jobs" --timeout 900 -L unit -E '^(valgrind|fuzz)_' "$@")
+  (cd build/asan && ctest --output-on-failure -j"$jobs" --timeout 900 -L unit -E '^valgrind_' "$@")
 fi
 
 # Each fuzz target runs for WQ_FUZZ_SECONDS (20) from its seed corpus; only the fuzz
