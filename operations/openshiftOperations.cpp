@@ -33,7 +33,7 @@ bool NothingToPrepare() { return true; }
 // Messages of one REST write, logged under `context` for the step that fails.
 struct WQOpenShiftOperations::WriteSteps {
   const char* context;
-  const char* prepareFailed;
+  const char* prepareFailed;  // "" for the writes without one: it goes to a "%s"
   const char* serializeFailed;
   const char* requestFailed;
   bool logBody;  // log the serialized body just before sending it
@@ -110,7 +110,7 @@ bool WQOpenShiftOperations::ScaleDeploymentConfig(const std::string& ns, const s
                                                   SScaleInfoLib& scale) {
   static const WriteSteps steps{
       WQ_OPERATION_CONTEXT("ScaleDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SScaleInfoLib&)"),
-      nullptr, "Failed to SerializeScale", "Failed to ScaleDeploymentConfig", false};
+      "", "Failed to SerializeScale", "Failed to ScaleDeploymentConfig", false};
   if (!SendRecord(
           steps, NothingToPrepare,
           [&](std::string& body) { return parser->SerializeScale(scale, body); },
@@ -126,7 +126,7 @@ bool WQOpenShiftOperations::ScaleDeploymentConfig(const std::string& ns, const s
 bool WQOpenShiftOperations::SendDeleteOptions(const char* context, const char* requestFailed,
                                               SDeleteOptionsInfoLib& options,
                                               const std::string& path) {
-  const WriteSteps steps{context, nullptr, "Failed to SerializeDeleteOptions", requestFailed, false};
+  const WriteSteps steps{context, "", "Failed to SerializeDeleteOptions", requestFailed, false};
   return SendRecord(
       steps, NothingToPrepare,
       [&](std::string& body) { return parser->SerializeDeleteOptions(options, body); },
