@@ -463,10 +463,6 @@ TEST_F(GlusterTest, FacadeHandsGlusterAndSshCallsThrough) {
   std::vector<std::string> snapshots;
   EXPECT_TRUE(facade.GetGlusterVolumeSnapshotList(node, volume_, snapshots));
   EXPECT_EQ(snapshots, std::vector<std::string>{created});
-  EXPECT_TRUE(facade.ActivateGlusterVolumeSnapshot(node, created));
-  EXPECT_TRUE(facade.GetGlusterVolumeSnapshotStatus(node, created, status));
-  EXPECT_EQ(status, GLUSTER_RESOURCE_STARTED);
-  EXPECT_TRUE(facade.DeactivateGlusterVolumeSnapshot(node, created));
   EXPECT_TRUE(facade.DeleteGlusterVolumeSnapshot(node, created));
   EXPECT_TRUE(facade.StopGlusterVolume(node, volume_));
   EXPECT_TRUE(facade.StartGlusterVolume(node, volume_));

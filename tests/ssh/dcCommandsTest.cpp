@@ -75,31 +75,22 @@ INSTANTIATE_TEST_SUITE_P(
     Pods, DcPodTest,
     ::testing::Values(
         PodRow{"annotated", {"web-3-x7k2p", "Running", "{}", kOwnAnnotation}, true},
-        PodRow{"labelled", {"web-3-x7k2p", "Running", "{\"deploymentconfig\":\"web\"}"}, true},
-        // Labels and annotations name the config, whatever the pod's name.
         PodRow{"renamed_but_labelled", {"custom", "Running", "{\"deploymentconfig\":\"web\"}"}, true},
         PodRow{"name_only", {"web-12-abc9z", "Running"}, true},
         PodRow{"not_running", {"web-3-x7k2p", "Pending", "{}", kOwnAnnotation}, false},
-        PodRow{"completed", {"web-3-x7k2p", "Succeeded", "{}", kOwnAnnotation}, false},
         PodRow{"deployer_by_name", {"web-3-deploy", "Running"}, false},
         PodRow{"deployer_by_label",
                {"web-3-deploy", "Running", "{\"openshift.io/deployer-pod-for.name\":\"web-3\"}",
                 "{\"openshift.io/deployment.name\":\"web-3\"}"},
                false},
-        PodRow{"build_by_name", {"web-1-build", "Running"}, false},
         PodRow{"build_by_annotation",
                {"web-1-build", "Running", "{}", "{\"openshift.io/build.name\":\"web-1\"}"}, false},
         PodRow{"hook_pod", {"web-3-hook-pre", "Running"}, false},
         PodRow{"other_config_labelled",
                {"web-db-1-qwert", "Running", "{\"deploymentconfig\":\"web-db\"}"}, false},
-        PodRow{"other_config_annotated",
-               {"web-3-x7k2p", "Running", "{}",
-                "{\"openshift.io/deployment-config.name\":\"webshop\"}"},
-               false},
         PodRow{"other_config_by_name", {"web-db-1-qwert", "Running"}, false},
         PodRow{"longer_name_by_name", {"webshop-1-qwert", "Running"}, false},
-        PodRow{"no_version", {"web-abcde", "Running"}, false},
-        PodRow{"no_suffix", {"web-3-", "Running"}, false}),
+        PodRow{"no_version", {"web-abcde", "Running"}, false}),
     [](const auto& info) { return std::string(info.param.label); });
 
 class DcCommandsTest : public ::testing::Test {

@@ -1,5 +1,5 @@
-// Host key helpers: OpenSSH's fingerprint text, which key types a known_hosts file lists for
-// a host (plain, hashed, with a port, among other hosts), the file in use, and RSA detection.
+// Key helpers: which key types a known_hosts file lists for a host (plain, hashed, with a
+// port, among other hosts), and RSA detection in every private key format.
 #include <gtest/gtest.h>
 
 #include "connection/sshKeys.h"
@@ -13,18 +13,6 @@ using namespace OpenShiftSDKWrapper;  // NOLINT(google-build-using-namespace)
 const char* const kKey = "AAAAC3NzaC1lZDI1NTE5AAAAIAnbtJMmlMtHhET+RipuWJsn3TnfqgEbpPCzC+mgVRt1";
 // "10.0.0.7" hashed by ssh-keygen -H.
 const char* const kHashed10007 = "|1|eniW8GjUbKWsqqUWUv9k1dWkuSw=|zoTQ7MZ0YOP/k87ZNlYnGJFED0Q=";
-
-TEST(SshKeysTest, FingerprintIsUnpaddedBase64OfTheDigest) {
-  const unsigned char zeros[32] = {};
-  EXPECT_EQ(SshKeys::Fingerprint(zeros, sizeof zeros),
-            "SHA256:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA");
-  unsigned char digest[32];
-  for (int i = 0; i < 32; ++i) digest[i] = static_cast<unsigned char>(0xf8 + i);
-  const std::string text = SshKeys::Fingerprint(digest, sizeof digest);
-  EXPECT_EQ(text.size(), 7u + 43u);
-  EXPECT_EQ(text.find('='), std::string::npos);
-  EXPECT_EQ(text.substr(0, 12), "SHA256:+Pn6+");
-}
 
 struct AlgorithmsRow {
   const char* label;
@@ -63,28 +51,6 @@ INSTANTIATE_TEST_SUITE_P(
                       "10.0.0.7", ""},
         AlgorithmsRow{"crlf_lines", "10.0.0.7 ssh-rsa AAAAB3\r\n", "10.0.0.7", "ssh-rsa"}),
     [](const auto& info) { return std::string(info.param.label); });
-
-class KnownHostsPathTest : public ::testing::Test {
- protected:
-  hosttest::TempDir base_;
-  hosttest::ScopedEnv baseEnv_{"dBASEHOME", base_.path().c_str()};
-  hosttest::ScopedEnv setting_{"WQOSDK_KNOWN_HOSTS", nullptr};
-};
-
-TEST_F(KnownHostsPathTest, NoneWithoutTheSettingOrAFileInTheBaseDirectory) {
-  EXPECT_EQ(SshKeys::KnownHostsPath(), "");
-}
-
-TEST_F(KnownHostsPathTest, FileInTheBaseDirectory) {
-  const std::string file = base_.File("known_hosts", "");
-  EXPECT_EQ(SshKeys::KnownHostsPath(), file);
-}
-
-TEST_F(KnownHostsPathTest, SettingWinsEvenWhenItsFileIsMissing) {
-  base_.File("known_hosts", "");
-  hosttest::ScopedEnv setting("WQOSDK_KNOWN_HOSTS", "/nonexistent/hosts");
-  EXPECT_EQ(SshKeys::KnownHostsPath(), "/nonexistent/hosts");
-}
 
 struct KeyRow {
   const char* label;
