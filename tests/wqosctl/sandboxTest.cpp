@@ -191,6 +191,7 @@ TEST_F(Sandbox, APartialBackupUnquiescesAndCanBeReleased) {
   ASSERT_EQ(manifest.volumes.size(), 1u) << "the snapshot that was mounted is recorded";
   EXPECT_EQ(manifest.volumes[0].record.name, "web-data");
   EXPECT_TRUE(wqosctl::IsMounted(manifest.volumes[0].record.glusterfs.path));
+  EXPECT_EQ(Command(Restore()), wqosctl::kExitFailed) << "a partial backup is not restored";
   EXPECT_EQ(Command(Release()), wqosctl::kExitOk);
   EXPECT_TRUE(Snapshots().empty());
 }

@@ -1,5 +1,7 @@
 // wqosctl backup and release: snapshots of a deployment config's volumes, mounted under a
 // backup directory with the definitions of its objects, and their release afterwards.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <csignal>
 #include <cstring>
@@ -56,17 +58,17 @@ std::string NowUtc() {
 
 // The export files the backup wrote, by name.
 std::vector<std::string> ExportFiles(const std::string& dir) {
+  std::vector<std::string> names;
   std::vector<std::string> files;
-  std::error_code code;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir, code)) {
-    const std::string name = entry.path().filename().string();
+  std::string ignored;
+  DirectoryNames(dir, names, ignored);
+  for (const std::string& name : names) {
+    struct stat info {};
+    if (lstat((dir + "/" + name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
     for (const char* prefix : {"deploymentconfig_", "pvc_", "secret_", "configmap_"}) {
-      if (name.compare(0, std::strlen(prefix), prefix) == 0 && entry.is_regular_file()) {
-        files.push_back(name);
-      }
+      if (name.compare(0, std::strlen(prefix), prefix) == 0) files.push_back(name);
     }
   }
-  std::sort(files.begin(), files.end());
   return files;
 }
 
@@ -92,7 +94,8 @@ bool RunAnnotation(Context& context, Progress& progress, const std::string& what
 bool DirectoryIsFree(const std::string& dir, std::string& error) {
   Manifest existing;
   std::string ignored;
-  if (!fs::exists(ManifestPath(dir)) || !ReadManifest(dir, existing, ignored)) return true;
+  std::error_code code;
+  if (!fs::exists(ManifestPath(dir), code) || !ReadManifest(dir, existing, ignored)) return true;
   for (const ManifestVolume& volume : existing.volumes) {
     if (!volume.released) {
       error = dir + " holds a backup of " + existing.nameSpace + "/" + existing.deploymentConfig +

@@ -254,11 +254,15 @@ void DeleteApplication(Context& context, Checks& checks) {
     bool ok = cluster.MountVolume(EmbeddedCluster::GlusterVolumeOf(sdk, kSampleNamespace, claim),
                                   dir, error);
     if (ok) {
-      std::error_code code;
-      for (const auto& entry : std::filesystem::directory_iterator(dir, code)) {
-        if (entry.path().filename().string()[0] != '.') std::filesystem::remove_all(entry, code);
+      std::vector<std::string> names;
+      ok = DirectoryNames(dir, names, error);
+      for (const std::string& name : names) {
+        std::error_code code;
+        if (name[0] != '.') std::filesystem::remove_all(dir + "/" + name, code);
+        if (code) error = "cannot remove " + dir + "/" + name + ": " + code.message();
+        ok = ok && !code;
       }
-      ok = cluster.UnmountVolume(dir, error);
+      ok = cluster.UnmountVolume(dir, error) && ok;
     }
     checks.Check(ok, "the files of the old claim " + claim + " removed", error);
   }
@@ -395,7 +399,8 @@ int RunDemo(Context& context) {
                error);
   for (const char* file : {"deploymentconfig_web", "pvc_web-data", "pvc_web-logs",
                            "secret_web-secret", "configmap_web-config", "configmap_web-env"}) {
-    checks.Check(std::filesystem::is_regular_file(backupDir + "/" + file),
+    std::error_code code;
+    checks.Check(std::filesystem::is_regular_file(backupDir + "/" + file, code),
                  std::string("definition ") + file + " saved");
   }
 

@@ -261,6 +261,11 @@ bool CopyTree(const std::string& from, const std::string& to, CopyStats& stats,
   return CopyBelow(from, to, true, stats, error);
 }
 
+bool DirectoryNames(const std::string& dir, std::vector<std::string>& names, std::string& error) {
+  names.clear();
+  return ReadNames(dir, false, names, error);
+}
+
 bool IsMounted(const std::string& path) {
   std::ifstream mounts("/proc/self/mounts");
   std::string wanted = path;
@@ -274,7 +279,9 @@ bool IsMounted(const std::string& path) {
     std::string decoded;
     for (size_t i = 0; i < point.size(); ++i) {
       if (point[i] == '\\' && i + 3 < point.size()) {
-        decoded += static_cast<char>(std::stoi(point.substr(i + 1, 3), nullptr, 8));
+        int code = 0;
+        for (size_t k = i + 1; k <= i + 3; ++k) code = code * 8 + (point[k] - '0');
+        decoded += static_cast<char>(code);
         i += 3;
       } else {
         decoded += point[i];

@@ -44,6 +44,9 @@ struct CopyStats {
 bool CopyTree(const std::string& from, const std::string& to, CopyStats& stats,
               std::string& error);
 
+// The names in a directory, sorted, without "." and "..".
+bool DirectoryNames(const std::string& dir, std::vector<std::string>& names, std::string& error);
+
 // Whether `path` is a mount point of this process's mount namespace.
 bool IsMounted(const std::string& path);
 

@@ -29,7 +29,8 @@ std::string DataSource(const Invocation& invocation, const std::string& from,
   return from + "/" + volume.record.name;
 }
 
-bool CheckSources(const Invocation& invocation, const std::string& from, const Manifest& manifest,
+// Appends a line for every volume whose saved files are not there.
+void CheckSources(const Invocation& invocation, const std::string& from, const Manifest& manifest,
                   std::vector<std::string>& problems) {
   for (const ManifestVolume& volume : manifest.volumes) {
     const std::string source = DataSource(invocation, from, volume);
@@ -42,18 +43,17 @@ bool CheckSources(const Invocation& invocation, const std::string& from, const M
                          "give --data DATADIR");
     }
   }
-  return problems.empty();
 }
 
 std::vector<std::string> SavedObjects(const std::string& from, const char* prefix) {
+  std::vector<std::string> entries;
   std::vector<std::string> names;
-  std::error_code code;
+  std::string ignored;
+  DirectoryNames(from, entries, ignored);
   const size_t length = std::string(prefix).size();
-  for (const fs::directory_entry& entry : fs::directory_iterator(from, code)) {
-    const std::string name = entry.path().filename().string();
+  for (const std::string& name : entries) {
     if (name.compare(0, length, prefix) == 0) names.push_back(name.substr(length));
   }
-  std::sort(names.begin(), names.end());
   return names;
 }
 
@@ -102,6 +102,7 @@ int RestorePlan(Context& context, const std::string& from, const Manifest& manif
   const std::string& dc = invocation.positional[0];
   Plan plan("restore of " + invocation.nameSpace + "/" + dc + " from " + from);
   std::vector<std::string> problems;
+  if (!manifest.complete) problems.push_back("the backup did not complete");
   CheckSources(invocation, from, manifest, problems);
   for (const std::string& problem : problems) plan.Problem(problem);
   const std::string mountBase =
@@ -192,14 +193,16 @@ int RunRestore(Context& context) {
 
   Progress progress("restore of " + ns + "/" + dc + " from " + from);
   progress.Begin("check the backup in " + from);
+  // A backup that failed part way lacks volumes or definitions: restoring it would bring
+  // back a part of the application as if it were all.
   std::vector<std::string> problems;
   if (!manifest.complete) problems.push_back("the backup did not complete");
-  if (!CheckSources(invocation, from, manifest, problems)) {
+  CheckSources(invocation, from, manifest, problems);
+  if (!problems.empty()) {
     for (const std::string& problem : problems) progress.Note(problem);
     progress.End(false);
     return progress.Summary();
   }
-  for (const std::string& problem : problems) progress.Note("warning: " + problem);
   std::string mountBase = Absolute(invocation.mountDir);
   bool ownMountBase = false;
   if (invocation.mountDir.empty()) {
