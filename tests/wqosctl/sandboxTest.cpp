@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "tests/wqosctl/toolTestUtil.h"
 #include "tools/wqosctl/commands.h"
@@ -192,6 +195,44 @@ TEST_F(Sandbox, APartialBackupUnquiescesAndCanBeReleased) {
   EXPECT_EQ(manifest.volumes[0].record.name, "web-data");
   EXPECT_TRUE(wqosctl::IsMounted(manifest.volumes[0].record.glusterfs.path));
   EXPECT_EQ(Command(Restore()), wqosctl::kExitFailed) << "a partial backup is not restored";
+  EXPECT_EQ(Command(Release()), wqosctl::kExitOk);
+  EXPECT_TRUE(Snapshots().empty());
+}
+
+// Lines in the quiesce logs of every pod, read from the files alone: the facade serves one
+// thread at a time.
+size_t QuiesceLogLines(const std::string& podsDir) {
+  size_t lines = 0;
+  std::vector<std::string> pods;
+  std::string ignored;
+  wqosctl::DirectoryNames(podsDir + "/demo", pods, ignored);
+  for (const std::string& pod : pods) {
+    std::ifstream log(podsDir + "/demo/" + pod + "/quiesce.log");
+    for (std::string line; std::getline(log, line);) ++lines;
+  }
+  return lines;
+}
+
+// The interrupt comes once the quiesce command has run in both pods.
+TEST_F(Sandbox, AnInterruptWaitsForTheUnquiesceCommand) {
+  const std::string podsDir = cluster->PodsDir();
+  const size_t before = QuiesceLogLines(podsDir);
+  bool sent = false;
+  std::thread interrupter([&] {
+    for (int i = 0; i < 1200 && !sent; ++i) {
+      if (QuiesceLogLines(podsDir) >= before + 2) {
+        kill(getpid(), SIGINT);
+        sent = true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  });
+  const int code = Command(Backup(true));
+  interrupter.join();
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(code, wqosctl::kExitFailed);
+  EXPECT_EQ(LastQuiesceWords(), (std::vector<std::string>{"unquiesced", "unquiesced"}));
+  EXPECT_FALSE(Manifest(dir).complete);
   EXPECT_EQ(Command(Release()), wqosctl::kExitOk);
   EXPECT_TRUE(Snapshots().empty());
 }

@@ -31,6 +31,7 @@ void NoteInterrupt(int) { interrupted = 1; }
 class InterruptDeferral {
  public:
   InterruptDeferral() {
+    interrupted = 0;
     struct sigaction action {};
     action.sa_handler = &NoteInterrupt;
     sigemptyset(&action.sa_mask);
