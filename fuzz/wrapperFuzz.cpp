@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "fuzz/fuzzTarget.h"
 #include "json/json_spirit.h"
@@ -48,9 +49,21 @@ void Labels(const std::string& text) {
   WQ_FUZZ_CHECK(first == second);
 }
 
+// The unit only scales what the number in front of it gives unscaled (modulo 2^64, as a
+// shift does).
 void Capacity(const std::string& text) {
   const std::uint64_t bytes = WQOpenShiftSDKWrapper::ConvertCapacityToBytes(text);
-  if (text.size() < 2) WQ_FUZZ_CHECK(bytes == 0);
+  if (text.size() < 2) {
+    WQ_FUZZ_CHECK(bytes == 0);
+    return;
+  }
+  const std::string number = text.substr(0, text.size() - 2);
+  const std::uint64_t unscaled = WQOpenShiftSDKWrapper::ConvertCapacityToBytes(number + "xx");
+  const std::pair<const char*, unsigned> units[] = {{"Ki", 10}, {"Mi", 20}, {"Gi", 30}, {"Ti", 40}};
+  for (const auto& unit : units) {
+    const std::uint64_t scaled = WQOpenShiftSDKWrapper::ConvertCapacityToBytes(number + unit.first);
+    WQ_FUZZ_CHECK(scaled == unscaled << unit.second);
+  }
 }
 
 unsigned UnitShift(const std::string& capacity) {

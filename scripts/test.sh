@@ -14,6 +14,9 @@ jobs=$(nproc)
 budget=${WQ_TEST_BUDGET_SECONDS:-4800}
 start=$SECONDS
 
+# stage NAME: prints how long the run has taken when NAME is done.
+stage() { echo "== $1 done after $((SECONDS - start)) s"; }
+
 # fits SECONDS: true when a stage expected to take that long still fits the budget.
 fits() {
   local left=$((budget - (SECONDS - start)))
@@ -31,7 +34,9 @@ fi
 cmake -S . -B build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQOSDK_WERROR=ON \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
 cmake --build build/ci -j"$jobs"
+stage "build"
 (cd build/ci && ctest --output-on-failure -j"$jobs" --timeout 900 "$@")
+stage "tests"
 
 # The sanitizer build needs only the programs behind the unit tests, among them the fuzz
 # targets' replay programs, so that kept crashing inputs meet the sanitizers in every run.
@@ -45,9 +50,11 @@ if fits 1500 "unit tests under AddressSanitizer/UndefinedBehaviorSanitizer"; the
     -DWQOSDK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" >/dev/null
   # shellcheck disable=SC2086
   cmake --build build/asan -j"$jobs" --target $unit_targets
+  stage "sanitizer build"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   (cd build/asan && ctest --output-on-failure -j"$jobs" --timeout 900 -L unit -E '^valgrind_' "$@")
+  stage "sanitizer tests"
 fi
 
 # Each fuzz target runs for WQ_FUZZ_SECONDS (20) from its seed corpus; only the fuzz

@@ -80,10 +80,12 @@ class GlusterTest : public SandboxTest {
     return pv;
   }
 
-  GLUSTER_RESOURCE_STATUS Status(const std::string& node) {
-    auto status = static_cast<GLUSTER_RESOURCE_STATUS>(7);
+  // Starts from the opposite of `expected`, so that only a read can make them equal.
+  void ExpectStatus(const std::string& node, GLUSTER_RESOURCE_STATUS expected) {
+    auto status = expected == GLUSTER_RESOURCE_STARTED ? GLUSTER_RESOURCE_STOPPED
+                                                       : GLUSTER_RESOURCE_STARTED;
     EXPECT_TRUE(queries_.GetGlusterVolumeStatus(node, volume_, status));
-    return status;
+    EXPECT_EQ(status, expected);
   }
 
   std::vector<std::string> Snapshots() {
@@ -140,16 +142,16 @@ int GlusterTest::volumes_ = 0;
 TEST_F(GlusterTest, StatusWordsStartedStoppedAndNeither) {
   Provision(false);
   const std::string node = Nodes().front();
-  auto status = static_cast<GLUSTER_RESOURCE_STATUS>(7);
-  // Created but never started: neither word.
+  auto status = GLUSTER_RESOURCE_STOPPED;
+  // Created but never started: neither word, and the value is left alone.
   EXPECT_FALSE(queries_.GetGlusterVolumeStatus(node, volume_, status));
-  EXPECT_EQ(status, static_cast<GLUSTER_RESOURCE_STATUS>(7));
+  EXPECT_EQ(status, GLUSTER_RESOURCE_STOPPED);
   EXPECT_EQ(MessagesWith("Unknown status [Status: Created\n]").size(), 1u);
 
   ASSERT_TRUE(operations_.StartGlusterVolume(node, volume_));
-  EXPECT_EQ(Status(node), GLUSTER_RESOURCE_STARTED);
+  ExpectStatus(node, GLUSTER_RESOURCE_STARTED);
   ASSERT_TRUE(operations_.StopGlusterVolume(node, volume_));
-  EXPECT_EQ(Status(node), GLUSTER_RESOURCE_STOPPED);
+  ExpectStatus(node, GLUSTER_RESOURCE_STOPPED);
 
   // grep finds nothing for a missing volume: the command fails before any status word.
   lines_.clear();
@@ -179,8 +181,8 @@ TEST_F(GlusterTest, ContainerisedNodeRunsGlusterInsideItsContainer) {
             1u);
 
   lines_.clear();
-  EXPECT_EQ(Status(containerised), GLUSTER_RESOURCE_STARTED);
-  EXPECT_EQ(Status(plain), GLUSTER_RESOURCE_STARTED);
+  ExpectStatus(containerised, GLUSTER_RESOURCE_STARTED);
+  ExpectStatus(plain, GLUSTER_RESOURCE_STARTED);
   const std::string query = " gluster volume info " + volume_ + " | grep Status";
   const std::vector<std::string> commands = Commands();
   ASSERT_EQ(commands.size(), 4u);
@@ -205,7 +207,7 @@ TEST_F(GlusterTest, SnapshotCommandsOneByOne) {
                                  " | awk '/^snapshot create: success/ {print $5}' | tr -d '\\n'");
   EXPECT_EQ(Snapshots(), std::vector<std::string>{created});
 
-  auto status = static_cast<GLUSTER_RESOURCE_STATUS>(7);
+  auto status = GLUSTER_RESOURCE_STARTED;
   ASSERT_TRUE(queries_.GetGlusterVolumeSnapshotStatus(node, created, status));
   EXPECT_EQ(status, GLUSTER_RESOURCE_STOPPED);
   lines_.clear();
@@ -250,7 +252,7 @@ TEST_F(GlusterTest, StoppedVolumeIsStartedForTheSnapshotAndStoppedAgain) {
                          " gluster snapshot create cold " + volume_ +
                              " | awk '/^snapshot create: success/ {print $5}' | tr -d '\\n'",
                          " bash -c 'gluster volume stop " + volume_ + " <<< y'"}));
-  EXPECT_EQ(Status(node), GLUSTER_RESOURCE_STOPPED);
+  ExpectStatus(node, GLUSTER_RESOURCE_STOPPED);
   EXPECT_EQ(Snapshots(), std::vector<std::string>{created});
 }
 
@@ -396,7 +398,7 @@ TEST_F(GlusterTest, RestoreMountsTheStoppedLiveVolumeAndCleansIt) {
 
   ASSERT_TRUE(operations_.MountPersistentVolume("app", pv, directory));
   EXPECT_TRUE(IsMounted(directory));
-  EXPECT_EQ(Status(Nodes().front()), GLUSTER_RESOURCE_STARTED);
+  ExpectStatus(Nodes().front(), GLUSTER_RESOURCE_STARTED);
   ASSERT_EQ(Shell("mkdir -p " + Quoted(directory + "/sub dir") + " && echo a > " +
                   Quoted(directory + "/sub dir/a") + " && echo b > " + Quoted(directory + "/b") +
                   " && echo h > " + Quoted(directory + "/.hidden")),

@@ -35,10 +35,12 @@ void PrintTo(const StatusRow& row, std::ostream* os) { *os << row.label; }
 class GlusterStatusTest : public ::testing::TestWithParam<StatusRow> {};
 
 TEST_P(GlusterStatusTest, ReadsTheStatusWord) {
-  // A value no parse sets, to see that a failed read leaves it alone.
-  auto status = static_cast<GLUSTER_RESOURCE_STATUS>(7);
-  EXPECT_EQ(ParseGlusterStatus(GetParam().output, status), GetParam().found);
-  EXPECT_EQ(status, GetParam().found ? GetParam().status : static_cast<GLUSTER_RESOURCE_STATUS>(7));
+  // Each start value in turn, so that a read that fails is seen to leave either one alone.
+  for (const auto start : {GLUSTER_RESOURCE_STARTED, GLUSTER_RESOURCE_STOPPED}) {
+    auto status = start;
+    EXPECT_EQ(ParseGlusterStatus(GetParam().output, status), GetParam().found);
+    EXPECT_EQ(status, GetParam().found ? GetParam().status : start);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
