@@ -4,6 +4,7 @@
 // running and then runs the command in the pod's own directory on this machine, passing its
 // output and exit code through.
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -292,10 +294,55 @@ int Exec(const std::string& baseDir, const std::vector<std::string>& args) {
   return RunInPod(wqcli::PodDirectory(baseDir, state, exec.nameSpace, exec.pod), exec);
 }
 
+// Test-suite hook: with WQ_TEST_SWEEP_DIR set, the whole argument list (and the names, not
+// the values, of the environment) goes to "<dir>/wqOpenShiftCLI.<pid>.lines", and the
+// password or token the arguments carry to ".secrets" beside it, for the test that checks
+// that no secret reaches a command line or a log.
+void RecordForSweep(const std::vector<std::string>& args, char** argv) {
+  const char* dir = std::getenv("WQ_TEST_SWEEP_DIR");
+  if (dir == nullptr || *dir == '\0') return;
+  const std::string stem = std::string(dir) + "/wqOpenShiftCLI." + std::to_string(getpid());
+  std::string lines = "argv: " + std::string(argv[0]);
+  for (const std::string& arg : args) lines += " " + arg;
+  lines += "\nenv-names:";
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const char* eq = std::strchr(*entry, '=');
+    lines += " " + (eq != nullptr ? std::string(*entry, static_cast<size_t>(eq - *entry)) : std::string(*entry));
+  }
+  lines += "\n";
+  std::vector<std::string> secrets;
+  std::string ignored;
+  const std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
+  if (!args.empty() && args[0] == "login") {
+    wqcli::LoginArgs login;
+    wqcli::ParseLogin(rest, login, ignored);
+    // A password equal to the user name cannot be told apart from the name in a line.
+    secrets = {login.password != login.user ? login.password : std::string(), login.token};
+  } else if (!args.empty() && args[0] == "exec") {
+    wqcli::ExecArgs exec;
+    wqcli::ParseExec(rest, exec, ignored);
+    secrets = {exec.token};
+  }
+  std::string secretLines;
+  for (const std::string& secret : secrets) {
+    if (!secret.empty()) secretLines += secret + "\n";
+  }
+  const std::pair<std::string, std::string> files[] = {{stem + ".lines", lines},
+                                                       {stem + ".secrets", secretLines}};
+  for (const auto& [path, text] : files) {
+    if (text.empty()) continue;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) continue;
+    (void)!::write(fd, text.data(), text.size());
+    ::close(fd);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  RecordForSweep(args, argv);
   if (args.empty() || (args[0] != "login" && args[0] != "exec")) {
     std::fprintf(stderr,
                  "usage: wqOpenShiftCLI login URL [--insecure-skip-tls-verify=true] "
