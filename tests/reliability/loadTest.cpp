@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -141,11 +142,14 @@ class LoadTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(simulator_.Start(scenario, ca, error)) << error;
     caFile_.reset(new hosttest::ScopedEnv("WQOSDK_CA_FILE", ca.c_str()));
-    ASSERT_TRUE(facade_.ConnectServiceAccount(simulator_.Url(), "backup", wftest::kToken,
+    ASSERT_TRUE(facade_->ConnectServiceAccount(simulator_.Url(), "backup", wftest::kToken,
                                               sandboxtest::AllNodes(sandboxtest::PasswordLogin())));
   }
 
   void TearDown() override {
+    // The facade goes first: the simulator would wait for its kept-alive connection to time
+    // out before it stops.
+    facade_.reset();
     simulator_.Stop();
     DebugLog::SetSink(nullptr);
   }
@@ -156,51 +160,51 @@ class LoadTest : public ::testing::Test {
     switch (i % 10) {
       case 0: {
         std::vector<OpenShiftSDKWrapper::SProjectInfoLib> projects;
-        return facade_.GetProjectInfoList(projects, 0) && projects.size() == 1 &&
+        return facade_->GetProjectInfoList(projects, 0) && projects.size() == 1 &&
                projects[0].metadata.name == ns;
       }
       case 1: {
         std::vector<OpenShiftSDKWrapper::SStorageClassInfoLib> classes;
-        return facade_.GetStorageClassList(classes, 0) && classes.size() == 1;
+        return facade_->GetStorageClassList(classes, 0) && classes.size() == 1;
       }
       case 2: {
         std::vector<OpenShiftSDKWrapper::SDeploymentConfigInfoLib> dcs;
-        return facade_.GetDeploymentConfigInfoList(ns, dcs, 0) && dcs.size() == 1 &&
+        return facade_->GetDeploymentConfigInfoList(ns, dcs, 0) && dcs.size() == 1 &&
                dcs[0].metadata.name == "web";
       }
       case 3: {
         OpenShiftSDKWrapper::SDeploymentConfigInfoLib dc;
-        return facade_.GetDeploymentConfigInfo(ns, "web", dc, 0) &&
+        return facade_->GetDeploymentConfigInfo(ns, "web", dc, 0) &&
                dc.spec.templateSpec.spec.volumes.size() == 4;
       }
       case 4: {
         std::vector<OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib> claims;
-        return facade_.GetPersistentVolumeClaimInfoList(ns, claims, 0) && claims.size() == 2;
+        return facade_->GetPersistentVolumeClaimInfoList(ns, claims, 0) && claims.size() == 2;
       }
       case 5: {
         std::vector<OpenShiftSDKWrapper::SPodInfoLib> pods;
-        if (!facade_.GetPodInfoList(ns, pods, 0) || pods.empty()) return false;
+        if (!facade_->GetPodInfoList(ns, pods, 0) || pods.empty()) return false;
         podName_ = pods[0].metadata.name;
         return true;
       }
       case 6: {
         OpenShiftSDKWrapper::SPodInfoLib pod;
-        return facade_.GetPodInfo(ns, podName_, pod, 0) && pod.metadata.name == podName_;
+        return facade_->GetPodInfo(ns, podName_, pod, 0) && pod.metadata.name == podName_;
       }
       case 7: {
         OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib claim;
-        if (!facade_.GetPersistentVolumeClaimInfo(ns, "web-data", claim, 0)) return false;
+        if (!facade_->GetPersistentVolumeClaimInfo(ns, "web-data", claim, 0)) return false;
         volumeName_ = claim.spec.volumeName;
         return !volumeName_.empty();
       }
       case 8: {
         OpenShiftSDKWrapper::SPersistentVolumeInfoLib volume;
-        return facade_.GetPersistentVolumeInfo(volumeName_, volume, 0) &&
+        return facade_->GetPersistentVolumeInfo(volumeName_, volume, 0) &&
                volume.metadata.name == volumeName_;
       }
       default: {
         OpenShiftSDKWrapper::SEndpointsInfoLib endpoints;
-        return facade_.GetEndpointsInfo(ns, "glusterfs-dynamic-web-data", endpoints, 0) &&
+        return facade_->GetEndpointsInfo(ns, "glusterfs-dynamic-web-data", endpoints, 0) &&
                !endpoints.subsets.empty();
       }
     }
@@ -215,7 +219,7 @@ class LoadTest : public ::testing::Test {
                    : "printf '%s\\n' " + expected.substr(0, expected.size() - 1) + " | cat";
     std::string out;
     std::string err;
-    return facade_.ExecuteRemoteCommand(node_, command, out, err) && out == expected &&
+    return facade_->ExecuteRemoteCommand(node_, command, out, err) && out == expected &&
            err.empty();
   }
 
@@ -232,7 +236,8 @@ class LoadTest : public ::testing::Test {
   size_t linesWritten_ = 0;
   size_t errorLines_ = 0;
   std::string lastError_;  // the last error line's message, for a failure's report
-  OpenShiftSDKWrapper::WQOpenShiftSDKWrapper facade_;
+  std::unique_ptr<OpenShiftSDKWrapper::WQOpenShiftSDKWrapper> facade_{
+      new OpenShiftSDKWrapper::WQOpenShiftSDKWrapper};
 };
 
 double Seconds(Clock::time_point since) {
