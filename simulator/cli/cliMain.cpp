@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -301,6 +302,7 @@ int Exec(const std::string& baseDir, const std::vector<std::string>& args) {
 void RecordForSweep(const std::vector<std::string>& args, char** argv) {
   const char* dir = std::getenv("WQ_TEST_SWEEP_DIR");
   if (dir == nullptr || *dir == '\0') return;
+  mkdir(dir, 0755);  // the first recording of the run makes the folder
   const std::string stem = std::string(dir) + "/wqOpenShiftCLI." + std::to_string(getpid());
   std::string lines = "argv: " + std::string(argv[0]);
   for (const std::string& arg : args) lines += " " + arg;
@@ -308,6 +310,19 @@ void RecordForSweep(const std::vector<std::string>& args, char** argv) {
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const char* eq = std::strchr(*entry, '=');
     lines += " " + (eq != nullptr ? std::string(*entry, static_cast<size_t>(eq - *entry)) : std::string(*entry));
+  }
+  // Who ran the client (process names only): the library through /bin/sh, or a test itself.
+  lines += "\nstarted-by:";
+  for (pid_t pid = getppid(), hop = 0; pid > 1 && hop < 3; ++hop) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string name;
+    pid_t parent = 0;
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("Name:", 0) == 0) name = line.substr(line.find_first_not_of(" \t", 5));
+      if (line.rfind("PPid:", 0) == 0) parent = static_cast<pid_t>(std::atol(line.c_str() + 5));
+    }
+    lines += " " + name;
+    pid = parent;
   }
   lines += "\n";
   std::vector<std::string> secrets;
