@@ -62,7 +62,8 @@ class BackupRestoreMemcheckTest : public WorkflowTest {
   void TearDown() override {
     if (sandboxtest::InSandbox()) {
       // Whatever a failed step left mounted goes before the scratch directory does.
-      Shell("grep -o ' " + scratch_.path() + "/[^ ]*' /proc/self/mountinfo | sort -r | "
+      Shell("grep -o ' " + scratch_.path() +
+            "/[^ ]*' /proc/self/mountinfo | sort -r | "
             "xargs -r -n1 umount -l");
     }
     WorkflowTest::TearDown();
@@ -112,8 +113,8 @@ TEST_F(BackupRestoreMemcheckTest, BackupReleaseAndRestoreOfADeployment) {
   ASSERT_EQ(4u, volumes.get_array().size());
   EXPECT_EQ(used["web-data"],
             Text(At(volumes.get_array()[0].as_object(), "persistentVolumeClaim/claimName")));
-  EXPECT_EQ("web-secret", Text(At(GetObject("/api/v1/namespaces/demo/secrets/web-secret"),
-                                  "metadata/name")));
+  EXPECT_EQ("web-secret",
+            Text(At(GetObject("/api/v1/namespaces/demo/secrets/web-secret"), "metadata/name")));
   EXPECT_EQ(kIndex, hosttest::ReadFile(mountBase_ + "/" + used["web-data"] + "/index.html"));
 }
 

@@ -7,11 +7,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -69,7 +70,7 @@ class SimulatorProcess {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::vector<std::string> args = {WQ_WQSIM_PATH, "--port",  "0",   "--scenario",
+    std::vector<std::string> args = {WQ_WQSIM_PATH, "--port",   "0",   "--scenario",
                                      scenarioFile,  "--ca-out", caFile};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(&arg[0]);
@@ -116,12 +117,22 @@ class SimulatorProcess {
   std::string url_;
 };
 
+// This process's own processor time, user and system, in seconds: what the facade costs,
+// apart from the time the cluster and the node take to answer.
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 struct Usage {
   long rssKiB;
   int fds;
+  double cpuSeconds;
 };
 
-Usage Measure() { return {RssKiB(), OpenFds()}; }
+Usage Measure() { return {RssKiB(), OpenFds(), CpuSeconds()}; }
 
 class LoadTest : public ::testing::Test {
  protected:
@@ -142,8 +153,9 @@ class LoadTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(simulator_.Start(scenario, ca, error)) << error;
     caFile_.reset(new hosttest::ScopedEnv("WQOSDK_CA_FILE", ca.c_str()));
-    ASSERT_TRUE(facade_->ConnectServiceAccount(simulator_.Url(), "backup", wftest::kToken,
-                                              sandboxtest::AllNodes(sandboxtest::PasswordLogin())));
+    ASSERT_TRUE(
+        facade_->ConnectServiceAccount(simulator_.Url(), "backup", wftest::kToken,
+                                       sandboxtest::AllNodes(sandboxtest::PasswordLogin())));
   }
 
   void TearDown() override {
@@ -245,31 +257,44 @@ double Seconds(Clock::time_point since) {
 }
 
 TEST_F(LoadTest, ManyQueriesAndCommandsLeakNeitherDescriptorsNorMemory) {
-  for (int i = 0; i < kWarmupQueries; ++i) ASSERT_TRUE(Query(i)) << "warm-up query " << i << ": " << lastError_;
-  for (int i = 0; i < kWarmupCommands; ++i) ASSERT_TRUE(Command(i)) << "warm-up command " << i << ": " << lastError_;
+  // Runs `count` calls of `call`; false (with the failing call and the last error line
+  // reported) at the first that fails.
+  auto run = [this](const char* what, int count, bool (LoadTest::*call)(int)) {
+    for (int i = 0; i < count; ++i) {
+      if (!(this->*call)(i)) {
+        ADD_FAILURE() << what << " " << i << " failed; last error line: " << lastError_;
+        return false;
+      }
+    }
+    return true;
+  };
+  ASSERT_TRUE(run("warm-up query", kWarmupQueries, &LoadTest::Query));
+  ASSERT_TRUE(run("warm-up command", kWarmupCommands, &LoadTest::Command));
   const Usage start = Measure();
   const size_t errorsBefore = errorLines_;
-  const size_t linesBefore = linesWritten_;
+  const size_t writtenBefore = linesWritten_;
+  const size_t seenBefore = linesSeen_;
 
   const Clock::time_point queriesStart = Clock::now();
-  for (int i = 0; i < kQueries; ++i) ASSERT_TRUE(Query(i)) << "query " << i << ": " << lastError_;
+  ASSERT_TRUE(run("query", kQueries, &LoadTest::Query));
   const double querySeconds = Seconds(queriesStart);
   const Usage afterQueries = Measure();
 
   const Clock::time_point commandsStart = Clock::now();
-  for (int i = 0; i < kCommands; ++i) ASSERT_TRUE(Command(i)) << "command " << i << ": " << lastError_;
+  ASSERT_TRUE(run("command", kCommands, &LoadTest::Command));
   const double commandSeconds = Seconds(commandsStart);
   const Usage end = Measure();
 
-  std::printf("queries:  %d in %.2f s, %.0f/s\n", kQueries, querySeconds, kQueries / querySeconds);
-  std::printf("commands: %d in %.2f s, %.1f/s\n", kCommands, commandSeconds,
-              kCommands / commandSeconds);
+  std::printf("queries:  %d in %.2f s, %.0f/s (%.2f s processor time here)\n", kQueries,
+              querySeconds, kQueries / querySeconds, afterQueries.cpuSeconds - start.cpuSeconds);
+  std::printf("commands: %d in %.2f s, %.1f/s (%.2f s processor time here)\n", kCommands,
+              commandSeconds, kCommands / commandSeconds, end.cpuSeconds - afterQueries.cpuSeconds);
   std::printf("VmRSS:    start %ld KiB, after the queries %ld KiB, end %ld KiB (%+ld KiB)\n",
               start.rssKiB, afterQueries.rssKiB, end.rssKiB, end.rssKiB - start.rssKiB);
   std::printf("open fds: start %d, after the queries %d, end %d\n", start.fds, afterQueries.fds,
               end.fds);
   std::printf("log lines: %zu written at the default level (%zu seen by the sink)\n",
-              linesWritten_ - linesBefore, linesSeen_);
+              linesWritten_ - writtenBefore, linesSeen_ - seenBefore);
 
   EXPECT_EQ(errorsBefore, errorLines_) << "error lines logged under load";
   ASSERT_GT(start.rssKiB, 0);
