@@ -235,6 +235,18 @@ class LoadTest : public ::testing::Test {
            err.empty();
   }
 
+  // Runs `count` calls of `call`; false (with the failing call and the last error line
+  // reported) at the first that fails.
+  bool Run(const char* what, int count, const std::function<bool(int)>& call) {
+    for (int i = 0; i < count; ++i) {
+      if (!call(i)) {
+        ADD_FAILURE() << what << " " << i << " failed; last error line: " << lastError_;
+        return false;
+      }
+    }
+    return true;
+  }
+
   hosttest::TempDir scratch_;
   hosttest::ScopedEnv noBase_{"dBASEHOME", nullptr};
   hosttest::ScopedEnv noConfig_{"WQOSDK_PLATFORM_CONFIG", "/nonexistent/wqosdk-platform.ini"};
@@ -257,31 +269,22 @@ double Seconds(Clock::time_point since) {
 }
 
 TEST_F(LoadTest, ManyQueriesAndCommandsLeakNeitherDescriptorsNorMemory) {
-  // Runs `count` calls of `call`; false (with the failing call and the last error line
-  // reported) at the first that fails.
-  auto run = [this](const char* what, int count, bool (LoadTest::*call)(int)) {
-    for (int i = 0; i < count; ++i) {
-      if (!(this->*call)(i)) {
-        ADD_FAILURE() << what << " " << i << " failed; last error line: " << lastError_;
-        return false;
-      }
-    }
-    return true;
-  };
-  ASSERT_TRUE(run("warm-up query", kWarmupQueries, &LoadTest::Query));
-  ASSERT_TRUE(run("warm-up command", kWarmupCommands, &LoadTest::Command));
+  const auto query = [this](int i) { return Query(i); };
+  const auto command = [this](int i) { return Command(i); };
+  ASSERT_TRUE(Run("warm-up query", kWarmupQueries, query));
+  ASSERT_TRUE(Run("warm-up command", kWarmupCommands, command));
   const Usage start = Measure();
   const size_t errorsBefore = errorLines_;
   const size_t writtenBefore = linesWritten_;
   const size_t seenBefore = linesSeen_;
 
   const Clock::time_point queriesStart = Clock::now();
-  ASSERT_TRUE(run("query", kQueries, &LoadTest::Query));
+  ASSERT_TRUE(Run("query", kQueries, query));
   const double querySeconds = Seconds(queriesStart);
   const Usage afterQueries = Measure();
 
   const Clock::time_point commandsStart = Clock::now();
-  ASSERT_TRUE(run("command", kCommands, &LoadTest::Command));
+  ASSERT_TRUE(Run("command", kCommands, command));
   const double commandSeconds = Seconds(commandsStart);
   const Usage end = Measure();
 
