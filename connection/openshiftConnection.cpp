@@ -38,10 +38,7 @@ bool GetBaseDirectory(std::string& base) {
   return platformInfo.getString("Base", "dBASEHOME", base);
 }
 
-void Wipe(std::string& secret) {
-  std::fill(secret.begin(), secret.end(), '\0');
-  secret.clear();
-}
+void Wipe(std::string& secret) { WipeSecret(secret); }
 
 std::string ResponseText(WQLibCurl& client) {
   size_t length = 0;
@@ -81,6 +78,7 @@ WQOpenShiftConnection::~WQOpenShiftConnection() {
     httpClient = nullptr;
   }
   Wipe(password);
+  Wipe(token);
 }
 
 bool WQOpenShiftConnection::get(const std::string& path, std::string& response) {
@@ -187,9 +185,11 @@ bool WQOpenShiftConnection::renewToken() {
 
   std::smatch match;
   if (std::regex_search(location, match, tokenPattern)) {
+    Wipe(token);
     token = match[1].str();
     DebugLvl("renewToken", 0, "Got a token [%s] ", MaskSecret(token).c_str());
   }
+  Wipe(location);
   return true;
 }
 
@@ -226,13 +226,13 @@ bool WQOpenShiftConnection::connect(const std::string& url, const std::string& u
                                  {{"base directory", base}, {"address", this->url}})) {
     const std::string command = WqFormat(
         "%s/wqOpenShiftCLI login %s --insecure-skip-tls-verify=true --username='%s' "
-        "--password=${OCPASSWD}",
+        "--password=\"${OCPASSWD}\"",
         base.c_str(), this->url.c_str(), this->user.c_str());
     const std::string logged = WqFormat(
         "%s/wqOpenShiftCLI login %s --insecure-skip-tls-verify=true --username='%s' "
         "--password=****",
         base.c_str(), this->url.c_str(), this->user.c_str());
-    ProcessEnv env{{"OCPASSWD", this->password}};
+    ProcessEnv env = SecretForChild("OCPASSWD", this->password);
     std::string out;
     std::string err;
     int result = WqProcess::system(command, out, err, 0, false, env);
@@ -250,21 +250,23 @@ bool WQOpenShiftConnection::connectServiceAccount(
     const std::map<std::string, SSshLoginCreds>& sshCredentials) {
   if (!beginLogin(kConnectServiceAccountContext, url, sshCredentials)) return false;
   this->serviceAccount = serviceAccount;
+  Wipe(this->token);
   this->token = token;
 
   std::string base;
   if (!GetBaseDirectory(base)) {
     Error(kConnectServiceAccountContext, "Failed to get base location");
   } else if (CommandPartsAreSafe(*this, kConnectServiceAccountContext,
-                                 {{"base directory", base},
-                                  {"address", this->url},
-                                  {"token", this->token}})) {
+                                 {{"base directory", base}, {"address", this->url}})) {
     const std::string prefix = base + "/wqOpenShiftCLI login " + this->url +
                                " --insecure-skip-tls-verify=true " + "--token=";
-    const std::string command = prefix + this->token + "\n";
+    const std::string command = prefix + kTokenReference + "\n";
+    ProcessEnv env = SecretForChild(kTokenVariable, this->token);
     std::string out;
     std::string err;
-    if (WqProcess::system(command, out, err, 0, false) != 0) {
+    const int result = WqProcess::system(command, out, err, 0, false, env);
+    Wipe(env.front().second);
+    if (result != 0) {
       const std::string logged = prefix + MaskSecret(this->token) + "\n";
       Error(kConnectServiceAccountContext, "Failed to execute - [%s] Out[%s] Err[%s].",
             logged.c_str(), out.c_str(), err.c_str());

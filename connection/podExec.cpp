@@ -1,6 +1,7 @@
 // Commands in a pod's container, through the cluster command-line client.
 #include "connection/openshiftConnection.h"
 #include "host/platformInfo.h"
+#include "connection/textSafety.h"
 #include "host/process.h"
 
 namespace OpenShiftSDKWrapper {
@@ -43,7 +44,11 @@ bool WQOpenShiftConnection::executeCommandInPod(const std::string& nameSpace,
     return false;
   }
   const PodCommandLine line = BuildPodCommandLine(base, nameSpace, pod, container, command);
-  if (WqProcess::system(line.beforeToken + token + line.afterToken, out, err, 0, false) != 0) {
+  ProcessEnv env = SecretForChild(kTokenVariable, token);
+  const int result =
+      WqProcess::system(line.beforeToken + kTokenReference + line.afterToken, out, err, 0, false, env);
+  WipeSecret(env.front().second);
+  if (result != 0) {
     const std::string logged = line.beforeToken + MaskSecret(token) + line.afterToken;
     Error(kExecInPodContext, "Failed to execute - [%s] Out[%s] Err[%s].", logged.c_str(),
           out.c_str(), err.c_str());

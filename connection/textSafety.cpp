@@ -1,9 +1,26 @@
 #include "connection/textSafety.h"
 
+#include <cstring>
+
 namespace OpenShiftSDKWrapper {
 
 namespace {
 const size_t kShownSecretChars = 4;
+}
+
+const char* const kTokenVariable = "OCTOKEN";
+const char* const kTokenReference = "\"${OCTOKEN}\"";
+
+ProcessEnv SecretForChild(const char* name, const std::string& value) {
+  ProcessEnv env(1);
+  env.front().first = name;
+  env.front().second = value;
+  return env;
+}
+
+void WipeSecret(std::string& secret) {
+  if (!secret.empty()) explicit_bzero(&secret[0], secret.size());
+  secret.clear();
 }
 
 std::string MaskSecret(const std::string& secret) {

@@ -21,6 +21,26 @@ struct RunnerState {
   WqProcess::Runner runner;
 };
 
+// Overwrites a text that may hold a secret (a password handed to a child through its
+// environment) before its memory is given back.
+void WipeText(std::string& text) {
+  if (!text.empty()) explicit_bzero(&text[0], text.size());
+}
+
+// Wipes the texts of a run when it ends, whichever way it ends.
+struct WipeOnExit {
+  std::vector<std::string>* texts = nullptr;
+  ProcessEnv* env = nullptr;
+  ~WipeOnExit() {
+    if (texts != nullptr) {
+      for (std::string& text : *texts) WipeText(text);
+    }
+    if (env != nullptr) {
+      for (auto& entry : *env) WipeText(entry.second);
+    }
+  }
+};
+
 RunnerState& Runners() {
   static RunnerState state;
   return state;
@@ -56,6 +76,10 @@ bool MakePipe(Fd& read_end, Fd& write_end) {
 // extending it. Built before fork, since the child may only make async-signal-safe calls.
 std::vector<std::string> ChildEnvironment(const ProcessEnv& extra) {
   std::vector<std::string> entries;
+  // Reserved up front: a growing vector would leave copies of short values behind.
+  size_t count = extra.size();
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e) ++count;
+  entries.reserve(count);
   for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
     const char* eq = std::strchr(*e, '=');
     const size_t name_len = eq != nullptr ? static_cast<size_t>(eq - *e) : std::strlen(*e);
@@ -68,7 +92,12 @@ std::vector<std::string> ChildEnvironment(const ProcessEnv& extra) {
     }
     if (!replaced) entries.emplace_back(*e);
   }
-  for (const auto& kv : extra) entries.push_back(kv.first + "=" + kv.second);
+  for (const auto& kv : extra) {
+    std::string entry;
+    entry.reserve(kv.first.size() + 1 + kv.second.size());
+    entry.append(kv.first).append(1, '=').append(kv.second);
+    entries.push_back(std::move(entry));
+  }
   return entries;
 }
 
@@ -177,6 +206,8 @@ int WqProcess::system(const std::string& command, std::string& out, std::string&
 int WqProcess::system(const std::string& command, std::string& out, std::string& err,
                       int /*number*/, bool /*flag*/, const ProcessEnv& env) {
   ProcessRequest request{command, env};
+  WipeOnExit wipe;
+  wipe.env = &request.env;
   Runner runner;
   {
     RunnerState& state = Runners();
@@ -198,6 +229,8 @@ int WqProcess::RunReal(const ProcessRequest& request, std::string& out, std::str
   err.clear();
 
   std::vector<std::string> env_strings = ChildEnvironment(request.env);
+  WipeOnExit wipe;
+  wipe.texts = &env_strings;
   std::vector<char*> envp;
   envp.reserve(env_strings.size() + 1);
   for (auto& entry : env_strings) envp.push_back(&entry[0]);

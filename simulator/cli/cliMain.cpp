@@ -298,14 +298,16 @@ int Exec(const std::string& baseDir, const std::vector<std::string>& args) {
 // Test-suite hook: with WQ_TEST_SWEEP_DIR set, the whole argument list (and the names, not
 // the values, of the environment) goes to "<dir>/wqOpenShiftCLI.<pid>.lines", and the
 // password or token the arguments carry to ".secrets" beside it, for the test that checks
-// that no secret reaches a command line or a log.
+// that no secret reaches a command line or a log. The client's interface takes the password
+// and the token as arguments, which the shell of the library's command line fills in from
+// the child's environment; in the recorded argument list they stand as "<given>", so that
+// the sweep finds any other place they reach.
 void RecordForSweep(const std::vector<std::string>& args, char** argv) {
   const char* dir = std::getenv("WQ_TEST_SWEEP_DIR");
   if (dir == nullptr || *dir == '\0') return;
   mkdir(dir, 0755);  // the first recording of the run makes the folder
   const std::string stem = std::string(dir) + "/wqOpenShiftCLI." + std::to_string(getpid());
   std::string lines = "argv: " + std::string(argv[0]);
-  for (const std::string& arg : args) lines += " " + arg;
   lines += "\nenv-names:";
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const char* eq = std::strchr(*entry, '=');
@@ -339,6 +341,18 @@ void RecordForSweep(const std::vector<std::string>& args, char** argv) {
     secrets = {exec.token};
   }
   std::string secretLines;
+  std::string shown;
+  for (std::string arg : args) {
+    for (const std::string& secret : secrets) {
+      const std::string given = "<given>";
+      for (size_t at = 0; !secret.empty() && (at = arg.find(secret, at)) != std::string::npos;
+           at += given.size()) {
+        arg.replace(at, secret.size(), given);
+      }
+    }
+    shown += " " + arg;
+  }
+  lines.insert(lines.find('\n'), shown);
   for (const std::string& secret : secrets) {
     if (!secret.empty()) secretLines += secret + "\n";
   }

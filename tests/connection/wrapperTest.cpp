@@ -31,7 +31,9 @@ TEST_P(FacadeRouteTest, MarkerAtStartSelectsServiceAccount) {
   if (row.serviceAccount) {
     EXPECT_TRUE(result);
     EXPECT_FALSE(oauthAsked);
-    EXPECT_NE(command.find(std::string("--token=") + kServiceAccountToken), std::string::npos);
+    EXPECT_NE(command.find("--token=\"${OCTOKEN}\""), std::string::npos);
+    ASSERT_EQ(commands_[0].env.size(), 1u);
+    EXPECT_EQ(commands_[0].env[0].second, kServiceAccountToken);
     EXPECT_TRUE(HasLine("DEBUG", kFacadeConnectContext,
                         std::string("Connect SA [") + row.accountName + "][sa-t...]"));
   } else {
@@ -61,8 +63,9 @@ TEST_F(FacadeTest, PasswordLoginAndServiceAccountLoginPassThrough) {
   EXPECT_EQ(server_.IssuedTokens().size(), 1u);
   EXPECT_TRUE(sdk.ConnectServiceAccount(server_.BaseUrl(), "builder", kServiceAccountToken, NoNodes()));
   ASSERT_EQ(commands_.size(), 2u);
-  EXPECT_NE(commands_[1].command.find(std::string("--token=") + kServiceAccountToken),
-            std::string::npos);
+  ASSERT_EQ(commands_[1].env.size(), 1u);
+  EXPECT_EQ(commands_[1].env[0], std::make_pair(std::string("OCTOKEN"),
+                                                std::string(kServiceAccountToken)));
   EXPECT_TRUE(LinesWith("Connect SA").empty());
 }
 

@@ -5,6 +5,10 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -19,14 +23,16 @@ namespace {
 
 // Longer than a string's inline buffer, so that every copy lives in a block of its own.
 const char kPassword[] = "wipe-probe-password-0123456789-abcdefghij";
+const char kToken[] = "wipe-probe-token-0123456789-abcdefghijklmn";
 
-std::atomic<bool> watching{false};
+std::atomic<const char*> watched{nullptr};  // the secret looked for while set
 std::atomic<int> unwiped{0};
 
 void Inspect(void* block) {
-  if (block == nullptr || !watching.load()) return;
+  const char* secret = watched.load();
+  if (block == nullptr || secret == nullptr) return;
   const size_t size = malloc_usable_size(block);
-  if (memmem(block, size, kPassword, sizeof kPassword - 1) != nullptr) ++unwiped;
+  if (memmem(block, size, secret, std::strlen(secret)) != nullptr) ++unwiped;
 }
 
 }  // namespace
@@ -57,19 +63,62 @@ TEST(PasswordWipe, NoFreedBlockHoldsTheLoginPassword) {
   const std::string password(kPassword);
   const std::map<std::string, SSshLoginCreds> nodes;
 
-  watching = true;
+  unwiped = 0;
+  watched = kPassword;
   {
     auto* connection = new WQOpenShiftConnection();
     // Nothing listens on port 9: the token request fails after the password was used.
     connection->connect("https://127.0.0.1:9", "developer", password, nodes);
     delete connection;
   }
-  watching = false;
+  watched = nullptr;
 
   WqProcess::SetRunner(nullptr);
   DebugLog::SetSink(nullptr);
   EXPECT_EQ(unwiped.load(), 0) << unwiped.load()
                                << " blocks were freed with the password still in them";
+}
+
+// The token goes to the command-line client through the environment of a real child, for
+// the service-account login and for a command in a pod.
+TEST(TokenWipe, NoFreedBlockHoldsTheTokenAfterRealChildren) {
+  char base[] = "/tmp/wqwipe.XXXXXX";
+  ASSERT_NE(mkdtemp(base), nullptr);
+  const std::string client = std::string(base) + "/wqOpenShiftCLI";
+  {
+    FILE* file = std::fopen(client.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("#!/bin/sh\n[ \"$OCTOKEN\" = \"$WQ_EXPECTED\" ] || exit 3\n", file);
+    std::fclose(file);
+  }
+  ASSERT_EQ(chmod(client.c_str(), 0700), 0);
+  setenv("dBASEHOME", base, 1);
+  setenv("WQ_EXPECTED", kToken, 1);
+  int failures = 0;
+  DebugLog::SetSink([&failures](const LogLine& line) { failures += line.level == "ERROR"; });
+  WqProcess::SetRunner(nullptr);
+  const std::string token(kToken);
+  const std::map<std::string, SSshLoginCreds> nodes;
+
+  unwiped = 0;
+  watched = kToken;
+  {
+    auto* connection = new WQOpenShiftConnection();
+    connection->connectServiceAccount("https://127.0.0.1:9", "builder", token, nodes);
+    std::string out;
+    std::string err;
+    EXPECT_TRUE(connection->executeCommandInPod("ns", "pod", "", "-- true", out, err));
+    delete connection;
+  }
+  watched = nullptr;
+
+  DebugLog::SetSink(nullptr);
+  unsetenv("WQ_EXPECTED");
+  std::remove(client.c_str());
+  rmdir(base);
+  EXPECT_EQ(failures, 0) << "the stand-in did not get the token through its environment";
+  EXPECT_EQ(unwiped.load(), 0) << unwiped.load()
+                               << " blocks were freed with the token still in them";
 }
 
 }  // namespace

@@ -155,8 +155,8 @@ TEST_F(DcCommandsTest, RunsInEachRunningPodOfTheConfigAndCollectsTheOutput) {
   std::string err;
   ASSERT_TRUE(facade_.ExecuteCommandInDC("shop", "web", "-- sync", out, err));
   EXPECT_EQ(commands_, (std::vector<std::string>{
-                           kCli + std::string("web-3-aaaaa --token=") + kToken + " -n shop -- sync\n",
-                           kCli + std::string("web-3-bbbbb --token=") + kToken + " -n shop -- sync\n"}));
+                           kCli + std::string("web-3-aaaaa --token=\"${OCTOKEN}\"") + " -n shop -- sync\n",
+                           kCli + std::string("web-3-bbbbb --token=\"${OCTOKEN}\"") + " -n shop -- sync\n"}));
   EXPECT_EQ(out, "web-3-aaaaa:out of web-3-aaaaa\nline 2\nweb-3-bbbbb:out of web-3-bbbbb\nline 2\n");
   EXPECT_EQ(err, "web-3-aaaaa:err of web-3-aaaaa\nweb-3-bbbbb:err of web-3-bbbbb\n");
   EXPECT_TRUE(Logged("Executing Command [-- sync] In Pod for [shop][web]"));
@@ -231,7 +231,7 @@ TEST_P(DcAnnotationTest, RunsTheCommandStoredInTheAnnotation) {
             GetParam().result);
   if (GetParam().result) {
     ASSERT_EQ(commands_.size(), 1u);
-    EXPECT_EQ(commands_[0], kCli + std::string("web-1-aaaaa --token=") + kToken + " -n shop " +
+    EXPECT_EQ(commands_[0], kCli + std::string("web-1-aaaaa --token=\"${OCTOKEN}\"") + " -n shop " +
                                 GetParam().command + "\n");
   } else {
     EXPECT_TRUE(commands_.empty());

@@ -26,6 +26,7 @@ class PodExecTest : public ::testing::Test {
     DebugLog::SetSink([this](const LogLine& line) { lines_.push_back(line); });
     WqProcess::SetRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
       commands_.push_back(request.command);
+      environments_.push_back(request.env);
       out += runnerOut_;
       err += runnerErr_;
       return runnerResult_;
@@ -54,6 +55,7 @@ class PodExecTest : public ::testing::Test {
   hosttest::ScopedEnv base_{"dBASEHOME", "/opt/agent"};
   std::vector<LogLine> lines_;
   std::vector<std::string> commands_;
+  std::vector<ProcessEnv> environments_;
   int runnerResult_ = 0;
   std::string runnerOut_;
   std::string runnerErr_;
@@ -84,13 +86,13 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, PodExecLineTest,
     ::testing::Values(
         LineRow{"no_container", "", "-- ls /data",
-                "/opt/agent/wqOpenShiftCLI exec web-1-abcde --token=pod-exec-token-0123456789 -n "
+                "/opt/agent/wqOpenShiftCLI exec web-1-abcde --token=\"${OCTOKEN}\" -n "
                 "shop -- ls /data\n"},
         LineRow{"container", "db", "-- sh -c 'echo hi'",
-                "/opt/agent/wqOpenShiftCLI exec web-1-abcde --token=pod-exec-token-0123456789 -n "
+                "/opt/agent/wqOpenShiftCLI exec web-1-abcde --token=\"${OCTOKEN}\" -n "
                 "shop -c db -- sh -c 'echo hi'\n"},
         LineRow{"empty_command", "", "",
-                "/opt/agent/wqOpenShiftCLI exec web-1-abcde --token=pod-exec-token-0123456789 -n "
+                "/opt/agent/wqOpenShiftCLI exec web-1-abcde --token=\"${OCTOKEN}\" -n "
                 "shop \n"}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -126,8 +128,9 @@ TEST_F(PodExecTest, FailureIsLoggedWithTheTokenMasked) {
             "Failed to execute - [/opt/agent/wqOpenShiftCLI exec gone --token=pod-... -n ns -- "
             "date\n] Out[partial] Err[error: pod not found].");
   EXPECT_TRUE(TokenNeverLogged());
-  // The runner itself still got the whole token.
-  EXPECT_NE(commands_[0].find(kToken), std::string::npos);
+  // The child gets the whole token, through its environment only.
+  EXPECT_EQ(commands_[0].find(kToken), std::string::npos);
+  EXPECT_EQ(environments_[0], (ProcessEnv{{"OCTOKEN", kToken}}));
 }
 
 TEST_F(PodExecTest, WithoutBaseDirectoryNothingRuns) {
@@ -148,7 +151,7 @@ TEST_F(PodExecTest, BeforeAnyLogin) {
   std::string err;
   EXPECT_TRUE(connection_.executeCommandInPod("ns", "pod", "", "-- date", out, err));
   ASSERT_EQ(commands_.size(), 1u);
-  EXPECT_EQ(commands_[0], "/opt/agent/wqOpenShiftCLI exec pod --token= -n ns -- date\n");
+  EXPECT_EQ(commands_[0], "/opt/agent/wqOpenShiftCLI exec pod --token=\"${OCTOKEN}\" -n ns -- date\n");
   EXPECT_FALSE(connection_.executeRemoteCommand("127.0.0.2", "echo x", out, err));
   EXPECT_EQ(lines_.front().message, "Failed to find ssh credentials for [127.0.0.2]");
 }
