@@ -6,8 +6,12 @@
 // without an exception, within the configured time-outs, either with false and an error
 // line of the facade naming the step, or with exactly the clean run's result (a fault the
 // workflow recovers from); and it leaves no snapshot, mount, descriptor or fault behind that
-// the workflow undoes or does not document as kept. A table of the cases is printed and
-// written beside the test program.
+// the workflow undoes or does not document as kept. A workflow that repeats its steps for
+// several objects of one kind (a deployment's claims) takes faults at the first object's
+// steps only; the others are counted as folded. A table of the cases, with the time they
+// took per workflow and per fault, is printed and written beside the test program.
+// WQ_CAMPAIGN_ONLY (a regex of workflow names) runs only some workflows; WQ_CAMPAIGN_VERBOSE
+// prints each case's time and the clean runs' log lines.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -786,26 +790,31 @@ class FaultCampaign : public WorkflowTest {
                                          const std::string& dir) {
     std::vector<std::string> leaks;
     std::set<std::string> recorded;
+    const std::set<std::string> present = SnapshotsOnNodes();
+    // Releasing through the facade is the release workflows' part; here it is undone directly.
+    std::string unmount;
     for (SVolumeInfoLib& record : records) {
       recorded.insert(record.glusterfs.snapshotName);
       if (!IsMountPoint(record.glusterfs.path)) {
         leaks.push_back("record of [" + record.name + "] without its mount");
       }
-      if (SnapshotsOnNodes().count(record.glusterfs.snapshotName) == 0) {
+      if (present.count(record.glusterfs.snapshotName) == 0) {
         leaks.push_back("record of [" + record.name + "] without its snapshot");
       }
-      // Releasing through the facade is the release workflows' part; here it is undone directly.
-      Shell("umount \"" + record.glusterfs.path + "\"");
-      Shell("echo y | " + std::string(WQ_SANDBOX_GLUSTER) + " snapshot delete " + record.glusterfs.snapshotName);
+      unmount += "umount \"" + record.glusterfs.path + "\"; ";
     }
+    if (!unmount.empty()) Shell(unmount);
     for (const std::string& point : MountPointsBelow(dir)) {
       leaks.push_back("mount " + point + " without a record");
       Shell("umount -l \"" + point + "\"");
     }
-    for (const std::string& snapshot : SnapshotsOnNodes()) {
-      leaks.push_back("snapshot " + snapshot + " without a record");
-      Shell("echo y | " + std::string(WQ_SANDBOX_GLUSTER) + " snapshot delete " + snapshot);
+    // Every snapshot goes, the deletions side by side: each is a run of the gluster tool.
+    std::string deletions;
+    for (const std::string& snapshot : present) {
+      if (recorded.count(snapshot) == 0) leaks.push_back("snapshot " + snapshot + " without a record");
+      deletions += "(echo y | " + std::string(WQ_SANDBOX_GLUSTER) + " snapshot delete " + snapshot + ") & ";
     }
+    if (!deletions.empty()) Shell(deletions + "wait");
     records.clear();
     return leaks;
   }
@@ -897,13 +906,28 @@ TEST_F(FaultCampaign, EveryFaultAtEveryStepIsHandled) {
 
   // ---- Release -------------------------------------------------------------------------
   // One snapshot, mounted, that each case releases; made again once a case has released it.
+  // The facade makes it once (six SSH sessions); later it is made again directly and the
+  // first record takes the new snapshot's name.
   SVolumeInfoLib held;
+  SVolumeInfoLib made;
   const std::string releaseDir = scratch_.path() + "/release";
   auto hold = [&] {
     if (held.snapshotState == 1 && SnapshotsOnNodes().count(held.glusterfs.snapshotName) == 1) return;
-    held = SVolumeInfoLib();
-    held.name = "web-data";
-    ASSERT_TRUE(facade_.CreatePVCSnapshot(kNs, "web-data", "rel", releaseDir, held));
+    if (made.snapshotState != 1) {
+      held = SVolumeInfoLib();
+      held.name = "web-data";
+      ASSERT_TRUE(facade_.CreatePVCSnapshot(kNs, "web-data", "rel", releaseDir, held));
+      made = held;
+      return;
+    }
+    const std::string gluster = WQ_SANDBOX_GLUSTER;
+    std::string out, err;
+    ASSERT_EQ(0, Shell(gluster + " snapshot create rel " + GlusterVolumeOf("web-data"), &out, &err)) << err;
+    std::smatch name;
+    ASSERT_TRUE(std::regex_search(out, name, std::regex("Snap (rel_GMT-\\S+) created"))) << out;
+    ASSERT_EQ(0, Shell(gluster + " snapshot activate " + name[1].str(), nullptr, &err)) << err;
+    held = made;
+    held.glusterfs.snapshotName = name[1];
   };
   Workflow unmount{"release UnmountVolume",
       [&] {
