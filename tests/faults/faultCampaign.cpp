@@ -45,9 +45,9 @@ using OpenShiftSDKWrapper::WqProcess;
 using sandboxtest::Env;
 using sandboxtest::Shell;
 
-// Time-outs of the campaign: short, so that a time-out case costs half a second. The
-// injected delay is just above the request time-out: the simulator's answer to the timed-out
-// request holds up the requests after it (a retry, an undo) until the delay is over.
+// Time-outs of the campaign: short, so that a time-out case costs half a second; the
+// injected delay is just above the request time-out. Each request of a clean run takes
+// milliseconds, so the time-out leaves room for a busy machine.
 constexpr double kRequestTimeoutSeconds = 0.5;
 constexpr long kSshTimeoutSeconds = 2;
 constexpr std::chrono::milliseconds kInjectedDelay{700};
