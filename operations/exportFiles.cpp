@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "host/luFile.h"
+#include "json/json_spirit.h"
 #include "operations/openshiftOperations.h"
 #include "queries/openshiftQueries.h"
 
@@ -12,11 +13,13 @@ namespace {
 // O_RDWR | O_CREAT | O_TRUNC on Linux.
 constexpr int kCreateTruncate = 578;
 
+const char* const kWriteContext =
+    "bool OpenShiftSDKWrapper::WQOpenShiftOperations::WriteToFile(const string&, const string&)";
+
 }  // namespace
 
 bool WQOpenShiftOperations::WriteToFile(const std::string& text, const std::string& path) {
-  static const char* const context =
-      "bool OpenShiftSDKWrapper::WQOpenShiftOperations::WriteToFile(const string&, const string&)";
+  const char* const context = kWriteContext;
   CLuFile file;
   CLuError error = file.Open(path, kCreateTruncate, 0);
   if (error.IsError()) {
@@ -43,6 +46,25 @@ bool WQOpenShiftOperations::WriteToFile(const std::string& text, const std::stri
   return true;
 }
 
+namespace {
+
+// An answer that is not one JSON object (a non-JSON body from a proxy, a bare
+// "Unauthorized") would make a backup that cannot be restored: it is refused before the
+// file is opened, so an existing file of that name is left as it was.
+bool WriteObjectToFile(WQOpenShiftOperations& operations, const std::string& text,
+                       const std::string& path) {
+  json_spirit::mValue value;
+  if (!json_spirit::read(text, value) || value.type() != json_spirit::obj_type) {
+    operations.Error(kWriteContext,
+                     "Failed to write config to file [%s] err [the answer is not a JSON object]",
+                     path.c_str());
+    return false;
+  }
+  return operations.WriteToFile(text, path);
+}
+
+}  // namespace
+
 // In the four exports below a failed query has logged its own line; nothing is
 // opened then, so an existing file of that name is left as it was.
 
@@ -50,25 +72,25 @@ bool WQOpenShiftOperations::WriteDeploymentConfigInfoToFile(const std::string& n
                                                             const std::string& name,
                                                             const std::string& path) {
   std::string text;
-  return queries->GetDeploymentConfig(ns, name, text, 0) && WriteToFile(text, path);
+  return queries->GetDeploymentConfig(ns, name, text, 0) && WriteObjectToFile(*this, text, path);
 }
 
 bool WQOpenShiftOperations::WritePVCInfoToFile(const std::string& ns, const std::string& name,
                                                const std::string& path) {
   std::string text;
-  return queries->GetPersistentVolumeClaimInfo(ns, name, text, 0) && WriteToFile(text, path);
+  return queries->GetPersistentVolumeClaimInfo(ns, name, text, 0) && WriteObjectToFile(*this, text, path);
 }
 
 bool WQOpenShiftOperations::WriteSecretInfoToFile(const std::string& ns, const std::string& name,
                                                   const std::string& path) {
   std::string text;
-  return queries->GetSecretInfo(ns, name, text, 0) && WriteToFile(text, path);
+  return queries->GetSecretInfo(ns, name, text, 0) && WriteObjectToFile(*this, text, path);
 }
 
 bool WQOpenShiftOperations::WriteConfigMapToFile(const std::string& ns, const std::string& name,
                                                  const std::string& path) {
   std::string text;
-  return queries->GetConfigMapInfo(ns, name, text, 0) && WriteToFile(text, path);
+  return queries->GetConfigMapInfo(ns, name, text, 0) && WriteObjectToFile(*this, text, path);
 }
 
 }  // namespace OpenShiftSDKWrapper

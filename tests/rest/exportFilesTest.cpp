@@ -56,6 +56,22 @@ TEST_P(ExportTest, MissingObjectLeavesExistingFileUntouched) {
   EXPECT_EQ(LinesOf(kWriteContext), std::vector<std::string>{});
 }
 
+// A 200 answer that is not one JSON object is no definition: nothing is written, the
+// older file survives, and the export fails.
+TEST_P(ExportTest, AnswerThatIsNoObjectIsRefused) {
+  const ExportRow& row = GetParam();
+  server_.Script("GET", row.path, ScriptedAnswer::Text(200, "<html>proxy error</html>").Times(1));
+  server_.Script("GET", row.path, ScriptedAnswer::Json(200, "[1,2]"));
+  Login();
+  const std::string file = scratch_.File("older", "{\"kind\":\"older\"}");
+  EXPECT_FALSE(Export(file));
+  EXPECT_FALSE(Export(file));
+  EXPECT_EQ(hosttest::ReadFile(file), "{\"kind\":\"older\"}");
+  const std::string refused =
+      "ERROR Failed to write config to file [" + file + "] err [the answer is not a JSON object]";
+  EXPECT_EQ(LinesOf(kWriteContext), (std::vector<std::string>{refused, refused}));
+}
+
 // The second export replaces the first, also when it is shorter.
 TEST_P(ExportTest, SecondExportReplacesTheFirst) {
   const ExportRow& row = GetParam();
