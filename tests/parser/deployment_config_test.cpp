@@ -211,7 +211,7 @@ TEST(DeploymentConfigPreparing, CreationDropsServerStateButKeepsTheDefinition) {
                      "annotations": {"openshift.io/generated-by": "OpenShiftNewApp"},
                      "finalizers": ["keep"]})",
                  out.at("metadata").get_obj());
-  // The spec goes as it was.
+  // The template and the strategy go back as they were read.
   SDeploymentConfigInfoLib original = Parsed(kStoredDc);
   EXPECT_EQ(Serialized(original).at("spec"), out.at("spec"));
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <new>
 #include <string>
@@ -55,28 +56,31 @@ void operator delete(void* block, size_t) noexcept {
 namespace OpenShiftSDKWrapper {
 namespace {
 
+// Blocks freed with `secret` still in them while `use` runs on a connection and the
+// connection is deleted.
+int UnwipedBlocks(const char* secret, const std::function<void(WQOpenShiftConnection&)>& use) {
+  unwiped = 0;
+  watched = secret;
+  auto* connection = new WQOpenShiftConnection();
+  use(*connection);
+  delete connection;
+  watched = nullptr;
+  return unwiped.load();
+}
+
 TEST(PasswordWipe, NoFreedBlockHoldsTheLoginPassword) {
   setenv("dBASEHOME", "/nonexistent-base", 1);
   DebugLog::SetSink([](const LogLine&) {});
   // The command-line login only "runs": nothing of the request is copied here.
   WqProcess::SetRunner([](const ProcessRequest&, std::string&, std::string&) { return 0; });
   const std::string password(kPassword);
-  const std::map<std::string, SSshLoginCreds> nodes;
-
-  unwiped = 0;
-  watched = kPassword;
-  {
-    auto* connection = new WQOpenShiftConnection();
-    // Nothing listens on port 9: the token request fails after the password was used.
-    connection->connect("https://127.0.0.1:9", "developer", password, nodes);
-    delete connection;
-  }
-  watched = nullptr;
-
+  // Nothing listens on port 9: the token request fails after the password was used.
+  const int blocks = UnwipedBlocks(kPassword, [&password](WQOpenShiftConnection& connection) {
+    connection.connect("https://127.0.0.1:9", "developer", password, {});
+  });
   WqProcess::SetRunner(nullptr);
   DebugLog::SetSink(nullptr);
-  EXPECT_EQ(unwiped.load(), 0) << unwiped.load()
-                               << " blocks were freed with the password still in them";
+  EXPECT_EQ(blocks, 0) << blocks << " blocks were freed with the password still in them";
 }
 
 // The token goes to the command-line client through the environment of a real child, for
@@ -98,27 +102,19 @@ TEST(TokenWipe, NoFreedBlockHoldsTheTokenAfterRealChildren) {
   DebugLog::SetSink([&failures](const LogLine& line) { failures += line.level == "ERROR"; });
   WqProcess::SetRunner(nullptr);
   const std::string token(kToken);
-  const std::map<std::string, SSshLoginCreds> nodes;
-
-  unwiped = 0;
-  watched = kToken;
-  {
-    auto* connection = new WQOpenShiftConnection();
-    connection->connectServiceAccount("https://127.0.0.1:9", "builder", token, nodes);
+  const int blocks = UnwipedBlocks(kToken, [&token](WQOpenShiftConnection& connection) {
+    connection.connectServiceAccount("https://127.0.0.1:9", "builder", token, {});
     std::string out;
     std::string err;
-    EXPECT_TRUE(connection->executeCommandInPod("ns", "pod", "", "-- true", out, err));
-    delete connection;
-  }
-  watched = nullptr;
+    EXPECT_TRUE(connection.executeCommandInPod("ns", "pod", "", "-- true", out, err));
+  });
 
   DebugLog::SetSink(nullptr);
   unsetenv("WQ_EXPECTED");
   std::remove(client.c_str());
   rmdir(base);
   EXPECT_EQ(failures, 0) << "the stand-in did not get the token through its environment";
-  EXPECT_EQ(unwiped.load(), 0) << unwiped.load()
-                               << " blocks were freed with the token still in them";
+  EXPECT_EQ(blocks, 0) << blocks << " blocks were freed with the token still in them";
 }
 
 }  // namespace
