@@ -135,12 +135,6 @@ TYPED_TEST(RecordReading, ParseOfDeeplyNestedUnknownMembersReadsTheRest) {
   EXPECT_TRUE(testing_tables::SameFields(Filled<TypeParam>(), record, Rows::Read, where)) << where;
 }
 
-// Each family's rows of edge cases: read the input, write it again.
-using testing_tables::CodecRule;
-TEST_P(CodecRule, ReadThenWritten) {
-  EXPECT_EQ(testing_tables::ParseJson(GetParam().written), GetParam().readThenWrite(GetParam().input));
-}
-
 // ---- Writers ----------------------------------------------------------------------
 
 template <class R>

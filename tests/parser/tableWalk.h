@@ -269,31 +269,6 @@ inline json_spirit::mObject ParseJson(const std::string& text) {
   return value.get_obj();
 }
 
-// The record read from `json` and written again, as the codec's callers do.
-template <class R>
-json_spirit::mObject ReadThenWrite(const std::string& json) {
-  R record{};
-  ReadRecord(ParseJson(json), record);
-  json_spirit::mObject out;
-  WriteRecord(record, out);
-  return out;
-}
-
-// One edge case of a writing or reading rule: `input` read into a fresh record
-// and written again gives `written`.
-struct RuleCase {
-  const char* name;
-  json_spirit::mObject (*readThenWrite)(const std::string&);
-  const char* input;
-  const char* written;
-};
-
-inline std::string RuleCaseName(const ::testing::TestParamInfo<RuleCase>& info) { return info.param.name; }
-inline void PrintTo(const RuleCase& rule, std::ostream* os) { *os << rule.name << ": " << rule.input; }
-
-// Instantiated once per family of records with its own rows; the test itself is
-// in engine_test.cpp.
-class CodecRule : public ::testing::TestWithParam<RuleCase> {};
 
 }  // namespace testing_tables
 }  // namespace OpenShiftSDKWrapper
