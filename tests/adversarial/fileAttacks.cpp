@@ -1,0 +1,1 @@
+// Attacks of the campaign; see CMakeLists.txt.
