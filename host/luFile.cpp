@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "host/safeFiles.h"
+
 namespace OpenShiftSDKWrapper {
 namespace {
 
@@ -77,7 +79,7 @@ CLuError CLuFile::Open(const std::string& path, int flags, int mode) {
   const mode_t create_mode = mode == 0 ? 0600 : static_cast<mode_t>(mode);
   int fd;
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, create_mode);
+    fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, create_mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return Errno("open " + path);
   fd_ = fd;
@@ -119,26 +121,12 @@ CLuError CLuFile::Close() {
 
 CLuError CLuFile::ReadWholeFile(const std::string& path, std::string* content) {
   if (content == nullptr) return CLuError::FromErrno(EINVAL, "read " + path);
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return Errno("open " + path);
-  std::string data;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      CLuError error = Errno("read " + path);
-      ::close(fd);
-      return error;
-    }
-    if (n == 0) break;
-    data.append(buffer, static_cast<size_t>(n));
+  std::string error;
+  if (!ReadRegularFile(path, kObjectFileReadLimit, *content, error)) {
+    const int code = errno;
+    return code == EINVAL || code == EFBIG ? CLuError::FromErrno(code, error)
+                                           : CLuError::FromErrno(code, "open " + path);
   }
-  ::close(fd);
-  content->swap(data);
   return CLuError::Success();
 }
 

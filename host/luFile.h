@@ -48,7 +48,8 @@ class CLuFile {
   CLuFile(const CLuFile&) = delete;
   CLuFile& operator=(const CLuFile&) = delete;
 
-  // open(2) flags; a `mode` of 0 creates the file as 0600 (definitions may hold secrets).
+  // open(2) flags, never following a link at `path`; a `mode` of 0 creates the file as 0600
+  // (definitions may hold secrets). Files that must appear whole: WriteFileAtomically.
   CLuError Open(const std::string& path, int flags, int mode);
   // Writes all `length` bytes (retrying short writes); `written` gets what was written.
   CLuError Write(const void* buffer, size_t length, size_t* written);
@@ -56,6 +57,8 @@ class CLuFile {
   // failure that close() returns, such as a quota reached on a network file system.
   CLuError Close();
   bool IsOpen() const { return fd_ >= 0; }
+  // A regular file, at most kObjectFileReadLimit bytes; links, FIFOs, devices and
+  // directories are refused without blocking (see ReadRegularFile in host/safeFiles.h).
   static CLuError ReadWholeFile(const std::string& path, std::string* content);
 
  private:

@@ -1,7 +1,7 @@
 // Export of object definitions to backup files.
-#include <cstdint>
+#include <string>
 
-#include "host/luFile.h"
+#include "host/safeFiles.h"
 #include "json/json_spirit.h"
 #include "operations/openshiftOperations.h"
 #include "queries/openshiftQueries.h"
@@ -10,37 +10,28 @@ namespace OpenShiftSDKWrapper {
 
 namespace {
 
-// O_RDWR | O_CREAT | O_TRUNC on Linux.
-constexpr int kCreateTruncate = 578;
-
 const char* const kWriteContext =
     "bool OpenShiftSDKWrapper::WQOpenShiftOperations::WriteToFile(const string&, const string&)";
 
 }  // namespace
 
+// The file is written whole under a temporary name created beside it (never through a link
+// planted at either name), synced and renamed into place, owner-only: definitions include
+// secrets, and a replaced file gets the same mode as a new one.
 bool WQOpenShiftOperations::WriteToFile(const std::string& text, const std::string& path) {
-  const char* const context = kWriteContext;
-  CLuFile file;
-  CLuError error = file.Open(path, kCreateTruncate, 0);
-  if (error.IsError()) {
-    Error(context, "Failed to open [%s] err [%s]", path.c_str(), error.AsString().c_str());
-    return false;
-  }
-  // The host interface takes a 32-bit length; comparing what was written with the
-  // whole text also catches a text longer than that.
-  const uint32_t length = static_cast<uint32_t>(text.size());
-  size_t written = 0;
-  error = file.Write(text.data(), length, &written);
-  if (!error.IsError() && written != text.size()) {
-    error = CLuError::Message("short write: " + std::to_string(written) + " of " +
-                              std::to_string(text.size()) + " bytes");
-  }
-  // A file system may only report a failed write when the file is closed; a
-  // truncated backup must not pass for a good one.
-  if (!error.IsError()) error = file.Close();
-  if (error.IsError()) {
-    Error(context, "Failed to write config to file [%s] err [%s]", path.c_str(),
-          error.AsString().c_str());
+  const size_t slash = path.find_last_of('/');
+  const std::string directory =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string error;
+  bool notOpened = false;
+  if (!WriteFileAtomically(directory, name, text, 0600, error, &notOpened)) {
+    if (notOpened) {
+      Error(kWriteContext, "Failed to open [%s] err [%s]", path.c_str(), error.c_str());
+    } else {
+      Error(kWriteContext, "Failed to write config to file [%s] err [%s]", path.c_str(),
+            error.c_str());
+    }
     return false;
   }
   return true;

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "host/safeFiles.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/fileTree.h"
@@ -134,19 +135,19 @@ void CopyData(const std::string& dir, Manifest& manifest, Progress& progress) {
     const std::string relative = "data/" + volume.record.name;
     const std::string target = dir + "/" + relative;
     progress.Begin("copy the files of claim " + volume.record.name + " to " + target);
-    std::error_code code;
-    fs::create_directories(target, code);
     CopyStats stats;
     std::string error;
-    if (code) {
-      progress.End(false, "cannot create " + target + ": " + code.message());
-    } else if (!CopyTree(volume.record.glusterfs.path, target, stats, error)) {
+    // Made owner-only below the checked backup directory; a link at data/ or at the claim's
+    // name is refused, not followed.
+    const UniqueFd base = OpenDirectory(dir, error);
+    const bool made =
+        base.IsOpen() && OpenDirectoryBelow(base.Get(), dir, relative, true, 0700, error).IsOpen();
+    if (!made || !CopyTree(volume.record.glusterfs.path, target, stats, error)) {
       progress.End(false, error);
     } else {
       volume.dataCopy = relative;
-      progress.End(true, std::to_string(stats.files) + " files, " +
-                             std::to_string(stats.directories) + " directories, " +
-                             std::to_string(stats.bytes) + " bytes");
+      for (const std::string& warning : stats.warnings) progress.Note(warning);
+      progress.End(true, CopySummary(stats));
     }
   }
 }
@@ -187,10 +188,8 @@ int Backup(Context& context) {
   }
 
   progress.Begin("prepare " + dir);
-  std::error_code code;
-  fs::create_directories(dir, code);
-  if (code) error = "cannot create " + dir + ": " + code.message();
-  if (code || !DirectoryIsFree(dir, error) || !ClearReleasedBackup(dir, progress, error)) {
+  if (!MakePrivateDirectory(dir, error) || !DirectoryIsFree(dir, error) ||
+      !ClearReleasedBackup(dir, progress, error)) {
     progress.End(false, error);
     return progress.Summary();
   }

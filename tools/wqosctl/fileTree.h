@@ -11,7 +11,9 @@ namespace wqosctl {
 
 struct FileEntry {
   std::string path;  // relative to the listed root, "/"-separated
-  char type = 'f';   // 'f' file, 'd' directory, 'l' symbolic link, '?' anything else
+  // 'f' file, 'd' directory, 'l' symbolic link, 'p' FIFO, 's' socket, 'c' character device,
+  // 'b' block device
+  char type = 'f';
   mode_t mode = 0;   // permission bits, including set-id and sticky
   uid_t uid = 0;
   gid_t gid = 0;
@@ -20,13 +22,16 @@ struct FileEntry {
   long mtimeNanos = 0;
   std::string linkTarget;   // for 'l'
   uint64_t digest = 0;      // of a file's bytes (FNV-1a), when listed with contents
+  uint64_t device = 0;      // for 'c' and 'b': the device number
+  std::string hardLinkOf;   // another name of the same inode in the tree, the first in order
 };
 
 // The digest ListTree gives a file holding `bytes`.
 uint64_t ContentDigest(const std::string& bytes);
 
-// Every entry below `root` (not the root itself), sorted by path. Names beginning with a dot
-// at the top level are internal to the file system (".trashcan" of GlusterFS) and skipped.
+// Every entry below `root` (not the root itself, which must not be a link), sorted by path,
+// dot entries included; only GlusterFS's own ".trashcan" at the top is left out. Entries are
+// read through directory descriptors without following links.
 bool ListTree(const std::string& root, bool withDigests, std::vector<FileEntry>& entries,
               std::string& error);
 
@@ -34,15 +39,26 @@ struct CopyStats {
   size_t files = 0;
   size_t directories = 0;
   size_t links = 0;
-  size_t skipped = 0;  // devices, sockets, pipes
+  size_t hardLinks = 0;  // names made as hard links of an entry copied before
+  size_t specials = 0;   // FIFOs, sockets and devices made as what they are
+  size_t skipped = 0;    // entries that could not be made, each with a line in `warnings`
   uint64_t bytes = 0;
+  std::vector<std::string> warnings;
 };
 
-// Copies what is below `from` into the existing directory `to`, keeping owner, group,
-// permission bits and modification times (of directories too, set after their contents).
-// Stops at the first failure with `error` naming the path.
+// Makes the existing directory `to` hold what `from` holds: every entry, dot entries included
+// (only ".trashcan" at the top is left alone on both sides), with owner, group, permission
+// bits and times (of directories too, set after their contents). FIFOs, sockets and devices
+// are made as what they are, or named in `warnings` and counted as skipped; names of one
+// inode stay hard links. Entries of `to` that `from` lacks, or that are in the way, are
+// removed. Everything is read and made relative to open directory descriptors, never
+// following a link, so a link in either tree cannot steer a write elsewhere; `from` and `to`
+// themselves must not be links. Stops at the first failure with `error` naming the path.
 bool CopyTree(const std::string& from, const std::string& to, CopyStats& stats,
               std::string& error);
+
+// "N files, N directories, N links, N bytes[, N hard links][, N special files][, N NOT COPIED]"
+std::string CopySummary(const CopyStats& stats);
 
 // The names in a directory, sorted, without "." and "..".
 bool DirectoryNames(const std::string& dir, std::vector<std::string>& names, std::string& error);
@@ -54,7 +70,8 @@ bool IsMounted(const std::string& path);
 std::string DescribeEntry(const FileEntry& entry);
 
 // Differences between two listings as readable lines (empty: equal). Compares type,
-// bytes (when both have digests), mode, owner, group, size, link target and, when
+// bytes (when both have digests), mode, owner, group, size, link target, device number, hard
+// link identity and, when
 // `compareTimes`, the modification time of files and links.
 std::vector<std::string> CompareTrees(const std::vector<FileEntry>& expected,
                                       const std::vector<FileEntry>& actual, bool compareTimes);

@@ -2,6 +2,7 @@
 // cluster with GlusterFS volumes, through the library's facade. Without --server it works on
 // a built-in cluster made for the one command (see embedded.h).
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,7 @@ namespace {
 // Waits of the library (claims, mounts) that a simulated cluster does not need.
 const char* const kBuiltInSleepScale = "0.001";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   Invocation invocation;
   std::string error;
@@ -43,7 +42,8 @@ int main(int argc, char** argv) {
   Credentials credentials;
   if (!ResolveCredentials(invocation, credentials, error)) {
     PrintErr("wqosctl: " + error + "\n");
-    return kExitUsage;
+    // A file that cannot be read is a failure, not a usage mistake.
+    return error.rfind(kUnreadableSecretFile, 0) == 0 ? kExitFailed : kExitUsage;
   }
 
   EmbeddedCluster cluster;
@@ -65,4 +65,19 @@ int main(int argc, char** argv) {
   }
   Context context{invocation, session, builtIn ? &cluster : nullptr};
   return RunCommand(context);
+}
+
+}  // namespace
+
+// Whatever a command throws (a bad allocation, a file system error) ends in a message and the
+// failure code, never in an abort.
+int main(int argc, char** argv) {
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& failure) {
+    PrintErr(std::string("wqosctl: ") + failure.what() + "\n");
+  } catch (...) {
+    PrintErr("wqosctl: an unexpected error ended the command\n");
+  }
+  return kExitFailed;
 }

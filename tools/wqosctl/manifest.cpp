@@ -1,8 +1,6 @@
 #include "tools/wqosctl/manifest.h"
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
+#include "host/safeFiles.h"
 
 namespace wqosctl {
 
@@ -148,31 +146,17 @@ bool ParseManifest(const std::string& text, Manifest& manifest, std::string& err
 }
 
 bool WriteManifest(const std::string& backupDir, const Manifest& manifest, std::string& error) {
-  const std::string path = ManifestPath(backupDir);
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    out << ManifestText(manifest);
-    if (!out.flush()) {
-      error = "cannot write " + temporary;
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = "cannot rename " + temporary + " to " + path;
-    return false;
-  }
-  return true;
+  return OpenShiftSDKWrapper::WriteFileAtomically(backupDir, "manifest.json",
+                                                  ManifestText(manifest), 0600, error);
 }
 
 bool ReadManifest(const std::string& backupDir, Manifest& manifest, std::string& error) {
   const std::string path = ManifestPath(backupDir);
-  std::ifstream in(path);
-  if (!in) {
-    error = "cannot read " + path;
+  std::string text;
+  if (!OpenShiftSDKWrapper::ReadRegularFile(path, OpenShiftSDKWrapper::kManifestReadLimit, text,
+                                            error)) {
     return false;
   }
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!ParseManifest(text, manifest, error)) {
     error = path + ": " + error;
     return false;

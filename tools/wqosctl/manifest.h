@@ -26,7 +26,9 @@ struct Manifest {
 };
 
 std::string ManifestPath(const std::string& backupDir);
-// Written to a temporary file and renamed, so that a crash leaves the old manifest whole.
+// Written to a new temporary file (never through a link planted in the directory), synced and
+// renamed, so that a crash leaves the old manifest whole. Read only from a regular file of at
+// most kManifestReadLimit bytes: a link, FIFO, directory or device fails with `error`.
 bool WriteManifest(const std::string& backupDir, const Manifest& manifest, std::string& error);
 bool ReadManifest(const std::string& backupDir, Manifest& manifest, std::string& error);
 

@@ -152,11 +152,8 @@ bool RestoreVolume(Context& context, const std::string& from, const std::string&
   CopyStats stats;
   std::string error;
   const bool copied = CopyTree(source, mountDir, stats, error);
-  progress.End(copied, copied ? std::to_string(stats.files) + " files, " +
-                                    std::to_string(stats.directories) + " directories, " +
-                                    std::to_string(stats.links) + " links, " +
-                                    std::to_string(stats.bytes) + " bytes"
-                              : error);
+  for (const std::string& warning : stats.warnings) progress.Note(warning);
+  progress.End(copied, copied ? CopySummary(stats) : error);
 
   progress.Begin("unmount " + mountDir);
   SVolumeInfoLib mounted;

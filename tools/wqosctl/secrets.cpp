@@ -1,8 +1,8 @@
 #include "tools/wqosctl/secrets.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+
+#include "host/safeFiles.h"
 
 namespace wqosctl {
 
@@ -57,14 +57,16 @@ bool LoginSecret(const std::string& account, const std::string& file,
 
 }  // namespace
 
+const char* const kUnreadableSecretFile = "cannot read the secret file ";
+
 bool ReadSecretFile(const std::string& path, bool wholeText, std::string& secret,
                     std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read the secret file " + path;
+  std::string reason;
+  if (!OpenShiftSDKWrapper::ReadRegularFile(path, OpenShiftSDKWrapper::kSecretFileReadLimit, secret,
+                                            reason)) {
+    error = kUnreadableSecretFile + path + " (" + reason + ")";
     return false;
   }
-  secret.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!wholeText) {
     if (!secret.empty() && secret.back() == '\n') secret.pop_back();
     if (!secret.empty() && secret.back() == '\r') secret.pop_back();

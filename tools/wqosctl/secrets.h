@@ -29,7 +29,10 @@ struct Credentials {
 bool ResolveCredentials(const Invocation& invocation, Credentials& credentials,
                         std::string& error);
 
-// A password, token or passphrase file: its text without one final line break.
+// A password, token or passphrase file: its text without one final line break. Only a regular
+// file of at most kSecretFileReadLimit bytes is read (no link, FIFO, directory or device);
+// otherwise `error` begins with kUnreadableSecretFile.
+extern const char* const kUnreadableSecretFile;
 bool ReadSecretFile(const std::string& path, bool wholeText, std::string& secret,
                     std::string& error);
 
