@@ -1,1 +1,330 @@
-// Attacks of the campaign; see CMakeLists.txt.
+// Attacks through files. (a) A volume's content: dot entries, GlusterFS's .trashcan, special
+// files, hard links, links pointing out of the volume and nested directories, backed up with
+// --copy-data and restored into a reused claim pre-filled with entries and links to host
+// paths; the volume, its copy and the restored claim must be alike, byte for byte and entry
+// for entry, and nothing outside may change. (b) Links and non-regular files planted at every
+// path wqosctl reads or writes: nothing outside may change, and the program ends in bounded
+// time with a message, never hanging or aborting.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+#include "tests/wqosctl/toolTestUtil.h"
+#include "tools/wqosctl/commands.h"
+#include "tools/wqosctl/console.h"
+#include "tools/wqosctl/embedded.h"
+#include "tools/wqosctl/fileTree.h"
+#include "tools/wqosctl/sampleApp.h"
+
+namespace {
+
+using wqosctl::FileEntry;
+using wqosctl::Invocation;
+
+std::vector<FileEntry> Listing(const std::string& root) {
+  std::vector<FileEntry> entries;
+  std::string error;
+  EXPECT_TRUE(wqosctl::ListTree(root, true, entries, error)) << error;
+  return entries;
+}
+
+// A directory of files that no command may touch, with its listing taken when made.
+struct Outside {
+  explicit Outside(const std::string& root) : root(root) {
+    std::filesystem::create_directories(root + "/dir");
+    wqtooltest::WriteFile(file(), "host file\n");
+    wqtooltest::WriteFile(root + "/dir/kept", "host dir file\n");
+    before = Listing(root);
+  }
+  std::string file() const { return root + "/file"; }
+  std::string dir() const { return root + "/dir"; }
+  std::vector<std::string> Changes() const {
+    return wqosctl::CompareTrees(before, Listing(root), true);
+  }
+  std::string root;
+  std::vector<FileEntry> before;
+};
+
+class FileAttacks : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("WQOSDK_SLEEP_SCALE", "0.001", 1);
+    wqosctl::LibraryLog::Install(false, std::string());
+    cluster = new wqosctl::EmbeddedCluster();
+    wqosctl::Credentials credentials;
+    std::string error;
+    ASSERT_TRUE(cluster->Start(credentials, error)) << error;
+    session = new wqosctl::Session(cluster->Url(), credentials);
+    ASSERT_TRUE(session->Open(error)) << error;
+    ASSERT_TRUE(cluster->SeedFiles(session->Sdk(), error)) << error;
+  }
+  static void TearDownTestSuite() {
+    delete session;
+    delete cluster;
+    session = nullptr;
+    cluster = nullptr;
+  }
+  void SetUp() override {
+    if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
+  }
+  static int Command(Invocation invocation) {
+    invocation.nameSpace = wqosctl::kSampleNamespace;
+    wqosctl::Context context{invocation, *session, cluster};
+    return wqosctl::RunCommand(context);
+  }
+  static std::string Volume(const std::string& claim) {
+    return wqosctl::EmbeddedCluster::GlusterVolumeOf(session->Sdk(), wqosctl::kSampleNamespace,
+                                                     claim);
+  }
+  // Runs `change` on the live volume of `claim` mounted at a directory of its own.
+  template <typename Change>
+  static void OnVolume(const std::string& claim, Change change) {
+    const std::string mount = cluster->WorkDir() + "/live-" + claim;
+    std::string error;
+    ASSERT_TRUE(cluster->MountVolume(Volume(claim), mount, error)) << error;
+    change(mount);
+    ASSERT_TRUE(cluster->UnmountVolume(mount, error)) << error;
+  }
+
+  static wqosctl::EmbeddedCluster* cluster;
+  static wqosctl::Session* session;
+};
+
+wqosctl::EmbeddedCluster* FileAttacks::cluster = nullptr;
+wqosctl::Session* FileAttacks::session = nullptr;
+
+// What a tenant may put into a volume. Kinds: 'd' directory, 'f' file (text), 'l' link
+// (target), 'h' hard link (of), 'p' FIFO, 's' socket, 'c' character device.
+struct Planted {
+  const char* path;
+  char kind;
+  std::string text;
+  mode_t mode;
+  uid_t uid;
+};
+
+// Makes the entry; false when this host cannot (a device node without the right to make
+// one), so that the row is left out of the comparison rather than failing it.
+bool Plant(const std::string& root, const Planted& entry) {
+  const std::string path = root + "/" + entry.path;
+  int rc = -1;
+  switch (entry.kind) {
+    case 'd':
+      rc = mkdir(path.c_str(), entry.mode);
+      break;
+    case 'f':
+      wqtooltest::WriteFile(path, entry.text);
+      rc = 0;
+      break;
+    case 'l':
+      rc = symlink(entry.text.c_str(), path.c_str());
+      break;
+    case 'h':
+      rc = link((root + "/" + entry.text).c_str(), path.c_str());
+      break;
+    case 'p':
+      rc = mknod(path.c_str(), S_IFIFO | entry.mode, 0);
+      break;
+    case 's':
+      rc = mknod(path.c_str(), S_IFSOCK | entry.mode, 0);
+      break;
+    case 'c':
+      rc = mknod(path.c_str(), S_IFCHR | entry.mode, makedev(1, 3));
+      break;
+  }
+  if (rc != 0) return false;
+  if (entry.kind != 'l' && entry.kind != 'h') chmod(path.c_str(), entry.mode);
+  return lchown(path.c_str(), entry.uid, entry.uid) == 0;
+}
+
+TEST_F(FileAttacks, VolumeContentIsCopiedWholeAndNoLinkSteersAWrite) {
+  Outside outside(cluster->WorkDir() + "/outside-a");
+  const std::vector<Planted> content = {
+      {".env", 'f', "SECRET=1\n", 0600, 1001},
+      {".git", 'd', "", 0750, 1001},
+      {".git/config", 'f', "[core]\n", 0644, 1001},
+      {".trashcan/old", 'f', "GlusterFS's own\n", 0644, 0},
+      {"nested", 'd', "", 0755, 1002},
+      {"nested/deeper", 'd', "", 0700, 1002},
+      {"nested/deeper/.hidden", 'f', "deep\n", 04755, 1002},
+      {"pipe", 'p', "", 0640, 1001},
+      {"socket", 's', "", 0660, 1001},
+      {"null", 'c', "", 0666, 0},
+      {"first", 'f', "one inode, two names\n", 0640, 1001},
+      {"nested/second", 'h', "first", 0640, 1001},
+      {".abs", 'l', outside.file(), 0777, 1001},
+      {"nested/up", 'l', "../../../../../../" + outside.dir(), 0777, 1002},
+  };
+  std::vector<std::string> notMade;
+  std::vector<FileEntry> volume;
+  OnVolume("web-data", [&](const std::string& root) {
+    mkdir((root + "/.trashcan").c_str(), 0755);
+    for (const Planted& entry : content) {
+      if (!Plant(root, entry)) notMade.push_back(entry.path);
+    }
+    volume = Listing(root);
+  });
+  EXPECT_LE(notMade.size(), 1u) << "only a device node may be beyond this host: "
+                                << testing::PrintToString(notMade);
+
+  const std::string dir = cluster->WorkDir() + "/backup-a";
+  Invocation backup;
+  backup.command = "backup";
+  backup.positional = {wqosctl::kSampleDeploymentConfig};
+  backup.dir = dir;
+  backup.copyData = true;
+  ASSERT_EQ(Command(backup), wqosctl::kExitOk);
+  // The snapshot as mounted and the copy both hold the volume whole, .trashcan left out.
+  // (The sandbox's snapshots take the brick's times, which differ from the client's in the
+  // nanoseconds; from the snapshot on, times are compared too.)
+  const std::vector<FileEntry> snapshot = Listing(dir + "/web-data");
+  const std::vector<FileEntry> copy = Listing(dir + "/data/web-data");
+  EXPECT_EQ(wqosctl::CompareTrees(volume, snapshot, false), std::vector<std::string>());
+  EXPECT_EQ(wqosctl::CompareTrees(snapshot, copy, true), std::vector<std::string>());
+  EXPECT_FALSE(std::filesystem::exists(dir + "/data/web-data/.trashcan"));
+  Invocation release;
+  release.command = "release";
+  release.dir = dir;
+  ASSERT_EQ(Command(release), wqosctl::kExitOk);
+
+  // The claim is then reused: whatever it holds (dot entries, links to the host where the
+  // backup has a file or a directory of the same name) must go, and nothing through them.
+  const std::vector<Planted> spoil = {
+      {".env", 'l', outside.file(), 0777, 0},          {".git", 'l', outside.dir(), 0777, 0},
+      {".extra", 'f', "not in the backup\n", 0644, 0}, {".cache", 'd', "", 0755, 0},
+      {".cache/up", 'l', outside.root, 0777, 0},
+  };
+  OnVolume("web-data", [&](const std::string& root) {
+    for (const Planted& entry : spoil) {
+      std::filesystem::remove_all(root + "/" + entry.path);
+      EXPECT_TRUE(Plant(root, entry)) << entry.path;
+    }
+  });
+  Invocation restore;
+  restore.command = "restore";
+  restore.positional = {wqosctl::kSampleDeploymentConfig};
+  restore.from = dir;
+  restore.reuse = true;
+  EXPECT_EQ(Command(restore), wqosctl::kExitOk);
+  OnVolume("web-data", [&](const std::string& root) {
+    EXPECT_EQ(wqosctl::CompareTrees(copy, Listing(root), true), std::vector<std::string>());
+  });
+  EXPECT_EQ(outside.Changes(), std::vector<std::string>());
+}
+
+// (b) The program itself, run with the built-in cluster of this sandbox.
+enum class Kind { LinkToFile, LinkToDir, Fifo, Directory, DevZero, OpenToOthers };
+
+struct PlantRow {
+  const char* label;
+  const char* command;  // backup, copy (backup --copy-data), release, restore, login
+  const char* path;     // relative to the backup directory
+  Kind kind;
+  bool mustFail;  // false: the planted entry may simply be replaced
+};
+
+const PlantRow kPlantRows[] = {
+    {"secret export through a link", "backup", "secret_web-secret", Kind::LinkToFile, false},
+    {"deployment config export through a link", "backup", "deploymentconfig_web", Kind::LinkToFile,
+     false},
+    {"manifest temporary through a link", "backup", "manifest.json.tmp", Kind::LinkToFile, false},
+    {"manifest through a link", "backup", "manifest.json", Kind::LinkToFile, false},
+    {"data directory a link", "copy", "data", Kind::LinkToDir, true},
+    {"claim copy directory a link", "copy", "data/web-data", Kind::LinkToDir, true},
+    {"backup directory open to others", "backup", "", Kind::OpenToOthers, true},
+    {"release: manifest a FIFO", "release", "manifest.json", Kind::Fifo, true},
+    {"release: manifest a directory", "release", "manifest.json", Kind::Directory, true},
+    {"release: manifest /dev/zero", "release", "manifest.json", Kind::DevZero, true},
+    {"restore: manifest a FIFO", "restore", "manifest.json", Kind::Fifo, true},
+    {"restore: manifest a directory", "restore", "manifest.json", Kind::Directory, true},
+    {"restore: manifest /dev/zero", "restore", "manifest.json", Kind::DevZero, true},
+    {"restore: manifest a link", "restore", "manifest.json", Kind::LinkToFile, true},
+    {"password file a FIFO", "login", "password", Kind::Fifo, true},
+    {"password file a directory", "login", "password", Kind::Directory, true},
+    {"password file /dev/zero", "login", "password", Kind::DevZero, true},
+    {"password file a link", "login", "password", Kind::LinkToFile, true},
+};
+
+// Seconds a command may take; a read that blocks on a FIFO or floods memory ends there.
+const char* const kDeadlineSeconds = "120";
+
+TEST_F(FileAttacks, PlantedLinksAndSpecialFilesNeitherHangNorLeak) {
+  wqtooltest::Env env = wqtooltest::CleanEnv();
+  env["WQOSCTL_SANDBOXED"] = "1";
+  env["WQOSCTL_PASSWORD"] = "a-password-of-the-campaign";
+  int row = 0;
+  for (const PlantRow& plant : kPlantRows) {
+    SCOPED_TRACE(plant.label);
+    const std::string base = cluster->WorkDir() + "/planted-" + std::to_string(row++);
+    const std::string dir = base + "/backup";
+    std::filesystem::create_directories(dir);
+    chmod(dir.c_str(), 0700);
+    Outside outside(base + "/outside");
+    const std::string path = dir + "/" + plant.path;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    switch (plant.kind) {
+      case Kind::LinkToFile:
+        ASSERT_EQ(symlink(outside.file().c_str(), path.c_str()), 0);
+        break;
+      case Kind::LinkToDir:
+        ASSERT_EQ(symlink(outside.dir().c_str(), path.c_str()), 0);
+        break;
+      case Kind::Fifo:
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        break;
+      case Kind::Directory:
+        ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+        break;
+      case Kind::DevZero:
+        ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0);
+        break;
+      case Kind::OpenToOthers:
+        ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+        break;
+    }
+    const std::string command = plant.command;
+    if (command == "backup" || command == "copy") {
+      // In this process, so that a backup that goes through is released again.
+      Invocation backup;
+      backup.command = "backup";
+      backup.positional = {wqosctl::kSampleDeploymentConfig};
+      backup.dir = dir;
+      backup.copyData = command == "copy";
+      const int code = Command(backup);
+      EXPECT_TRUE(code == wqosctl::kExitFailed || (!plant.mustFail && code == 0)) << code;
+      Invocation release;
+      release.command = "release";
+      release.dir = dir;
+      if (code == 0) {
+        EXPECT_EQ(Command(release), wqosctl::kExitOk);
+      }
+      EXPECT_EQ(outside.Changes(), std::vector<std::string>());
+      continue;
+    }
+    std::vector<std::string> args = {"get",       "projects",        "--user",
+                                     "developer", "--password-file", path};
+    if (command == "release") args = {"release", "--dir", dir};
+    if (command == "restore") args = {"restore", "web", "-n", "demo", "--from", dir};
+    // A bounded run with bounded memory: a read of /dev/zero fails instead of taking the host.
+    std::vector<std::string> run = {"/usr/bin/timeout",
+                                    "-s",
+                                    "KILL",
+                                    kDeadlineSeconds,
+                                    "/bin/sh",
+                                    "-c",
+                                    "ulimit -v 3000000; exec \"$@\"",
+                                    "sh",
+                                    WQOSCTL_PROGRAM};
+    run.insert(run.end(), args.begin(), args.end());
+    const wqtooltest::Result result = wqtooltest::Run(run, env);
+    EXPECT_EQ(result.code, wqosctl::kExitFailed) << result.all();
+    EXPECT_EQ(result.all().find("terminate called"), std::string::npos) << result.all();
+    EXPECT_EQ(outside.Changes(), std::vector<std::string>());
+  }
+}
+
+}  // namespace

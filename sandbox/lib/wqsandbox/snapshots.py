@@ -9,6 +9,7 @@ several nodes may run at once.
 
 import os
 import shutil
+import subprocess
 import time
 import uuid
 
@@ -66,9 +67,12 @@ class SnapshotStore:
         }
         target = self.data_dir(record)
         os.makedirs(os.path.dirname(target), exist_ok=True)
-        # The brick's .glusterfs holds gfid links and internal state, not volume data.
-        shutil.copytree(brick_path, target, symlinks=True,
-                        ignore=lambda d, names: [".glusterfs"] if d == brick_path else [])
+        # cp -a keeps what a snapshot keeps and copytree loses: FIFOs, sockets and devices
+        # as what they are, and hard links. The brick's .glusterfs holds gfid links and
+        # internal state, not volume data.
+        subprocess.run(["cp", "-a", "--", os.path.join(brick_path, "."), target], check=True,
+                       stdout=subprocess.DEVNULL)
+        shutil.rmtree(os.path.join(target, ".glusterfs"), ignore_errors=True)
         copy_owners(brick_path, target)
         self.records.append(record)
         self.save()
