@@ -87,23 +87,6 @@ Tree Listing(const std::string& root, bool withTimes) {
   return tree;
 }
 
-// Lines that differ between two views, for the failure message.
-std::vector<std::string> Differences(const Tree& expected, const Tree& actual) {
-  std::vector<std::string> lines;
-  for (const auto& entry : expected) {
-    const auto found = actual.find(entry.first);
-    if (found == actual.end()) {
-      lines.push_back(entry.first + ": missing (" + entry.second + ")");
-    } else if (found->second != entry.second) {
-      lines.push_back(entry.first + ": " + found->second + ", expected " + entry.second);
-    }
-  }
-  for (const auto& entry : actual) {
-    if (expected.count(entry.first) == 0) lines.push_back(entry.first + ": unexpected");
-  }
-  return lines;
-}
-
 // A directory of files that no command may touch, with its listing taken when made.
 struct Outside {
   explicit Outside(const std::string& root) : root(root) {
@@ -114,7 +97,7 @@ struct Outside {
   }
   std::string file() const { return root + "/file"; }
   std::string dir() const { return root + "/dir"; }
-  std::vector<std::string> Changes() const { return Differences(before, Listing(root, true)); }
+  Tree Now() const { return Listing(root, true); }
   std::string root;
   Tree before;
 };
@@ -181,31 +164,14 @@ struct Planted {
 // one), so that the row is left out of the comparison rather than failing it.
 bool Plant(const std::string& root, const Planted& entry) {
   const std::string path = root + "/" + entry.path;
-  int rc = -1;
-  switch (entry.kind) {
-    case 'd':
-      rc = mkdir(path.c_str(), entry.mode);
-      break;
-    case 'f':
-      wqtooltest::WriteFile(path, entry.text);
-      rc = 0;
-      break;
-    case 'l':
-      rc = symlink(entry.text.c_str(), path.c_str());
-      break;
-    case 'h':
-      rc = link((root + "/" + entry.text).c_str(), path.c_str());
-      break;
-    case 'p':
-      rc = mknod(path.c_str(), S_IFIFO | entry.mode, 0);
-      break;
-    case 's':
-      rc = mknod(path.c_str(), S_IFSOCK | entry.mode, 0);
-      break;
-    case 'c':
-      rc = mknod(path.c_str(), S_IFCHR | entry.mode, makedev(1, 3));
-      break;
-  }
+  const std::string other = entry.kind == 'h' ? root + "/" + entry.text : entry.text;
+  const mode_t special = entry.kind == 'p' ? S_IFIFO : entry.kind == 's' ? S_IFSOCK : S_IFCHR;
+  if (entry.kind == 'f') wqtooltest::WriteFile(path, entry.text);
+  const int rc = entry.kind == 'f'   ? 0
+                 : entry.kind == 'd' ? mkdir(path.c_str(), entry.mode)
+                 : entry.kind == 'l' ? symlink(other.c_str(), path.c_str())
+                 : entry.kind == 'h' ? link(other.c_str(), path.c_str())
+                                     : mknod(path.c_str(), special | entry.mode, makedev(1, 3));
   if (rc != 0) return false;
   if (entry.kind != 'l' && entry.kind != 'h') chmod(path.c_str(), entry.mode);
   return lchown(path.c_str(), entry.uid, entry.uid) == 0;
@@ -252,8 +218,8 @@ TEST_F(FileAttacks, VolumeContentIsCopiedWholeAndNoLinkSteersAWrite) {
   // (The sandbox's snapshots take the brick's times, which differ from the client's in the
   // nanoseconds; from the snapshot on, times are compared too.)
   const Tree copy = Listing(dir + "/data/web-data", true);
-  EXPECT_EQ(Differences(volume, Listing(dir + "/web-data", false)), std::vector<std::string>());
-  EXPECT_EQ(Differences(Listing(dir + "/web-data", true), copy), std::vector<std::string>());
+  EXPECT_EQ(volume, Listing(dir + "/web-data", false));
+  EXPECT_EQ(Listing(dir + "/web-data", true), copy);
   EXPECT_FALSE(std::filesystem::exists(dir + "/data/web-data/.trashcan"));
   Invocation release;
   release.command = "release";
@@ -279,43 +245,40 @@ TEST_F(FileAttacks, VolumeContentIsCopiedWholeAndNoLinkSteersAWrite) {
   restore.from = dir;
   restore.reuse = true;
   EXPECT_EQ(Command(restore), wqosctl::kExitOk);
-  OnVolume("web-data", [&](const std::string& root) {
-    EXPECT_EQ(Differences(copy, Listing(root, true)), std::vector<std::string>());
-  });
-  EXPECT_EQ(outside.Changes(), std::vector<std::string>());
+  OnVolume("web-data", [&](const std::string& root) { EXPECT_EQ(copy, Listing(root, true)); });
+  EXPECT_EQ(outside.Now(), outside.before);
 }
 
 // (b) The program itself, run with the built-in cluster of this sandbox.
-enum class Kind { LinkToFile, LinkToDir, Fifo, Directory, DevZero, OpenToOthers };
-
 struct PlantRow {
   const char* label;
   const char* command;  // backup, copy (backup --copy-data), release, restore, login
   const char* path;     // relative to the backup directory
-  Kind kind;
-  bool mustFail;  // false: the planted entry may simply be replaced
+  char kind;            // 'l' link, 'p' FIFO, 'd' directory, 'o' backup directory mode 0777
+  const char* target;   // of a link: below the outside directory, or absolute
+  bool mustFail;        // false: the planted entry may simply be replaced
 };
 
 const PlantRow kPlantRows[] = {
-    {"secret export through a link", "backup", "secret_web-secret", Kind::LinkToFile, false},
-    {"deployment config export through a link", "backup", "deploymentconfig_web", Kind::LinkToFile,
+    {"secret export through a link", "backup", "secret_web-secret", 'l', "file", false},
+    {"deployment config export through a link", "backup", "deploymentconfig_web", 'l', "file",
      false},
-    {"manifest temporary through a link", "backup", "manifest.json.tmp", Kind::LinkToFile, false},
-    {"manifest through a link", "backup", "manifest.json", Kind::LinkToFile, false},
-    {"data directory a link", "copy", "data", Kind::LinkToDir, true},
-    {"claim copy directory a link", "copy", "data/web-data", Kind::LinkToDir, true},
-    {"backup directory open to others", "backup", "", Kind::OpenToOthers, true},
-    {"release: manifest a FIFO", "release", "manifest.json", Kind::Fifo, true},
-    {"release: manifest a directory", "release", "manifest.json", Kind::Directory, true},
-    {"release: manifest /dev/zero", "release", "manifest.json", Kind::DevZero, true},
-    {"restore: manifest a FIFO", "restore", "manifest.json", Kind::Fifo, true},
-    {"restore: manifest a directory", "restore", "manifest.json", Kind::Directory, true},
-    {"restore: manifest /dev/zero", "restore", "manifest.json", Kind::DevZero, true},
-    {"restore: manifest a link", "restore", "manifest.json", Kind::LinkToFile, true},
-    {"password file a FIFO", "login", "password", Kind::Fifo, true},
-    {"password file a directory", "login", "password", Kind::Directory, true},
-    {"password file /dev/zero", "login", "password", Kind::DevZero, true},
-    {"password file a link", "login", "password", Kind::LinkToFile, true},
+    {"manifest temporary through a link", "backup", "manifest.json.tmp", 'l', "file", false},
+    {"manifest through a link", "backup", "manifest.json", 'l', "file", false},
+    {"data directory a link", "copy", "data", 'l', "dir", true},
+    {"claim copy directory a link", "copy", "data/web-data", 'l', "dir", true},
+    {"backup directory open to others", "backup", "", 'o', "", true},
+    {"release: manifest a FIFO", "release", "manifest.json", 'p', "", true},
+    {"release: manifest a directory", "release", "manifest.json", 'd', "", true},
+    {"release: manifest /dev/zero", "release", "manifest.json", 'l', "/dev/zero", true},
+    {"restore: manifest a FIFO", "restore", "manifest.json", 'p', "", true},
+    {"restore: manifest a directory", "restore", "manifest.json", 'd', "", true},
+    {"restore: manifest /dev/zero", "restore", "manifest.json", 'l', "/dev/zero", true},
+    {"restore: manifest a link", "restore", "manifest.json", 'l', "file", true},
+    {"password file a FIFO", "login", "password", 'p', "", true},
+    {"password file a directory", "login", "password", 'd', "", true},
+    {"password file /dev/zero", "login", "password", 'l', "/dev/zero", true},
+    {"password file a link", "login", "password", 'l', "file", true},
 };
 
 // Seconds a command may take; a read that blocks on a FIFO or floods memory ends there.
@@ -335,25 +298,12 @@ TEST_F(FileAttacks, PlantedLinksAndSpecialFilesNeitherHangNorLeak) {
     Outside outside(base + "/outside");
     const std::string path = dir + "/" + plant.path;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    switch (plant.kind) {
-      case Kind::LinkToFile:
-        ASSERT_EQ(symlink(outside.file().c_str(), path.c_str()), 0);
-        break;
-      case Kind::LinkToDir:
-        ASSERT_EQ(symlink(outside.dir().c_str(), path.c_str()), 0);
-        break;
-      case Kind::Fifo:
-        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-        break;
-      case Kind::Directory:
-        ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
-        break;
-      case Kind::DevZero:
-        ASSERT_EQ(symlink("/dev/zero", path.c_str()), 0);
-        break;
-      case Kind::OpenToOthers:
-        ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
-        break;
+    const std::string target =
+        plant.target[0] == '/' ? plant.target : outside.root + "/" + plant.target;
+    if (plant.kind == 'o') {
+      ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+    } else {
+      ASSERT_TRUE(Plant(dir, Planted{plant.path, plant.kind, target, 0700, 0}));
     }
     const std::string command = plant.command;
     if (command == "backup" || command == "copy") {
@@ -371,7 +321,7 @@ TEST_F(FileAttacks, PlantedLinksAndSpecialFilesNeitherHangNorLeak) {
       if (code == 0) {
         EXPECT_EQ(Command(release), wqosctl::kExitOk);
       }
-      EXPECT_EQ(outside.Changes(), std::vector<std::string>());
+      EXPECT_EQ(outside.Now(), outside.before);
       continue;
     }
     std::vector<std::string> args = {"get",       "projects",        "--user",
@@ -392,7 +342,7 @@ TEST_F(FileAttacks, PlantedLinksAndSpecialFilesNeitherHangNorLeak) {
     const wqtooltest::Result result = wqtooltest::Run(run, env);
     EXPECT_EQ(result.code, wqosctl::kExitFailed) << result.all();
     EXPECT_EQ(result.all().find("terminate called"), std::string::npos) << result.all();
-    EXPECT_EQ(outside.Changes(), std::vector<std::string>());
+    EXPECT_EQ(outside.Now(), outside.before);
   }
 }
 
