@@ -87,8 +87,8 @@ class SnapshotStore:
 def copy_owners(source, target):
     """Gives the copy the owners of the brick's files, as a snapshot keeps them.
 
-    copytree keeps modes and times but makes every copy root's. Ownership is set
-    without following links; chown and chmod leave modification times alone.
+    cp -a keeps them only where it may; this sets them again, without following
+    links; chown and chmod leave modification times alone.
     """
     for directory, names, files in os.walk(target):
         for name in names + files + [""]:
