@@ -452,29 +452,28 @@ bool Release(Context& context, const std::string& dir, Manifest& manifest, Manif
   progress.Begin("claim " + record.name + ": unmount " + record.glusterfs.path + ", delete " +
                  shown);
   if (volume.released) return progress.End(true, "already released");
+  // A snapshot of another volume is left alone, and so is its mount.
+  std::string name;
+  std::string error;
+  const SnapshotState state = FindSnapshot(sdk, manifest.nameSpace, volume, name, error);
+  if (state == SnapshotState::kElsewhere || state == SnapshotState::kUnknown) {
+    return progress.End(false, error + "; nothing is deleted");
+  }
   const bool wasMounted = IsMounted(record.glusterfs.path);
   if (wasMounted && !sdk.UnmountVolume(manifest.nameSpace, record)) {
     return progress.End(false, "cannot unmount; the snapshot is kept");
   }
   if (!wasMounted) progress.Note(record.glusterfs.path + " was not mounted");
   PauseForTest("release");
-  std::string name;
-  std::string error;
-  switch (FindSnapshot(sdk, manifest.nameSpace, volume, name, error)) {
-    case SnapshotState::kPresent:
-      record.glusterfs.snapshotName = name;
-      if (!sdk.DeleteVolumeSnapshot(manifest.nameSpace, record)) {
-        return progress.End(false, "cannot delete the snapshot");
-      }
-      break;
-    case SnapshotState::kMissing:
-      progress.Note(record.glusterfs.snapshotName.empty()
-                        ? "no snapshot was taken"
-                        : "snapshot " + record.glusterfs.snapshotName + " no longer exists");
-      break;
-    case SnapshotState::kElsewhere:
-    case SnapshotState::kUnknown:
-      return progress.End(false, error + "; nothing is deleted");
+  if (state == SnapshotState::kMissing) {
+    progress.Note(record.glusterfs.snapshotName.empty()
+                      ? "no snapshot was taken"
+                      : "snapshot " + record.glusterfs.snapshotName + " no longer exists");
+  } else {
+    record.glusterfs.snapshotName = name;
+    if (!sdk.DeleteVolumeSnapshot(manifest.nameSpace, record)) {
+      return progress.End(false, "cannot delete the snapshot");
+    }
   }
   volume.released = true;
   if (!WriteManifest(dir, manifest, error)) return progress.End(false, error);
