@@ -1,9 +1,11 @@
 // wqosctl backup and release: snapshots of a deployment config's volumes, mounted under a
 // backup directory with the definitions of its objects, and their release afterwards.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "host/safeFiles.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
+#include "tools/wqosctl/embedded.h"
 #include "tools/wqosctl/fileTree.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/plan.h"
@@ -21,41 +24,95 @@ namespace wqosctl {
 using namespace OpenShiftSDKWrapper;
 namespace fs = std::filesystem;
 
+struct InterruptDeferral::Saved {
+  struct sigaction actions[3];
+};
+
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
 void NoteInterrupt(int) { interrupted = 1; }
 
-// While the application is quiesced, an interrupt only ends the step that runs (its
-// children get the signal too); the unquiesce command still runs before the tool ends.
-class InterruptDeferral {
- public:
-  InterruptDeferral() {
-    interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = &NoteInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &action, &saved_[i]);
-  }
-  ~InterruptDeferral() {
-    for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &saved_[i], nullptr);
-  }
-  InterruptDeferral(const InterruptDeferral&) = delete;
-  InterruptDeferral& operator=(const InterruptDeferral&) = delete;
+constexpr int kDeferredSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 
- private:
-  static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-  struct sigaction saved_[3];
-};
-
-std::string NowUtc() {
+std::string NowUtc(const char* format = "%Y-%m-%dT%H:%M:%SZ") {
   char text[32];
   const std::time_t now = std::time(nullptr);
   struct tm utc {};
   gmtime_r(&now, &utc);
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  std::strftime(text, sizeof text, format, &utc);
   return text;
+}
+
+// The suffix GlusterFS appends to a snapshot's name: "_GMT-" and the UTC time of its creation.
+const char* const kSnapshotTimeFormat = "%Y.%m.%d-%H.%M.%S";
+const size_t kSnapshotTimeLength = 19;
+
+// The snapshot a planned volume may have got: among `snapshots`, the earliest named as
+// GlusterFS names a snapshot asked for as `planned` at or after `plannedAt`.
+std::string PlannedSnapshot(const ManifestVolume& volume,
+                            const std::vector<std::string>& snapshots) {
+  const std::string prefix = volume.plannedSnapshot + "_GMT-";
+  std::string found;
+  for (const std::string& name : snapshots) {
+    if (name.size() != prefix.size() + kSnapshotTimeLength ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(prefix.size(), std::string::npos, volume.plannedAt) < 0) {
+      continue;
+    }
+    if (found.empty() || name < found) found = name;
+  }
+  return found;
+}
+
+enum class SnapshotState { kPresent, kMissing, kElsewhere, kUnknown };
+
+// Whether the snapshot of a volume record (or the one planned for it) exists on the record's
+// GlusterFS volume. `name` gets the snapshot's name, `error` what is wrong otherwise.
+SnapshotState FindSnapshot(WQOpenShiftSDKWrapper& sdk, const std::string& ns,
+                           const ManifestVolume& volume, std::string& name, std::string& error) {
+  const SVolumeInfoLib& record = volume.record;
+  std::string glusterVolume = volume.glusterVolume;
+  SPersistentVolumeInfoLib pv;
+  if (!record.persistentVolumeName.empty() &&
+      sdk.GetPersistentVolumeInfo(record.persistentVolumeName, pv, 0)) {
+    if (glusterVolume.empty()) {
+      glusterVolume = pv.spec.glusterfs.path;
+    } else if (glusterVolume != pv.spec.glusterfs.path) {
+      error = "the manifest's GlusterFS volume " + glusterVolume + " is not that of persistent " +
+              "volume " + record.persistentVolumeName + " (" + pv.spec.glusterfs.path + ")";
+      return SnapshotState::kUnknown;
+    }
+  }
+  std::vector<std::string> nodes = VolumeNodes(sdk, ns, record.persistentVolumeName);
+  if (nodes.empty()) nodes = volume.nodes;
+  name = record.glusterfs.snapshotName;
+  for (const std::string& node : nodes) {
+    std::vector<std::string> snapshots;
+    if (!glusterVolume.empty() &&
+        !sdk.GetGlusterVolumeSnapshotList(node, glusterVolume, snapshots)) {
+      continue;
+    }
+    if (name.empty()) {
+      if (glusterVolume.empty()) break;
+      name = PlannedSnapshot(volume, snapshots);
+      return name.empty() ? SnapshotState::kMissing : SnapshotState::kPresent;
+    }
+    if (std::find(snapshots.begin(), snapshots.end(), name) != snapshots.end()) {
+      return SnapshotState::kPresent;
+    }
+    GLUSTER_RESOURCE_STATUS status = GLUSTER_RESOURCE_STOPPED;
+    if (!sdk.GetGlusterVolumeSnapshotStatus(node, name, status)) return SnapshotState::kMissing;
+    error = glusterVolume.empty()
+                ? "the volume of snapshot " + name +
+                      " cannot be checked: " + record.persistentVolumeName + " cannot be read"
+                : "snapshot " + name + " is not a snapshot of GlusterFS volume " + glusterVolume;
+    return SnapshotState::kElsewhere;
+  }
+  error =
+      "no storage node of " + (glusterVolume.empty() ? record.name : glusterVolume) + " answered";
+  return SnapshotState::kUnknown;
 }
 
 // The export files the backup wrote, by name.
@@ -95,9 +152,14 @@ bool RunAnnotation(Context& context, Progress& progress, const std::string& what
 // An unreleased backup in the directory would lose its records if it were overwritten.
 bool DirectoryIsFree(const std::string& dir, std::string& error) {
   Manifest existing;
-  std::string ignored;
+  std::string problem;
   std::error_code code;
-  if (!fs::exists(ManifestPath(dir), code) || !ReadManifest(dir, existing, ignored)) return true;
+  if (!fs::exists(ManifestPath(dir), code)) return true;
+  // A manifest that cannot be read (damaged, or of a newer wqosctl) may still name snapshots.
+  if (!ReadManifest(dir, existing, problem)) {
+    error = dir + " holds a manifest that cannot be read (" + problem + "); it is kept";
+    return false;
+  }
   for (const ManifestVolume& volume : existing.volumes) {
     if (!volume.released) {
       error = dir + " holds a backup of " + existing.nameSpace + "/" + existing.deploymentConfig +
@@ -132,6 +194,7 @@ bool ClearReleasedBackup(const std::string& dir, Progress& progress, std::string
 
 void CopyData(const std::string& dir, Manifest& manifest, Progress& progress) {
   for (ManifestVolume& volume : manifest.volumes) {
+    if (volume.record.glusterfs.snapshotName.empty() || interrupted) continue;
     const std::string relative = "data/" + volume.record.name;
     const std::string target = dir + "/" + relative;
     progress.Begin("copy the files of claim " + volume.record.name + " to " + target);
@@ -142,7 +205,7 @@ void CopyData(const std::string& dir, Manifest& manifest, Progress& progress) {
     const UniqueFd base = OpenDirectory(dir, error);
     const bool made =
         base.IsOpen() && OpenDirectoryBelow(base.Get(), dir, relative, true, 0700, error).IsOpen();
-    if (!made || !CopyTree(volume.record.glusterfs.path, target, stats, error)) {
+    if (!made || !CopyTree(MountPathOf(dir, volume), target, stats, error)) {
       progress.End(false, error);
     } else {
       volume.dataCopy = relative;
@@ -152,6 +215,29 @@ void CopyData(const std::string& dir, Manifest& manifest, Progress& progress) {
   }
 }
 
+// Writes the manifest as one step; false stops the backup before it takes more.
+bool SaveManifest(const std::string& dir, const Manifest& manifest, Progress& progress) {
+  progress.Begin("write " + ManifestPath(dir));
+  std::string error;
+  const bool written = WriteManifest(dir, manifest, error);
+  return progress.End(written, written ? std::string() : error);
+}
+
+// Snapshots that the backup planned and that were never taken are dropped from the
+// manifest once the volume's snapshot list shows they do not exist.
+void DropUntakenSnapshots(WQOpenShiftSDKWrapper& sdk, Manifest& manifest) {
+  std::vector<ManifestVolume> kept;
+  for (const ManifestVolume& volume : manifest.volumes) {
+    std::string name;
+    std::string ignored;
+    if (!volume.record.glusterfs.snapshotName.empty() ||
+        FindSnapshot(sdk, manifest.nameSpace, volume, name, ignored) != SnapshotState::kMissing) {
+      kept.push_back(volume);
+    }
+  }
+  manifest.volumes = kept;
+}
+
 int Backup(Context& context) {
   const Invocation& invocation = context.invocation;
   const std::string& ns = invocation.nameSpace;
@@ -159,6 +245,8 @@ int Backup(Context& context) {
   const std::string dir = Absolute(invocation.dir);
   WQOpenShiftSDKWrapper& sdk = context.session.Sdk();
   Progress progress("backup of " + ns + "/" + dc);
+  // Until the manifest on disk names every snapshot taken, an interrupt must not end the tool.
+  InterruptDeferral deferral;
 
   Manifest manifest;
   manifest.nameSpace = ns;
@@ -173,11 +261,21 @@ int Backup(Context& context) {
     return progress.Summary();
   }
   std::vector<std::string> nodes;
+  // Every snapshot the backup may take, recorded before it is asked for.
+  std::vector<ManifestVolume> planned;
   for (const SVolumeInfoLib& volume : config.spec.templateSpec.spec.volumes) {
     SPersistentVolumeClaimInfoLib claim;
     const std::string& name = volume.persistentVolumeClaim.claimName;
     if (name.empty() || !sdk.GetPersistentVolumeClaimInfo(ns, name, claim, 0)) continue;
-    for (const std::string& node : VolumeNodes(sdk, ns, claim.spec.volumeName)) {
+    ManifestVolume entry;
+    entry.record.name = name;
+    entry.record.podVolumeName = volume.name;
+    entry.record.persistentVolumeName = claim.spec.volumeName;
+    entry.glusterVolume = EmbeddedCluster::GlusterVolumeOf(sdk, ns, name);
+    entry.nodes = VolumeNodes(sdk, ns, claim.spec.volumeName);
+    entry.plannedSnapshot = manifest.snapshotName;
+    planned.push_back(entry);
+    for (const std::string& node : entry.nodes) {
       if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
     }
   }
@@ -197,38 +295,50 @@ int Backup(Context& context) {
 
   std::vector<SVolumeInfoLib> records;
   bool snapshotsOk = false;
-  {
-    InterruptDeferral deferral;
-    const bool quiesced =
-        invocation.quiesce.empty() || RunAnnotation(context, progress, "quiesce", invocation.quiesce);
-    if (quiesced && !interrupted) {
+  const bool quiesced =
+      invocation.quiesce.empty() || RunAnnotation(context, progress, "quiesce", invocation.quiesce);
+  if (quiesced && !interrupted) {
+    // Taken no earlier than now: the time GlusterFS puts into the names is not before it.
+    for (ManifestVolume& entry : planned) entry.plannedAt = NowUtc(kSnapshotTimeFormat);
+    manifest.volumes = planned;
+    if (SaveManifest(dir, manifest, progress)) {
+      PauseForTest("planned");
       progress.Begin("snapshot the volumes of " + dc + " (snapshot name " +
                      manifest.snapshotName + ") and save its objects");
-      snapshotsOk =
-          sdk.CreateDeploymentSnapshot(ns, dc, manifest.snapshotName, dir, records);
+      snapshotsOk = sdk.CreateDeploymentSnapshot(ns, dc, manifest.snapshotName, dir, records);
       progress.End(snapshotsOk, std::to_string(records.size()) + " snapshots mounted");
+      PauseForTest("snapshotted");
     }
-    // Whatever happened after the quiesce command was tried.
-    if (!invocation.unquiesce.empty()) {
-      RunAnnotation(context, progress, "unquiesce", invocation.unquiesce);
-    }
+  }
+  // Whatever happened after the quiesce command was tried.
+  if (!invocation.unquiesce.empty()) {
+    RunAnnotation(context, progress, "unquiesce", invocation.unquiesce);
   }
 
   for (const SVolumeInfoLib& record : records) {
-    ManifestVolume volume;
-    volume.record = record;
-    volume.nodes = VolumeNodes(sdk, ns, record.persistentVolumeName);
-    manifest.volumes.push_back(volume);
+    auto entry =
+        std::find_if(manifest.volumes.begin(), manifest.volumes.end(),
+                     [&](const ManifestVolume& v) { return v.record.name == record.name; });
+    if (entry == manifest.volumes.end()) {
+      manifest.volumes.emplace_back();
+      entry = manifest.volumes.end() - 1;
+      entry->nodes = VolumeNodes(sdk, ns, record.persistentVolumeName);
+    }
+    entry->record = record;
     progress.Note("claim " + record.name + ": GlusterFS snapshot " + record.glusterfs.snapshotName +
                   " mounted on " + record.glusterfs.path);
   }
-  if (snapshotsOk && invocation.copyData && !interrupted) CopyData(dir, manifest, progress);
-
+  if (!snapshotsOk) DropUntakenSnapshots(sdk, manifest);
   manifest.files = ExportFiles(dir);
+  const bool written = SaveManifest(dir, manifest, progress);
+  if (written && snapshotsOk && invocation.copyData && !interrupted) {
+    PauseForTest("copy");
+    CopyData(dir, manifest, progress);
+    manifest.files = ExportFiles(dir);
+  }
+
   manifest.complete = snapshotsOk && progress.failures() == 0 && !interrupted;
-  progress.Begin("write " + ManifestPath(dir));
-  const bool written = WriteManifest(dir, manifest, error);
-  progress.End(written, written ? std::string() : error);
+  if (written) SaveManifest(dir, manifest, progress);
   if (interrupted) progress.Failure("interrupted");
   if (!manifest.complete && !manifest.volumes.empty()) {
     progress.Note("release the snapshots taken with: wqosctl release --dir " + dir);
@@ -333,24 +443,65 @@ bool Release(Context& context, const std::string& dir, Manifest& manifest, Manif
              Progress& progress) {
   SVolumeInfoLib& record = volume.record;
   WQOpenShiftSDKWrapper& sdk = context.session.Sdk();
-  progress.Begin("claim " + record.name + ": unmount " + record.glusterfs.path +
-                 ", delete snapshot " + record.glusterfs.snapshotName);
+  // Never where the manifest's text says: a tampered one must not unmount anything else.
+  record.glusterfs.path = MountPathOf(dir, volume);
+  const std::string shown = record.glusterfs.snapshotName.empty()
+                                ? "the snapshot planned as " + volume.plannedSnapshot
+                                : "snapshot " + record.glusterfs.snapshotName;
+  progress.Begin("claim " + record.name + ": unmount " + record.glusterfs.path + ", delete " +
+                 shown);
   if (volume.released) return progress.End(true, "already released");
+  // A snapshot of another volume is left alone, and so is its mount.
+  std::string name;
+  std::string error;
+  const SnapshotState state = FindSnapshot(sdk, manifest.nameSpace, volume, name, error);
+  if (state == SnapshotState::kElsewhere || state == SnapshotState::kUnknown) {
+    return progress.End(false, error + "; nothing is deleted");
+  }
   const bool wasMounted = IsMounted(record.glusterfs.path);
   if (wasMounted && !sdk.UnmountVolume(manifest.nameSpace, record)) {
     return progress.End(false, "cannot unmount; the snapshot is kept");
   }
   if (!wasMounted) progress.Note(record.glusterfs.path + " was not mounted");
-  if (!sdk.DeleteVolumeSnapshot(manifest.nameSpace, record)) {
-    return progress.End(false, "cannot delete the snapshot");
+  PauseForTest("release");
+  if (state == SnapshotState::kMissing) {
+    progress.Note(record.glusterfs.snapshotName.empty()
+                      ? "no snapshot was taken"
+                      : "snapshot " + record.glusterfs.snapshotName + " no longer exists");
+  } else {
+    record.glusterfs.snapshotName = name;
+    if (!sdk.DeleteVolumeSnapshot(manifest.nameSpace, record)) {
+      return progress.End(false, "cannot delete the snapshot");
+    }
   }
   volume.released = true;
-  std::string error;
   if (!WriteManifest(dir, manifest, error)) return progress.End(false, error);
   return progress.End(true);
 }
 
 }  // namespace
+
+InterruptDeferral::InterruptDeferral() : saved_(new Saved) {
+  interrupted = 0;
+  struct sigaction action {};
+  action.sa_handler = &NoteInterrupt;
+  sigemptyset(&action.sa_mask);
+  for (int i = 0; i < 3; ++i) sigaction(kDeferredSignals[i], &action, &saved_->actions[i]);
+}
+
+InterruptDeferral::~InterruptDeferral() {
+  for (int i = 0; i < 3; ++i) sigaction(kDeferredSignals[i], &saved_->actions[i], nullptr);
+  delete saved_;
+}
+
+bool Interrupted() { return interrupted != 0; }
+
+void PauseForTest(const char* step) {
+  const char* at = std::getenv("WQOSCTL_TEST_PAUSE_AT");
+  if (at == nullptr || std::strcmp(at, step) != 0) return;
+  PrintErr(std::string("wqosctl: paused at ") + step + "\n");
+  for (int i = 0; i < 600 && !interrupted; ++i) usleep(100000);
+}
 
 int RunBackup(Context& context) {
   return context.invocation.dryRun ? BackupPlan(context) : Backup(context);
@@ -360,7 +511,7 @@ int RunRelease(Context& context) {
   const std::string dir = Absolute(context.invocation.dir);
   Manifest manifest;
   std::string error;
-  if (!ReadManifest(dir, manifest, error)) {
+  if (!ReadManifest(dir, manifest, error) || !CheckPaths(dir, manifest, error)) {
     PrintErr("wqosctl: " + error + "\n");
     return kExitFailed;
   }
@@ -380,9 +531,12 @@ int RunRelease(Context& context) {
     return progress.Summary();
   }
   size_t released = 0;
+  InterruptDeferral deferral;
   for (ManifestVolume& volume : manifest.volumes) {
+    if (Interrupted()) break;
     if (Release(context, dir, manifest, volume, progress)) ++released;
   }
+  if (Interrupted()) progress.Failure("interrupted");
   return progress.Summary(std::to_string(released) + " of " +
                           std::to_string(manifest.volumes.size()) + " snapshots released");
 }

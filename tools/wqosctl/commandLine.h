@@ -46,6 +46,8 @@ struct Invocation {
   bool keepNames = false;
   bool copyData = false;
   bool verbose = false;
+  // Default node credentials also for nodes whose host key no known_hosts file lists.
+  bool trustEndpointNodes = false;
 };
 
 // Exit codes of the tool.

@@ -25,6 +25,24 @@ int RunRestore(Context& context);
 int RunExec(Context& context);
 int RunDemo(Context& context);
 
+// While one lives, SIGINT, SIGTERM and SIGHUP only set Interrupted(): the command ends its
+// step, writes down what it made and stops (its children get a terminal's signal too).
+class InterruptDeferral {
+ public:
+  InterruptDeferral();
+  ~InterruptDeferral();
+  InterruptDeferral(const InterruptDeferral&) = delete;
+  InterruptDeferral& operator=(const InterruptDeferral&) = delete;
+
+ private:
+  struct Saved;
+  Saved* saved_;
+};
+bool Interrupted();
+// For tests: when WQOSCTL_TEST_PAUSE_AT names `step`, says so on standard error and waits
+// (up to a minute, or until an interrupt) so that a test can signal or kill the tool there.
+void PauseForTest(const char* step);
+
 // Columns padded to the widest cell; the first row is the header.
 std::string FormatTable(const std::vector<std::vector<std::string>>& rows);
 // A command's words as one command line for the shell that the cluster command-line client

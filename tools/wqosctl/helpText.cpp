@@ -21,6 +21,8 @@ const char* const kLoginHelp =
     "  --node-user USER          before any --node: the default for every node\n"
     "  --node-password-file FILE\n"
     "  --node-key-file FILE      private key; --node-key-passphrase-file FILE if it has one\n"
+    "  --trust-endpoint-nodes    give the default node login also to nodes of the cluster's\n"
+    "                            endpoints whose host key the known_hosts file does not list\n"
     "Other:\n"
     "  -v, --verbose             show the library's log lines on standard error\n"
     "  --log FILE                append the library's log lines to FILE\n"

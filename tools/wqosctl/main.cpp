@@ -52,6 +52,7 @@ int Main(int argc, char** argv) {
     return kExitFailed;
   }
   Session session(builtIn ? cluster.Url() : invocation.server, credentials);
+  session.TrustEndpointNodes(invocation.trustEndpointNodes);
   if (!session.Open(error)) {
     PrintErr("wqosctl: " + error + "\n");
     for (const std::string& line : LibraryLog::ErrorsSinceMark(3)) {

@@ -10,8 +10,6 @@ using json_spirit::mArray;
 using json_spirit::mObject;
 using json_spirit::mValue;
 
-const int kVersion = 1;
-
 mArray Strings(const std::vector<std::string>& values) {
   return mArray(values.begin(), values.end());
 }
@@ -56,6 +54,9 @@ mValue VolumeValue(const ManifestVolume& volume) {
   out["snapshotState"] = record.snapshotState;
   out["mountPath"] = record.glusterfs.path;
   out["glusterSnapshot"] = record.glusterfs.snapshotName;
+  out["glusterVolume"] = volume.glusterVolume;
+  out["plannedSnapshot"] = volume.plannedSnapshot;
+  out["plannedAt"] = volume.plannedAt;
   out["nodes"] = Strings(volume.nodes);
   out["dataCopy"] = volume.dataCopy;
   out["released"] = volume.released;
@@ -85,6 +86,9 @@ ManifestVolume VolumeOf(const mObject& in) {
   }
   record.glusterfs.path = Text(in, "mountPath");
   record.glusterfs.snapshotName = Text(in, "glusterSnapshot");
+  volume.glusterVolume = Text(in, "glusterVolume");
+  volume.plannedSnapshot = Text(in, "plannedSnapshot");
+  volume.plannedAt = Text(in, "plannedAt");
   volume.nodes = TextList(in, "nodes");
   volume.dataCopy = Text(in, "dataCopy");
   volume.released = Flag(in, "released");
@@ -95,11 +99,38 @@ ManifestVolume VolumeOf(const mObject& in) {
 
 std::string ManifestPath(const std::string& backupDir) { return backupDir + "/manifest.json"; }
 
+bool IsPlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+std::string MountPathOf(const std::string& backupDir, const ManifestVolume& volume) {
+  return backupDir + "/" + volume.record.name;
+}
+
+bool CheckPaths(const std::string& backupDir, const Manifest& manifest, std::string& error) {
+  // Format 1 manifests may come from a directory since moved: their paths are only derived.
+  if (manifest.version < 2) return true;
+  for (const ManifestVolume& volume : manifest.volumes) {
+    const std::string& recorded = volume.record.glusterfs.path;
+    if (!recorded.empty() && recorded != MountPathOf(backupDir, volume)) {
+      error = "the manifest mounts claim " + volume.record.name + " on " + recorded +
+              ", not on " + MountPathOf(backupDir, volume);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string DataCopyOf(const std::string& backupDir, const ManifestVolume& volume) {
+  return volume.dataCopy.empty() ? std::string() : backupDir + "/data/" + volume.record.name;
+}
+
 std::string ManifestText(const Manifest& manifest) {
   mArray volumes;
   for (const ManifestVolume& volume : manifest.volumes) volumes.push_back(VolumeValue(volume));
   mObject out;
-  out["version"] = kVersion;
+  out["version"] = kManifestVersion;
   out["namespace"] = manifest.nameSpace;
   out["deploymentConfig"] = manifest.deploymentConfig;
   out["snapshotName"] = manifest.snapshotName;
@@ -119,11 +150,18 @@ bool ParseManifest(const std::string& text, Manifest& manifest, std::string& err
   const mObject& in = value.get_obj();
   const auto version = in.find("version");
   if (version == in.end() || version->second.type() != json_spirit::int_type ||
-      version->second.get_int() != kVersion) {
-    error = "the manifest is not of version " + std::to_string(kVersion);
+      version->second.get_int() < 1) {
+    error = "the manifest has no format version";
+    return false;
+  }
+  if (version->second.get_int() > kManifestVersion) {
+    error = "the manifest is of format version " + std::to_string(version->second.get_int()) +
+            ", newer than this wqosctl reads (" + std::to_string(kManifestVersion) +
+            "): use a newer wqosctl";
     return false;
   }
   manifest = Manifest();
+  manifest.version = version->second.get_int();
   manifest.nameSpace = Text(in, "namespace");
   manifest.deploymentConfig = Text(in, "deploymentConfig");
   manifest.snapshotName = Text(in, "snapshotName");
@@ -141,6 +179,23 @@ bool ParseManifest(const std::string& text, Manifest& manifest, std::string& err
   if (manifest.nameSpace.empty() || manifest.deploymentConfig.empty()) {
     error = "the manifest names no namespace or deployment config";
     return false;
+  }
+  // Names become paths below the backup directory and the claims' mounts.
+  for (const ManifestVolume& volume : manifest.volumes) {
+    if (!IsPlainName(volume.record.name)) {
+      error = "the manifest names a claim \"" + volume.record.name + "\" that is not a plain name";
+      return false;
+    }
+    if (!volume.dataCopy.empty() && volume.dataCopy != "data/" + volume.record.name) {
+      error = "the data copy of claim " + volume.record.name + " is not data/" + volume.record.name;
+      return false;
+    }
+  }
+  for (const std::string& file : manifest.files) {
+    if (!IsPlainName(file)) {
+      error = "the manifest names a file \"" + file + "\" that is not a plain name";
+      return false;
+    }
   }
   return true;
 }

@@ -9,13 +9,25 @@
 namespace wqosctl {
 
 struct ManifestVolume {
-  OpenShiftSDKWrapper::SVolumeInfoLib record;  // as the backup returned it
+  // As the backup returned it. Its mount path is always BACKUPDIR/CLAIM, whatever a manifest
+  // says (MountPathOf); an empty snapshot name: the snapshot was planned, maybe not taken.
+  OpenShiftSDKWrapper::SVolumeInfoLib record;
+  std::string glusterVolume;  // the snapshotted GlusterFS volume; empty in version 1
+  // Written before "snapshot create": the name asked for and the UTC time before the call
+  // ("YYYY.MM.DD-HH.MM.SS", as GlusterFS appends it), so that release can find a snapshot
+  // that was created while the backup was killed.
+  std::string plannedSnapshot;
+  std::string plannedAt;
   std::vector<std::string> nodes;  // storage node addresses of the volume at backup time
-  std::string dataCopy;            // relative to the backup directory; empty: none
+  std::string dataCopy;            // "data/CLAIM" or empty: none
   bool released = false;           // unmounted and deleted by "release"
 };
 
+// The format this build writes; it reads this and every older one.
+const int kManifestVersion = 2;
+
 struct Manifest {
+  int version = kManifestVersion;  // as read
   std::string nameSpace;
   std::string deploymentConfig;
   std::string snapshotName;
@@ -32,7 +44,19 @@ std::string ManifestPath(const std::string& backupDir);
 bool WriteManifest(const std::string& backupDir, const Manifest& manifest, std::string& error);
 bool ReadManifest(const std::string& backupDir, Manifest& manifest, std::string& error);
 
-// The text form, for tests and for --dry-run output.
+// Where a volume's snapshot is mounted and where its data copy is: derived from the backup
+// directory and the claim name, never taken from the manifest's text.
+std::string MountPathOf(const std::string& backupDir, const ManifestVolume& volume);
+std::string DataCopyOf(const std::string& backupDir, const ManifestVolume& volume);
+// False when a manifest (of format 2 or later) records a mount path other than the derived
+// one: the directory was tampered with or moved.
+bool CheckPaths(const std::string& backupDir, const Manifest& manifest, std::string& error);
+// A name that stays one entry of its directory: not empty, no '/', not "." or "..".
+bool IsPlainName(const std::string& name);
+
+// The text form, for tests and for --dry-run output. Parsing refuses a manifest of a newer
+// version, claim and file names that are not plain names, and a data copy other than
+// "data/CLAIM".
 std::string ManifestText(const Manifest& manifest);
 bool ParseManifest(const std::string& text, Manifest& manifest, std::string& error);
 

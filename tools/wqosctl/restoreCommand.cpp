@@ -1,6 +1,7 @@
 // wqosctl restore: claims prepared from a backup's volume records, the saved files copied
 // into them, then the deployment config and the objects it uses re-created.
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,13 +26,37 @@ namespace {
 std::string DataSource(const Invocation& invocation, const std::string& from,
                        const ManifestVolume& volume) {
   if (!invocation.data.empty()) return Absolute(invocation.data) + "/" + volume.record.name;
-  if (!volume.dataCopy.empty()) return from + "/" + volume.dataCopy;
-  return from + "/" + volume.record.name;
+  if (!volume.dataCopy.empty()) return DataCopyOf(from, volume);
+  return MountPathOf(from, volume);
+}
+
+// The object definitions the restore reads: each one the manifest names, and every file of
+// the directory that the restore would read by its prefix, must be a regular file.
+void CheckObjectFiles(const std::string& from, const Manifest& manifest,
+                      std::vector<std::string>& problems) {
+  std::vector<std::string> names = manifest.files;
+  std::vector<std::string> entries;
+  std::string ignored;
+  DirectoryNames(from, entries, ignored);
+  for (const std::string& name : entries) {
+    for (const char* prefix : {"deploymentconfig_", "pvc_", "secret_", "configmap_"}) {
+      if (name.compare(0, std::string(prefix).size(), prefix) == 0) names.push_back(name);
+    }
+  }
+  for (const std::string& name : names) {
+    struct stat info {};
+    if (lstat((from + "/" + name).c_str(), &info) != 0) {
+      problems.push_back(from + "/" + name + " is missing");
+    } else if (!S_ISREG(info.st_mode)) {
+      problems.push_back(from + "/" + name + " is not a regular file");
+    }
+  }
 }
 
 // Appends a line for every volume whose saved files are not there.
 void CheckSources(const Invocation& invocation, const std::string& from, const Manifest& manifest,
                   std::vector<std::string>& problems) {
+  CheckObjectFiles(from, manifest, problems);
   for (const ManifestVolume& volume : manifest.volumes) {
     const std::string source = DataSource(invocation, from, volume);
     std::error_code code;
@@ -148,10 +173,12 @@ bool RestoreVolume(Context& context, const std::string& from, const std::string&
   progress.End(true, "claim " + used + " mounted on " + mountDir);
 
   const std::string source = DataSource(invocation, from, volume);
+  PauseForTest("restore-copy");
   progress.Begin("copy " + source + " into claim " + used);
   CopyStats stats;
   std::string error;
-  const bool copied = CopyTree(source, mountDir, stats, error);
+  const bool copied = !Interrupted() && CopyTree(source, mountDir, stats, error);
+  if (Interrupted()) error = "interrupted";
   for (const std::string& warning : stats.warnings) progress.Note(warning);
   progress.End(copied, copied ? CopySummary(stats) : error);
 
@@ -174,7 +201,7 @@ int RunRestore(Context& context) {
   const std::string from = Absolute(invocation.from);
   Manifest manifest;
   std::string error;
-  if (!ReadManifest(from, manifest, error)) {
+  if (!ReadManifest(from, manifest, error) || !CheckPaths(from, manifest, error)) {
     PrintErr("wqosctl: " + error + "\n");
     return kExitFailed;
   }
@@ -216,19 +243,30 @@ int RunRestore(Context& context) {
                          manifest.created);
 
   std::map<std::string, std::string> names;
+  std::vector<std::string> created;
   bool volumesOk = true;
-  for (const ManifestVolume& volume : manifest.volumes) {
-    std::string used;
-    if (!RestoreVolume(context, from, mountBase, volume, progress, used)) {
-      volumesOk = false;
-      break;
+  {
+    // A claim being filled is unmounted before the tool ends, whatever signal comes.
+    InterruptDeferral deferral;
+    for (const ManifestVolume& volume : manifest.volumes) {
+      std::string used;
+      const bool restored = RestoreVolume(context, from, mountBase, volume, progress, used);
+      if (!used.empty()) created.push_back(volume.record.name + "->" + used);
+      if (!restored || Interrupted()) {
+        volumesOk = false;
+        break;
+      }
+      names[volume.record.name] = used;
     }
-    names[volume.record.name] = used;
+    if (Interrupted()) progress.Failure("interrupted");
   }
   if (ownMountBase && rmdir(mountBase.c_str()) != 0) {
     progress.Note("a claim is still mounted below " + mountBase);
   }
-  if (!volumesOk) return progress.Summary("the deployment config was not restored");
+  if (!volumesOk) {
+    return progress.Summary("the deployment config was not restored; claims prepared: " +
+                            Joined(created));
+  }
 
   progress.Begin("restore the secrets, config maps and deployment config " + dc);
   const bool restored =

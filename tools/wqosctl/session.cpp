@@ -1,6 +1,12 @@
 #include "tools/wqosctl/session.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "connection/sshKeys.h"
+#include "host/process.h"
 
 namespace wqosctl {
 
@@ -39,11 +45,49 @@ bool Session::Login(std::string& error) {
   return true;
 }
 
+namespace {
+
+// The SHA-256 fingerprints of the host keys a node shows, read without logging in.
+std::string HostKeyFingerprints(const std::string& address) {
+  for (const char c : address) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != ':' && c != '-') {
+      return "unknown";
+    }
+  }
+  if (address.empty() || address[0] == '-') return "unknown";
+  std::string out;
+  std::string err;
+  WqProcess::system("ssh-keyscan -T 5 '" + address + "' 2>/dev/null | ssh-keygen -lf -", out, err,
+                    0, false);
+  std::istringstream lines(out);
+  std::string found;
+  for (std::string bits, print, rest; lines >> bits >> print && std::getline(lines, rest);) {
+    if (print.rfind("SHA256:", 0) == 0) found += (found.empty() ? "" : ", ") + print;
+  }
+  return found.empty() ? "unknown" : found;
+}
+
+}  // namespace
+
 bool Session::AddNodes(const std::vector<std::string>& addresses, std::string& error) {
   if (!credentials_.hasNodeDefault) return true;
+  const std::string knownHostsPath = SshKeys::KnownHostsPath();
+  std::string knownHosts;
+  if (!knownHostsPath.empty()) {
+    std::ifstream in(knownHostsPath);
+    knownHosts.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   bool added = false;
   for (const std::string& address : addresses) {
     if (credentials_.nodes.count(address) != 0) continue;
+    if (!trustEndpointNodes_ && SshKeys::KnownKeyAlgorithms(knownHosts, address).empty()) {
+      error = "refusing to send the default node login to " + address + " (host key " +
+              HostKeyFingerprints(address) + "): " +
+              (knownHostsPath.empty() ? "no known_hosts file is in use"
+                                      : "it is not listed in " + knownHostsPath) +
+              "; name it with --node " + address + " or give --trust-endpoint-nodes";
+      return false;
+    }
     credentials_.nodes[address] = credentials_.nodeDefault;
     added = true;
   }

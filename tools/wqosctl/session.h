@@ -19,7 +19,11 @@ class Session {
   bool Open(std::string& error);
   // Gives the default node credentials to `addresses` (those without credentials of their
   // own) and logs in again when that added any. Without default credentials nothing changes.
+  // The addresses come from the cluster (or a manifest), which others may edit: a node whose
+  // host key the known_hosts file does not list gets no credentials, unless trusted with
+  // TrustEndpointNodes; false with `error` naming it and its key's fingerprint.
   bool AddNodes(const std::vector<std::string>& addresses, std::string& error);
+  void TrustEndpointNodes(bool trust) { trustEndpointNodes_ = trust; }
 
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& Sdk() { return sdk_; }
   const std::string& Server() const { return server_; }
@@ -29,6 +33,7 @@ class Session {
 
   std::string server_;
   Credentials credentials_;
+  bool trustEndpointNodes_ = false;
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper sdk_;
 };
 
