@@ -1,12 +1,11 @@
 #include "tools/wqosctl/session.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "connection/sshKeys.h"
 #include "host/process.h"
+#include "host/safeFiles.h"
 
 namespace wqosctl {
 
@@ -74,8 +73,9 @@ bool Session::AddNodes(const std::vector<std::string>& addresses, std::string& e
   const std::string knownHostsPath = SshKeys::KnownHostsPath();
   std::string knownHosts;
   if (!knownHostsPath.empty()) {
-    std::ifstream in(knownHostsPath);
-    knownHosts.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Missing or unreadable: no node is listed, and the refusal below says which file it was.
+    std::string unread;
+    if (!ReadRegularFile(knownHostsPath, kObjectFileReadLimit, knownHosts, unread)) knownHosts.clear();
   }
   bool added = false;
   for (const std::string& address : addresses) {
