@@ -68,7 +68,9 @@ TEST_P(LocationTest, TokenIsTakenUpToAmpersandHashOrEnd) {
                  ScriptedAnswer::NoBody(302).WithHeader(
                      "Location", server_.BaseUrl() + "/oauth/token/implicit" + row.fragment));
   WQOpenShiftConnection connection;
-  EXPECT_TRUE(connection.connect(server_.BaseUrl(), kUser, kPassword, NoNodes()));
+  // A login that brings no token fails.
+  EXPECT_EQ(connection.connect(server_.BaseUrl(), kUser, kPassword, NoNodes()),
+            std::string(row.expectedBearer) != "Bearer");
   EXPECT_EQ(TokenSent(server_, connection), row.expectedBearer);
 }
 
@@ -79,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "Bearer tok-123_A"},
         LocationRow{"Hash", "#access_token=tokB#rest", "Bearer tokB"},
         LocationRow{"End", "#access_token=sha256~tokC", "Bearer sha256~tokC"},
-        // No token in the Location: the empty token is sent ("Bearer ", whose trailing
-        // blank the server's header parser drops).
+        // No token in the Location: the login fails, and the empty token stays ("Bearer ",
+        // whose trailing blank the server's header parser drops).
         LocationRow{"Error", "?error=access_denied&error_description=denied", "Bearer"}),
     [](const ::testing::TestParamInfo<LocationRow>& info) { return std::string(info.param.name); });
 
@@ -112,10 +114,14 @@ TEST_P(RenewalOutcomeTest, RenewalDecidesTheLogin) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, RenewalOutcomeTest,
-    ::testing::Values(
-        RenewalFailureRow{"WrongPassword", "wrong", 0, false, "Failed to get token, Response Code[401]"},
-        RenewalFailureRow{"ServerError", kPassword, 500, false, "Failed to get token, Response Code[500]"},
-        RenewalFailureRow{"SuccessWithoutRedirect", kPassword, 200, true, ""}),
+    ::testing::Values(RenewalFailureRow{"WrongPassword", "wrong", 0, false,
+                                        "Failed to get token, Response Code[401]"},
+                      RenewalFailureRow{"ServerError", kPassword, 500, false,
+                                        "Failed to get token, Response Code[500]"},
+                      RenewalFailureRow{
+                          "SuccessWithoutRedirect", kPassword, 200, false,
+                          "Failed to get token: the answer of the OAuth endpoint carries no "
+                          "access token"}),
     [](const ::testing::TestParamInfo<RenewalFailureRow>& info) {
       return std::string(info.param.name);
     });
