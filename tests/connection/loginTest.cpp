@@ -347,5 +347,64 @@ TEST(ShellSafeWordTest, AcceptsAddressesAndPathsRejectsShellSyntax) {
   }
 }
 
+// Hook commands: the words sh would make of a command, or a refusal (no words) for what sh
+// would read as more than words. Each accepted command's quoted words, run through sh,
+// give back exactly the words.
+struct SplitRow {
+  const char* command;
+  std::vector<std::string> words;
+  bool refused;
+};
+
+TEST(SplitShellWordsTest, SplitsAsTheShellWouldAndRefusesShellSyntax) {
+  const SplitRow rows[] = {
+      {"", {}, false},
+      {"  -- sync  ", {"--", "sync"}, false},
+      {"-- sh -c 'echo a; echo \"b\"'", {"--", "sh", "-c", "echo a; echo \"b\""}, false},
+      {"printf \"%s|\" \"a \\\"b\\\" \\$x\" c\\ d", {"printf", "%s|", "a \"b\" $x", "c d"}, false},
+      {"a'b'\"c\"d e\\'f", {"abcd", "e'f"}, false},
+      {"tab\tsep '' \"\" x#y *.log ~ {a,b}",
+       {"tab", "sep", "", "", "x#y", "*.log", "~", "{a,b}"},
+       false},
+      {"true; touch f", {}, true},
+      {"$(touch f)", {}, true},
+      {"`touch f`", {}, true},
+      {"\"$(touch f)\"", {}, true},
+      {"echo $HOME", {}, true},
+      {"a|b", {}, true},
+      {"a && b", {}, true},
+      {"a & b", {}, true},
+      {"a > f", {}, true},
+      {"a < f", {}, true},
+      {"(a)", {}, true},
+      {"a\nb", {}, true},
+      {"a # comment", {}, true},
+      {"'open", {}, true},
+      {"\"open", {}, true},
+      {"end\\", {}, true},
+  };
+  for (const SplitRow& row : rows) {
+    std::vector<std::string> words;
+    std::string why;
+    const bool split = OpenShiftSDKWrapper::SplitShellWords(row.command, words, why);
+    EXPECT_EQ(split, !row.refused) << row.command;
+    EXPECT_EQ(why.empty(), !row.refused) << row.command;
+    if (!split) continue;
+    EXPECT_EQ(words, row.words) << row.command;
+    std::string line = "printf '<%s>'";
+    std::string expected;
+    for (const std::string& word : words) {
+      line += " " + OpenShiftSDKWrapper::QuoteShellWord(word);
+      expected += "<" + word + ">";
+    }
+    std::string out;
+    std::string err;
+    if (!words.empty()) {
+      EXPECT_EQ(0, OpenShiftSDKWrapper::WqProcess::RunReal({line, {}}, out, err)) << line;
+      EXPECT_EQ(out, expected) << line;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace conntest
