@@ -9,6 +9,7 @@ namespace OpenShiftSDKWrapper {
 
 namespace {
 const size_t kShownSecretChars = 4;
+const size_t kMaxClusterNameLength = 253;
 
 bool IsPlainWordCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -70,6 +71,15 @@ void MaskSecretValues(json_spirit::mValue& value, bool inSecret, bool& masked) {
 }
 
 }  // namespace
+
+bool IsClusterName(const std::string& name) {
+  if (name.empty() || name.size() > kMaxClusterNameLength || name == "." || name == "..") {
+    return false;
+  }
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+  });
+}
 
 bool IsSecretPath(const std::string& path) {
   std::vector<std::string> segments;

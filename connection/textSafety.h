@@ -17,6 +17,11 @@ std::string MaskSecret(const std::string& secret);
 // $ ` \ ; & | < > ( ) * ?, so it can neither end the word nor start another command.
 bool IsShellSafeWord(const std::string& text);
 
+// True for a valid cluster name: lower-case letters, digits, '-' and '.', at most 253
+// characters, and neither "." nor "..". Such a name is one word in a command line and one
+// segment of a REST path.
+bool IsClusterName(const std::string& name);
+
 // True for a REST path that addresses Secrets: "/api/v1/secrets" or a namespace's
 // ".../namespaces/NS/secrets", with or without an object name.
 bool IsSecretPath(const std::string& path);

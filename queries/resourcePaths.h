@@ -6,22 +6,14 @@
 // path is refused instead of being built. An empty namespace is kept as it is.
 #include <string>
 
+#include "connection/textSafety.h"
+
 namespace OpenShiftSDKWrapper {
 namespace ResourcePath {
 
 constexpr const char kCoreNamespaces[] = "/api/v1/namespaces";
 constexpr const char kOapiNamespaces[] = "/oapi/v1/namespaces";
 constexpr const char kPersistentVolumes[] = "/api/v1/persistentvolumes";
-
-constexpr size_t kMaxNameLength = 253;
-
-inline bool IsValidName(const std::string& name) {
-  if (name.empty() || name.size() > kMaxNameLength || name == "." || name == "..") return false;
-  for (char c : name) {
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
-  }
-  return true;
-}
 
 // A built path, or why none was built: callers log `refusal` and send nothing.
 struct Path {
@@ -32,11 +24,11 @@ struct Path {
 
 namespace detail {
 inline bool Refuse(Path& path, const char* what, const std::string& value) {
-  if (IsValidName(value)) return false;
+  if (IsClusterName(value)) return false;
   path.text.clear();
   path.refusal = "Refusing the " + std::string(what) + " [" + value +
-                 "]: a name holds only lower-case letters, digits, '-' and '.', at most " +
-                 std::to_string(kMaxNameLength) + " characters, and is never \".\" or \"..\"";
+                 "]: a name holds only lower-case letters, digits, '-' and '.', at most 253 "
+                 "characters, and is never \".\" or \"..\"";
   return true;
 }
 }  // namespace detail
