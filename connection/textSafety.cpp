@@ -35,6 +35,7 @@ bool ReadDoubleQuoted(const std::string& text, size_t& at, std::string& word, st
   why = "a double quote is not closed";
   return false;
 }
+
 const char* const kMasked = "****";
 const char* const kLastApplied = "kubectl.kubernetes.io/last-applied-configuration";
 

@@ -350,31 +350,26 @@ TEST(ShellSafeWordTest, AcceptsAddressesAndPathsRejectsShellSyntax) {
 // Hook commands: the words sh makes of a command, one per line, each of which comes back
 // unchanged from sh when quoted; and what sh would read as more than words, refused.
 TEST(SplitShellWordsTest, SplitsAsTheShellWouldAndRefusesShellSyntax) {
-  // clang-format off
+  using namespace OpenShiftSDKWrapper;
   const std::pair<const char*, const char*> accepted[] = {
-      {"", ""}, {" -- sync\t", "--\nsync\n"},
-      {"-- sh -c 'echo a; echo \"b\"'", "--\nsh\n-c\necho a; echo \"b\"\n"},
+      {"", ""},
+      {" -- sh -c 'echo a; echo \"b\"'\t", "--\nsh\n-c\necho a; echo \"b\"\n"},
       {"printf \"%s|\" \"a \\\"b\\\" \\$x\" c\\ d", "printf\n%s|\na \"b\" $x\nc d\n"},
       {"a'b'\"c\"d e\\'f '' x#y *.log ~ {a,b}", "abcd\ne'f\n\nx#y\n*.log\n~\n{a,b}\n"}};
-  // clang-format on
-  std::vector<std::string> words;
   for (const auto& row : accepted) {
+    std::vector<std::string> words;
     std::string why, joined, line = "printf '%s\\n'", out, err;
-    ASSERT_TRUE(OpenShiftSDKWrapper::SplitShellWords(row.first, words, why)) << row.first << why;
-    for (const std::string& word : words) {
-      joined += word + "\n";
-      line += " " + OpenShiftSDKWrapper::QuoteShellWord(word);
-    }
+    EXPECT_TRUE(SplitShellWords(row.first, words, why)) << row.first << why;
+    for (const std::string& word : words) joined += word + "\n", line += " " + QuoteShellWord(word);
     EXPECT_EQ(joined, row.second) << row.first;
-    EXPECT_TRUE(
-        words.empty() ||
-        (OpenShiftSDKWrapper::WqProcess::RunReal({line, {}}, out, err) == 0 && out == joined));
+    EXPECT_TRUE(words.empty() || (WqProcess::RunReal({line, {}}, out, err) == 0 && out == joined));
   }
   for (const char* refused :
        {"true; touch f", "$(touch f)", "`touch f`", "\"$(touch f)\"", "echo $HOME", "a|b", "a && b",
         "a & b", "a > f", "a < f", "(a)", "a\nb", "a # comment", "'open", "\"open", "end\\"}) {
+    std::vector<std::string> words;
     std::string why;
-    EXPECT_FALSE(OpenShiftSDKWrapper::SplitShellWords(refused, words, why) || why.empty());
+    EXPECT_FALSE(SplitShellWords(refused, words, why) || why.empty()) << refused;
   }
 }
 
