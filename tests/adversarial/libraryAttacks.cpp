@@ -45,13 +45,6 @@ T& O() {
   return value = T();
 }
 using S = std::string;
-using DC = SDeploymentConfigInfoLib;
-using PVC = SPersistentVolumeClaimInfoLib;
-using PV = SPersistentVolumeInfoLib;
-using EP = SEndpointsInfoLib;
-using Del = SDeleteOptionsInfoLib;
-template <typename T>
-using V = std::vector<T>;
 struct EntryPoint {
   const char* call;
   int takes;  // 1: a namespace, 2: a name, 3: both
@@ -61,26 +54,27 @@ struct EntryPoint {
 #define E(takes, call) {#call, takes, [](WQOpenShiftSDKWrapper& f, auto& ns, auto& n, auto& dir) { \
     return (void)ns, (void)n, (void)dir, f.call; }}
 const EntryPoint kEntryPoints[] = {
-    E(1, GetDeploymentConfigInfoList(ns, O<V<DC>>(), 0)),
-    E(1, GetPersistentVolumeClaimInfoList(ns, O<V<PVC>>(), 0)),
-    E(1, GetPodInfoList(ns, O<V<SPodInfoLib>>(), 0)),
-    E(3, GetDeploymentConfigInfo(ns, n, O<DC>(), 0)),
+    E(1, GetDeploymentConfigInfoList(ns, O<std::vector<SDeploymentConfigInfoLib>>(), 0)),
+    E(1, GetPersistentVolumeClaimInfoList(ns, O<std::vector<SPersistentVolumeClaimInfoLib>>(), 0)),
+    E(1, GetPodInfoList(ns, O<std::vector<SPodInfoLib>>(), 0)),
+    E(3, GetDeploymentConfigInfo(ns, n, O<SDeploymentConfigInfoLib>(), 0)),
     E(3, GetPodInfo(ns, n, O<SPodInfoLib>(), 0)),
-    E(3, GetPersistentVolumeClaimInfo(ns, n, O<PVC>(), 0)),
-    E(2, GetPersistentVolumeInfo(n, O<PV>(), 0)),
-    E(3, GetEndpointsInfo(ns, n, O<EP>(), 0)),
-    E(1, CreateDeploymentConfig(ns, O<DC>())),
-    E(3, UpdateDeploymentConfig(ns, n, O<DC>(), O<DC>())),
+    E(3, GetPersistentVolumeClaimInfo(ns, n, O<SPersistentVolumeClaimInfoLib>(), 0)),
+    E(2, GetPersistentVolumeInfo(n, O<SPersistentVolumeInfoLib>(), 0)),
+    E(3, GetEndpointsInfo(ns, n, O<SEndpointsInfoLib>(), 0)),
+    E(1, CreateDeploymentConfig(ns, O<SDeploymentConfigInfoLib>())),
+    E(3, UpdateDeploymentConfig(ns, n, O<SDeploymentConfigInfoLib>(),
+                                O<SDeploymentConfigInfoLib>())),
     E(3, ScaleDeploymentConfig(ns, n, O<SScaleInfoLib>())),
-    E(3, DeleteDeploymentConfig(ns, n, O<Del>())),
-    E(1, CreatePersistentVolumeClaim(ns, O<PVC>())),
-    E(3, UpdatePersistentVolumeClaim(ns, n, O<PVC>())),
-    E(3, DeletePersistentVolumeClaim(ns, n, O<Del>())),
-    E(2, UpdatePersistentVolume(n, O<PV>())),
-    E(2, DeletePersistentVolume(n, O<Del>())),
-    E(1, CreateEndpoints(ns, O<EP>())),
-    E(3, UpdateEndpoints(ns, n, O<EP>())),
-    E(3, DeleteEndpoints(ns, n, O<Del>())),
+    E(3, DeleteDeploymentConfig(ns, n, O<SDeleteOptionsInfoLib>())),
+    E(1, CreatePersistentVolumeClaim(ns, O<SPersistentVolumeClaimInfoLib>())),
+    E(3, UpdatePersistentVolumeClaim(ns, n, O<SPersistentVolumeClaimInfoLib>())),
+    E(3, DeletePersistentVolumeClaim(ns, n, O<SDeleteOptionsInfoLib>())),
+    E(2, UpdatePersistentVolume(n, O<SPersistentVolumeInfoLib>())),
+    E(2, DeletePersistentVolume(n, O<SDeleteOptionsInfoLib>())),
+    E(1, CreateEndpoints(ns, O<SEndpointsInfoLib>())),
+    E(3, UpdateEndpoints(ns, n, O<SEndpointsInfoLib>())),
+    E(3, DeleteEndpoints(ns, n, O<SDeleteOptionsInfoLib>())),
     E(3, CreateOrUpdateSecret(ns, n, R"({"kind":"Secret","data":{"k":"dg=="}})")),
     E(3, CreateOrUpdateConfigMap(ns, n, R"({"kind":"ConfigMap"})")),
     E(3, ExecuteCommandInDC(ns, n, "true", O<S>(), O<S>())),
@@ -88,7 +82,7 @@ const EntryPoint kEntryPoints[] = {
     E(3, ExecuteCommandInPod(ns, n, "", "true", O<S>(), O<S>())),
     E(3, CreateSecretVolumeSnapshot(ns, n, "bk", dir)),
     E(3, SaveConfigMap(ns, n, "bk", dir)),
-    E(3, CreateDeploymentSnapshot(ns, n, "bk", dir, O<V<SVolumeInfoLib>>())),
+    E(3, CreateDeploymentSnapshot(ns, n, "bk", dir, O<std::vector<SVolumeInfoLib>>())),
 };
 #undef E
 // clang-format on
