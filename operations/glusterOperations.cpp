@@ -219,7 +219,11 @@ bool WQOpenShiftOperations::MountGlusterVolume(const std::string& node,
 }
 
 bool WQOpenShiftOperations::UnMountGlusterVolume(const std::string& directory) {
-  if (!MountDirectoryIsSafe(*this, kUnmountVolumeContext, directory)) return false;
+  // umount follows a link: through one it would unmount whatever the link names.
+  if (!MountDirectoryIsSafe(*this, kUnmountVolumeContext, directory) ||
+      !MountPointIsDirectory(kUnmountVolumeContext, directory)) {
+    return false;
+  }
   std::ostringstream command;
   command << "umount \"" << directory << "\"";
   return RunLocalCommand(kUnmountVolumeContext, command.str(),

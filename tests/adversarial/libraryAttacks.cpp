@@ -162,8 +162,12 @@ TEST_F(LibraryAttacks, MountDirectoryFailuresLeaveNoSnapshot) {
     EXPECT_TRUE(facade_.GetGlusterVolumeSnapshotList(node, GlusterVolumeOf("web-data"), snapshots));
     EXPECT_TRUE(snapshots.empty() && fs::is_empty(elsewhere)) << plant;
   }
-  local_.clear();
+  // Nor is anything unmounted through a link.
   SVolumeInfoLib& record = O<SVolumeInfoLib>();
+  record.glusterfs.path = scratch_.path() + "/backup3/web-data";
+  ASSERT_EQ(0, Shell("mount -t tmpfs wqlink " + elsewhere));
+  EXPECT_TRUE(!facade_.UnmountVolume(kNs, record) && Shell("umount " + elsewhere) == 0);
+  local_.clear();
   ASSERT_TRUE(facade_.CreatePVCSnapshot(kNs, "web-data", "bk", backupDir_, record));
   EXPECT_EQ(0u, local_.back().rfind("mount -t glusterfs -o ro,nosuid,nodev ", 0)) << local_.back();
   EXPECT_TRUE(facade_.UnmountVolume(kNs, record) && facade_.DeleteVolumeSnapshot(kNs, record));
