@@ -135,17 +135,21 @@ bool WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE type, const std::string& path,
     DebugLvl("sendReq", 0, "Token out of date, retry ");
   }
 
+  // What a Secret holds never reaches the log.
+  const bool secretPath = IsSecretPath(path);
+  const std::string loggedBody = LoggableBody(body, secretPath);
   if (!sent) {
     response = ResponseText(*httpClient);
     lastErrorResponse = response;
     Error(kSendReqContext, "API failed. operation [%d]. URL[%s]. Body [%s]. Response [%s]",
-          static_cast<int>(type), fullUrl.c_str(), body.c_str(), response.c_str());
-    if (type != HTTP_GET) Error(kSendReqContext, "req body[%s]", body.c_str());
+          static_cast<int>(type), fullUrl.c_str(), loggedBody.c_str(),
+          LoggableBody(response, secretPath).c_str());
+    if (type != HTTP_GET) Error(kSendReqContext, "req body[%s]", loggedBody.c_str());
     return false;
   }
   DebugLvl("sendReq", 0, "Http request URL [%d] [%s], body [%s]", static_cast<int>(type),
-           fullUrl.c_str(), body.c_str());
-  DebugLvl("sendReq", 2, "Response [%s]", response.c_str());
+           fullUrl.c_str(), loggedBody.c_str());
+  DebugLvl("sendReq", 2, "Response [%s]", LoggableBody(response, secretPath).c_str());
   return true;
 }
 
@@ -184,13 +188,19 @@ bool WQOpenShiftConnection::renewToken() {
   }
 
   std::smatch match;
-  if (std::regex_search(location, match, tokenPattern)) {
+  const bool found = std::regex_search(location, match, tokenPattern);
+  if (found) {
     Wipe(token);
     token = match[1].str();
     DebugLvl("renewToken", 0, "Got a token [%s] ", MaskSecret(token).c_str());
   }
   Wipe(location);
-  return true;
+  // Every later request would fail on a login that brought no token: say so here.
+  if (!found) {
+    Error(kRenewTokenContext,
+          "Failed to get token: the answer of the OAuth endpoint carries no access token");
+  }
+  return found;
 }
 
 bool WQOpenShiftConnection::beginLogin(const char* context, const std::string& url,

@@ -37,6 +37,13 @@ bool WQOpenShiftConnection::executeCommandInPod(const std::string& nameSpace,
                                                 const std::string& container,
                                                 const std::string& command, std::string& out,
                                                 std::string& err) {
+  // The names stand unquoted in a command line that the local shell runs.
+  for (const std::string* name : {&nameSpace, &pod, &container}) {
+    if (IsClusterName(*name) || (name == &container && name->empty())) continue;
+    Error(kExecInPodContext, "Refusing [%s]: not a valid name of a namespace, pod or container",
+          name->c_str());
+    return false;
+  }
   std::string base;
   WQPlatformInfo platformInfo;
   if (!platformInfo.getString("Base", "dBASEHOME", base)) {

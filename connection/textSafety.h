@@ -1,6 +1,7 @@
 #pragma once
 // Helpers that keep secrets out of log lines and untrusted text out of shell command lines.
 #include <string>
+#include <vector>
 
 #include "host/process.h"
 
@@ -15,6 +16,35 @@ std::string MaskSecret(const std::string& secret);
 // it holds no quote, blank, line break or other control character, and none of
 // $ ` \ ; & | < > ( ) * ?, so it can neither end the word nor start another command.
 bool IsShellSafeWord(const std::string& text);
+
+// True for a valid cluster name: lower-case letters, digits, '-' and '.', at most 253
+// characters, and neither "." nor "..". Such a name is one word in a command line and one
+// segment of a REST path.
+bool IsClusterName(const std::string& name);
+
+// True for a REST path that addresses Secrets: "/api/v1/secrets" or a namespace's
+// ".../namespaces/NS/secrets", with or without an object name.
+bool IsSecretPath(const std::string& path);
+
+// `body` as a log line may show it: in every Secret it holds (all of it when `secretPath`
+// is set, otherwise the objects whose "kind" is "Secret"), each value of "data" and
+// "stringData" and the "kubectl.kubernetes.io/last-applied-configuration" annotation become
+// "****", keys kept. A body of a secret path that is not a JSON object is shown as its
+// length only. Any other body comes back unchanged.
+std::string LoggableBody(const std::string& body, bool secretPath);
+
+// Splits `command` into words as /bin/sh would, without expanding anything: blanks separate
+// words, single quotes keep everything up to the next single quote, double quotes keep
+// everything but a backslash before '$', '`', '"', '\\' or a line break, and a backslash
+// outside quotes keeps the next character. False, with `why` set, for what sh would not
+// take as plain words: an operator or redirection (; & | < > ( )), an expansion ($, `)
+// outside single quotes, a line break or a comment outside quotes, an unbalanced quote or
+// a trailing backslash.
+bool SplitShellWords(const std::string& command, std::vector<std::string>& words, std::string& why);
+
+// `word` as one word of a /bin/sh command line that the shell hands on unchanged: as it is
+// when it holds only letters, digits and "-_./:=,+@%", otherwise between single quotes.
+std::string QuoteShellWord(const std::string& word);
 
 // The command-line client gets the token through the environment of its one child process,
 // like the password: the command line names the variable, quoted, and the shell that runs it

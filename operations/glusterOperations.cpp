@@ -1,5 +1,7 @@
 // GlusterFS snapshot and mount lifecycle: single gluster commands on a storage node over
 // SSH, local mount, umount and rm, and the multi-node sequences built from them.
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "connection/openshiftConnection.h"
@@ -82,6 +84,16 @@ bool WQOpenShiftOperations::RunLocalCommand(const char* context, const std::stri
   return true;
 }
 
+bool WQOpenShiftOperations::MountPointIsDirectory(const char* context,
+                                                  const std::string& directory) {
+  struct stat status {};
+  if (::lstat(directory.c_str(), &status) != 0) return true;  // the mount itself reports it
+  if (S_ISDIR(status.st_mode)) return true;
+  Error(context, "Refusing mount directory [%s]: it is %s, not a directory", directory.c_str(),
+        S_ISLNK(status.st_mode) ? "a symbolic link" : "no directory");
+  return false;
+}
+
 bool WQOpenShiftOperations::RunNodeCommand(const char* context,
                                            std::initializer_list<GlusterArgument> arguments,
                                            const std::string& node,
@@ -162,7 +174,11 @@ bool WQOpenShiftOperations::CreateGlusterVolumeSnapshot(const std::string& node,
     return false;
   }
   if (startedHere && !StopGlusterVolume(node, volume)) {
-    Error(kCreateSnapshotContext, "Failed to stop gluster volume [%s]", volume.c_str());
+    // The caller gets no name for the snapshot made above: it must not outlive this call.
+    Error(kCreateSnapshotContext, "Failed to stop gluster volume [%s] - will delete snapshot [%s]",
+          volume.c_str(), createdName.c_str());
+    DeleteGlusterVolumeSnapshot(node, createdName);
+    createdName.clear();
     return false;
   }
   return true;
@@ -177,9 +193,12 @@ bool WQOpenShiftOperations::MountGlusterVolumeSnapshot(const std::string& node,
       !MountDirectoryIsSafe(*this, kMountSnapshotContext, directory)) {
     return false;
   }
+  if (!MountPointIsDirectory(kMountSnapshotContext, directory)) return false;
+  // Read-only, and nothing in a tenant's volume (set-user-ID programs, device nodes) gives
+  // anything on this machine.
   std::ostringstream command;
-  command << "mount -t glusterfs " << node << ":/snaps/" << snapshot << "/" << volume << " \""
-          << directory << "\"";
+  command << "mount -t glusterfs -o ro,nosuid,nodev " << node << ":/snaps/" << snapshot << "/"
+          << volume << " \"" << directory << "\"";
   return RunLocalCommand(kMountSnapshotContext, command.str(),
                          "Failed to mount snapshot volume err [%s] out [%s]");
 }
@@ -191,14 +210,20 @@ bool WQOpenShiftOperations::MountGlusterVolume(const std::string& node,
       !MountDirectoryIsSafe(*this, kMountVolumeContext, directory)) {
     return false;
   }
+  if (!MountPointIsDirectory(kMountVolumeContext, directory)) return false;
   std::ostringstream command;
-  command << "mount -t glusterfs " << node << ":/" << volume << " \"" << directory << "\"";
+  command << "mount -t glusterfs -o nosuid,nodev " << node << ":/" << volume << " \"" << directory
+          << "\"";
   return RunLocalCommand(kMountVolumeContext, command.str(),
                          "Failed to mount volume err [%s] out [%s]");
 }
 
 bool WQOpenShiftOperations::UnMountGlusterVolume(const std::string& directory) {
-  if (!MountDirectoryIsSafe(*this, kUnmountVolumeContext, directory)) return false;
+  // umount follows a link: through one it would unmount whatever the link names.
+  if (!MountDirectoryIsSafe(*this, kUnmountVolumeContext, directory) ||
+      !MountPointIsDirectory(kUnmountVolumeContext, directory)) {
+    return false;
+  }
   std::ostringstream command;
   command << "umount \"" << directory << "\"";
   return RunLocalCommand(kUnmountVolumeContext, command.str(),
@@ -291,8 +316,12 @@ bool WQOpenShiftOperations::CreatePersistentVolumeSnapShot(const std::string& ns
   }
   const CLuError made = CLuDirectory::Create(directory, true);
   if (made.IsError()) {
-    Error(kCreatePvSnapshotContext, "Failed to create directory [%s] to mount volume, err [%s]",
+    Error(kCreatePvSnapshotContext,
+          "Failed to create directory [%s] to mount volume, err [%s] - will deactivate and "
+          "delete snapshot",
           directory.c_str(), made.AsString().c_str());
+    DeactivateGlusterVolumeSnapshot(node, created);
+    DeleteGlusterVolumeSnapshot(node, created);
     return false;
   }
   if (!MountGlusterVolumeSnapshot(node, created, volume, directory)) {

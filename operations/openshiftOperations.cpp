@@ -1,6 +1,7 @@
 #include "operations/openshiftOperations.h"
 
 #include "connection/openshiftConnection.h"
+#include "connection/textSafety.h"
 #include "host/luSleep.h"
 #include "host/settings.h"
 #include "host/strFormat.h"
@@ -42,7 +43,8 @@ struct WQOpenShiftOperations::WriteSteps {
 // What differs between creating-or-updating a secret and a config map.
 struct WQOpenShiftOperations::CreateOrUpdateSteps {
   const char* context;
-  const char* collectionPattern;  // printf pattern over the namespaces base and the namespace
+  const char* kind;   // the collection below the namespace
+  bool holdsSecrets;  // responses are logged without what a Secret holds
   bool (WQOpenShiftParser::*prepare)(const std::string& ns, std::string& json) const;
   bool (WQOpenShiftQueries::*get)(const std::string& ns, const std::string& name,
                                   std::string& json, UINT64 reserved);
@@ -61,7 +63,12 @@ WQOpenShiftOperations::~WQOpenShiftOperations() = default;
 
 template <typename Prepare, typename Serialize, typename Send>
 bool WQOpenShiftOperations::SendRecord(const WriteSteps& steps, Prepare prepare,
-                                       Serialize serialize, Send send, const std::string& path) {
+                                       Serialize serialize, Send send,
+                                       const ResourcePath::Path& path) {
+  if (path.Refused()) {
+    Error(steps.context, "%s", path.refusal.c_str());
+    return false;
+  }
   if (!prepare()) {
     Error(steps.context, "%s", steps.prepareFailed);
     return false;
@@ -74,7 +81,7 @@ bool WQOpenShiftOperations::SendRecord(const WriteSteps& steps, Prepare prepare,
   if (steps.logBody) Error(steps.context, "body [%s]", body.c_str());
   // The response is not examined: the transport's result alone decides.
   std::string response;
-  if (!(connection->*send)(path, body, response)) {
+  if (!(connection->*send)(path.text, body, response)) {
     Error(steps.context, "%s", steps.requestFailed);
     return false;
   }
@@ -115,7 +122,7 @@ bool WQOpenShiftOperations::ScaleDeploymentConfig(const std::string& ns, const s
           steps, NothingToPrepare,
           [&](std::string& body) { return parser->SerializeScale(scale, body); },
           &WQOpenShiftConnection::put,
-          Object(kOapiNamespaces, ns, "deploymentconfigs", name) + "/scale")) {
+          Object(kOapiNamespaces, ns, "deploymentconfigs", name, "scale"))) {
     return false;
   }
   if (WaitForScaleReplica(ns, name, scale)) return true;
@@ -125,7 +132,7 @@ bool WQOpenShiftOperations::ScaleDeploymentConfig(const std::string& ns, const s
 
 bool WQOpenShiftOperations::SendDeleteOptions(const char* context, const char* requestFailed,
                                               SDeleteOptionsInfoLib& options,
-                                              const std::string& path) {
+                                              const ResourcePath::Path& path) {
   const WriteSteps steps{context, "", "Failed to SerializeDeleteOptions", requestFailed, false};
   return SendRecord(
       steps, NothingToPrepare,
@@ -186,7 +193,7 @@ bool WQOpenShiftOperations::CreatePersistentVolume(SPersistentVolumeInfoLib& vol
   return SendRecord(
       steps, [&] { return parser->PreparePersistentVolume(volume); },
       [&](std::string& body) { return parser->SerializePersistentVolume(volume, body); },
-      &WQOpenShiftConnection::post, ResourcePath::kPersistentVolumes);
+      &WQOpenShiftConnection::post, ResourcePath::Path{ResourcePath::kPersistentVolumes, {}});
 }
 
 bool WQOpenShiftOperations::UpdatePersistentVolume(const std::string& name,
@@ -198,14 +205,17 @@ bool WQOpenShiftOperations::UpdatePersistentVolume(const std::string& name,
   return SendRecord(
       steps, [&] { return parser->PreparePersistentVolume(volume); },
       [&](std::string& body) { return parser->SerializePersistentVolume(volume, body); },
-      &WQOpenShiftConnection::put, std::string(ResourcePath::kPersistentVolumes) + "/" + name);
+      &WQOpenShiftConnection::put,
+      ResourcePath::ClusterObject(ResourcePath::kPersistentVolumes, name));
 }
 
 bool WQOpenShiftOperations::DeletePersistentVolume(const std::string& name,
                                                    SDeleteOptionsInfoLib& options) {
   return SendDeleteOptions(
-      WQ_OPERATION_CONTEXT("DeletePersistentVolume(const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
-      "Failed to DeletePersistentVolume", options, std::string(ResourcePath::kPersistentVolumes) + "/" + name);
+      WQ_OPERATION_CONTEXT(
+          "DeletePersistentVolume(const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
+      "Failed to DeletePersistentVolume", options,
+      ResourcePath::ClusterObject(ResourcePath::kPersistentVolumes, name));
 }
 
 bool WQOpenShiftOperations::CreateEndpoints(const std::string& ns, SEndpointsInfoLib& endpoints) {
@@ -240,7 +250,11 @@ bool WQOpenShiftOperations::DeleteEndpoints(const std::string& ns, const std::st
 
 bool WQOpenShiftOperations::CreateOrUpdate(const CreateOrUpdateSteps& steps, const std::string& ns,
                                            const std::string& name, const std::string& json) {
-  std::string path = WqFormat(steps.collectionPattern, kCoreNamespaces, ns.c_str());
+  const ResourcePath::Path object = Object(kCoreNamespaces, ns, steps.kind, name);
+  if (object.Refused()) {
+    Error(steps.context, "%s", object.refusal.c_str());
+    return false;
+  }
   std::string body = json;
   // Text the codec cannot take is the caller's to report: nothing is logged or sent.
   if (!(parser->*steps.prepare)(ns, body)) return false;
@@ -248,16 +262,17 @@ bool WQOpenShiftOperations::CreateOrUpdate(const CreateOrUpdateSteps& steps, con
   // write logs the write's own response. Any failed look-up counts as absence.
   std::string response;
   if ((queries->*steps.get)(ns, name, response, 0)) {
-    path += "/" + name;
-    if (!connection->put(path, body, response)) {
-      Error(steps.context, steps.updateFailed, name.c_str(), ns.c_str(), response.c_str());
+    if (!connection->put(object.text, body, response)) {
+      Error(steps.context, steps.updateFailed, name.c_str(), ns.c_str(),
+            LoggableBody(response, steps.holdsSecrets).c_str());
       return false;
     }
     Debug(steps.context, steps.updated, name.c_str(), ns.c_str());
     return true;
   }
-  if (!connection->post(path, body, response)) {
-    Error(steps.context, steps.createFailed, name.c_str(), ns.c_str(), response.c_str());
+  if (!connection->post(Collection(kCoreNamespaces, ns, steps.kind).text, body, response)) {
+    Error(steps.context, steps.createFailed, name.c_str(), ns.c_str(),
+          LoggableBody(response, steps.holdsSecrets).c_str());
     return false;
   }
   Debug(steps.context, steps.created, name.c_str(), ns.c_str());
@@ -268,7 +283,8 @@ bool WQOpenShiftOperations::CreateOrUpdateSecret(const std::string& ns, const st
                                                  const std::string& secretJson) {
   static const CreateOrUpdateSteps steps{
       WQ_OPERATION_CONTEXT("CreateOrUpdateSecret(const string&, const string&, const string&)"),
-      "%s/%s/secrets",
+      "secrets",
+      true,
       &WQOpenShiftParser::PrepareSecret,
       &WQOpenShiftQueries::GetSecretInfo,
       "Update secret failed [%s]:[%s] resp [%s]",
@@ -282,7 +298,8 @@ bool WQOpenShiftOperations::CreateOrUpdateConfigMap(const std::string& ns, const
                                                     const std::string& configMapJson) {
   static const CreateOrUpdateSteps steps{
       WQ_OPERATION_CONTEXT("CreateOrUpdateConfigMap(const string&, const string&, const string&)"),
-      "%s/%s/configmaps",
+      "configmaps",
+      false,
       &WQOpenShiftParser::PrepareConfigMap,
       &WQOpenShiftQueries::GetConfigMapInfo,
       "Update configmap failed [%s]:[%s] resp [%s]",

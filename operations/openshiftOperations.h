@@ -14,6 +14,9 @@ namespace OpenShiftSDKWrapper {
 
 class WQOpenShiftConnection;
 class WQOpenShiftQueries;
+namespace ResourcePath {
+struct Path;
+}
 
 class WQOpenShiftOperations : public DebugLog {
  public:
@@ -117,12 +120,13 @@ class WQOpenShiftOperations : public DebugLog {
   struct WriteSteps;
   struct CreateOrUpdateSteps;
 
-  // Prepare (when the write has that step), serialize, then send the body to `path`.
+  // Prepare (when the write has that step), serialize, then send the body to `path`; a
+  // refused path is logged and nothing is sent.
   template <typename Prepare, typename Serialize, typename Send>
   bool SendRecord(const WriteSteps& steps, Prepare prepare, Serialize serialize, Send send,
-                  const std::string& path);
+                  const ResourcePath::Path& path);
   bool SendDeleteOptions(const char* context, const char* requestFailed,
-                         SDeleteOptionsInfoLib& options, const std::string& path);
+                         SDeleteOptionsInfoLib& options, const ResourcePath::Path& path);
   bool CreateOrUpdate(const CreateOrUpdateSteps& steps, const std::string& ns,
                       const std::string& name, const std::string& json);
   // Runs `poll` until it reports done or failure, sleeping between reads; `what`
@@ -140,6 +144,9 @@ class WQOpenShiftOperations : public DebugLog {
                       const std::string& node, const std::string& glusterCommand);
   // Runs a local command line; on a non-zero result logs `failure` with err and out.
   bool RunLocalCommand(const char* context, const std::string& command, const char* failure);
+  // False, with an error line, when `directory` exists and is a symbolic link or anything
+  // else than a directory: a mount there would cover whatever the link names.
+  bool MountPointIsDirectory(const char* context, const std::string& directory);
 
   WQOpenShiftConnection* connection;
   WQOpenShiftParser* parser;

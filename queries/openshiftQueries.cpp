@@ -23,11 +23,15 @@ WQOpenShiftQueries::WQOpenShiftQueries(WQOpenShiftConnection* connection, WQOpen
 WQOpenShiftQueries::~WQOpenShiftQueries() = default;
 
 template <typename Out, typename Parse>
-bool WQOpenShiftQueries::FetchAndParse(const char* context, const std::string& path, Out& out,
-                                       Parse parse, const char* fetchFailed,
+bool WQOpenShiftQueries::FetchAndParse(const char* context, const ResourcePath::Path& path,
+                                       Out& out, Parse parse, const char* fetchFailed,
                                        const char* parseFailed) {
+  if (path.Refused()) {
+    Error(context, "%s", path.refusal.c_str());
+    return false;
+  }
   std::string reply;
-  if (!connection->get(path, reply)) {
+  if (!connection->get(path.text, reply)) {
     Error(context, "%s", fetchFailed);
     return false;
   }
@@ -38,32 +42,39 @@ bool WQOpenShiftQueries::FetchAndParse(const char* context, const std::string& p
   return true;
 }
 
-bool WQOpenShiftQueries::FetchText(const char* context, const std::string& path,
+bool WQOpenShiftQueries::FetchText(const char* context, const ResourcePath::Path& path,
                                    std::string& json, const std::string& fetchFailed) {
-  if (connection->get(path, json)) return true;
+  if (path.Refused()) {
+    Error(context, "%s", path.refusal.c_str());
+    return false;
+  }
+  if (connection->get(path.text, json)) return true;
   Error(context, "%s", fetchFailed.c_str());
   return false;
 }
 
 bool WQOpenShiftQueries::GetProjectInfoList(std::vector<SProjectInfoLib>& projects, UINT64) {
   return FetchAndParse(
-      WQ_QUERY_CONTEXT("GetProjectInfoList(std::vector<OpenShiftSDKWrapper::SProjectInfoLib>&, UINT64)"),
-      kProjects, projects, &WQOpenShiftParser::ParseProjectList, "Failed to get project list",
-      "Failed to parse project list");
+      WQ_QUERY_CONTEXT(
+          "GetProjectInfoList(std::vector<OpenShiftSDKWrapper::SProjectInfoLib>&, UINT64)"),
+      ResourcePath::Path{kProjects, {}}, projects, &WQOpenShiftParser::ParseProjectList,
+      "Failed to get project list", "Failed to parse project list");
 }
 
 bool WQOpenShiftQueries::GetStorageClassList(std::vector<SStorageClassInfoLib>& storageClasses,
                                              UINT64) {
   return FetchAndParse(
-      WQ_QUERY_CONTEXT("GetStorageClassList(std::vector<OpenShiftSDKWrapper::SStorageClassInfoLib>&, UINT64)"),
-      kStorageClasses, storageClasses, &WQOpenShiftParser::ParseStorageClassList,
-      "Failed to get storage class list", "Failed to parse storage class list");
+      WQ_QUERY_CONTEXT(
+          "GetStorageClassList(std::vector<OpenShiftSDKWrapper::SStorageClassInfoLib>&, UINT64)"),
+      ResourcePath::Path{kStorageClasses, {}}, storageClasses,
+      &WQOpenShiftParser::ParseStorageClassList, "Failed to get storage class list",
+      "Failed to parse storage class list");
 }
 
 bool WQOpenShiftQueries::GetDeploymentConfigList(
     const std::string& ns, std::vector<SDeploymentConfigInfoLib>& deploymentConfigs, UINT64) {
-  const std::string path =
-      ns.empty() ? std::string(kAllDeploymentConfigs)
+  const ResourcePath::Path path =
+      ns.empty() ? ResourcePath::Path{kAllDeploymentConfigs, {}}
                  : ResourcePath::Collection(ResourcePath::kOapiNamespaces, ns, "deploymentconfigs");
   return FetchAndParse(
       WQ_QUERY_CONTEXT("GetDeploymentConfigList(const string&, std::vector<OpenShiftSDKWrapper::SDeploymentConfigInfoLib>&, UINT64)"),
@@ -142,11 +153,11 @@ bool WQOpenShiftQueries::GetPersistentVolumeClaimInfo(const std::string& ns,
 
 bool WQOpenShiftQueries::GetPersistentVolumeInfo(const std::string& name,
                                                  SPersistentVolumeInfoLib& volume, UINT64) {
-  return FetchAndParse(
-      WQ_QUERY_CONTEXT("GetPersistentVolumeInfo(const string&, OpenShiftSDKWrapper::SPersistentVolumeInfoLib&, UINT64)"),
-      std::string(ResourcePath::kPersistentVolumes) + "/" + name, volume,
-      &WQOpenShiftParser::ParsePersistentVolume, "Failed to get PersistentVolume",
-      "Failed to parse PersistentVolume");
+  return FetchAndParse(WQ_QUERY_CONTEXT("GetPersistentVolumeInfo(const string&, "
+                                        "OpenShiftSDKWrapper::SPersistentVolumeInfoLib&, UINT64)"),
+                       ResourcePath::ClusterObject(ResourcePath::kPersistentVolumes, name), volume,
+                       &WQOpenShiftParser::ParsePersistentVolume, "Failed to get PersistentVolume",
+                       "Failed to parse PersistentVolume");
 }
 
 bool WQOpenShiftQueries::GetEndpointsInfo(const std::string& ns, const std::string& name,

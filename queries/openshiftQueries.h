@@ -16,6 +16,9 @@ namespace OpenShiftSDKWrapper {
 typedef uint64_t UINT64;
 
 class WQOpenShiftConnection;
+namespace ResourcePath {
+struct Path;
+}
 
 class WQOpenShiftQueries : public DebugLog {
  public:
@@ -89,12 +92,13 @@ class WQOpenShiftQueries : public DebugLog {
 
  private:
   // GET `path` and run `parse` on the reply into `out`, logging `fetchFailed` or
-  // `parseFailed` under `context` for the step that fails.
+  // `parseFailed` under `context` for the step that fails. A refused path is logged and
+  // nothing is sent.
   template <typename Out, typename Parse>
-  bool FetchAndParse(const char* context, const std::string& path, Out& out, Parse parse,
+  bool FetchAndParse(const char* context, const ResourcePath::Path& path, Out& out, Parse parse,
                      const char* fetchFailed, const char* parseFailed);
   // GET `path` into `json`, logging `fetchFailed` under `context` on failure.
-  bool FetchText(const char* context, const std::string& path, std::string& json,
+  bool FetchText(const char* context, const ResourcePath::Path& path, std::string& json,
                  const std::string& fetchFailed);
   // Runs a gluster status command and reads its status word, logging "Unknown status".
   bool ReadGlusterStatus(const char* context, const std::string& host,

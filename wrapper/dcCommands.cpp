@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "connection/openshiftConnection.h"
+#include "connection/textSafety.h"
 #include "queries/openshiftQueries.h"
 #include "wrapper/dcPods.h"
 #include "wrapper/openshiftWrapper.h"
@@ -106,6 +107,20 @@ bool WQOpenShiftSDKWrapper::InternalExecuteCommandInDC(const std::string& nameSp
                                                        const std::string& command,
                                                        std::string& out, std::string& err) {
   const std::string& dcName = dc.metadata.name;
+  // The command line runs through the local shell: the command goes in as words the shell
+  // hands on unchanged, and one it would read as more than words is not run anywhere.
+  std::vector<std::string> words;
+  std::string why;
+  if (!SplitShellWords(command, words, why)) {
+    Error(kInternalContext,
+          "Refusing command [%s] for [%s/%s]: %s; a command is plain words and quoted strings",
+          command.c_str(), nameSpace.c_str(), dcName.c_str(), why.c_str());
+    return false;
+  }
+  std::string quoted;
+  for (const std::string& word : words) {
+    quoted += (quoted.empty() ? "" : " ") + QuoteShellWord(word);
+  }
   if (dc.status.readyReplicas != dc.status.replicas) {
     Error(kInternalContext, "Not all replicas ready for [%s/%s]", nameSpace.c_str(),
           dcName.c_str());
@@ -125,7 +140,7 @@ bool WQOpenShiftSDKWrapper::InternalExecuteCommandInDC(const std::string& nameSp
     const std::string& podName = pod.metadata.name;
     std::string podOut;
     std::string podErr;
-    if (!connection->executeCommandInPod(nameSpace, podName, std::string(), command, podOut,
+    if (!connection->executeCommandInPod(nameSpace, podName, std::string(), quoted, podOut,
                                          podErr)) {
       Error(kInternalContext, "Failed to execute command in pod for [%s/%s]", nameSpace.c_str(),
             podName.c_str());

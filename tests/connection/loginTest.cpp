@@ -68,7 +68,9 @@ TEST_P(LocationTest, TokenIsTakenUpToAmpersandHashOrEnd) {
                  ScriptedAnswer::NoBody(302).WithHeader(
                      "Location", server_.BaseUrl() + "/oauth/token/implicit" + row.fragment));
   WQOpenShiftConnection connection;
-  EXPECT_TRUE(connection.connect(server_.BaseUrl(), kUser, kPassword, NoNodes()));
+  // A login that brings no token fails.
+  EXPECT_EQ(connection.connect(server_.BaseUrl(), kUser, kPassword, NoNodes()),
+            std::string(row.expectedBearer) != "Bearer");
   EXPECT_EQ(TokenSent(server_, connection), row.expectedBearer);
 }
 
@@ -79,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "Bearer tok-123_A"},
         LocationRow{"Hash", "#access_token=tokB#rest", "Bearer tokB"},
         LocationRow{"End", "#access_token=sha256~tokC", "Bearer sha256~tokC"},
-        // No token in the Location: the empty token is sent ("Bearer ", whose trailing
-        // blank the server's header parser drops).
+        // No token in the Location: the login fails, and the empty token stays ("Bearer ",
+        // whose trailing blank the server's header parser drops).
         LocationRow{"Error", "?error=access_denied&error_description=denied", "Bearer"}),
     [](const ::testing::TestParamInfo<LocationRow>& info) { return std::string(info.param.name); });
 
@@ -112,10 +114,14 @@ TEST_P(RenewalOutcomeTest, RenewalDecidesTheLogin) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, RenewalOutcomeTest,
-    ::testing::Values(
-        RenewalFailureRow{"WrongPassword", "wrong", 0, false, "Failed to get token, Response Code[401]"},
-        RenewalFailureRow{"ServerError", kPassword, 500, false, "Failed to get token, Response Code[500]"},
-        RenewalFailureRow{"SuccessWithoutRedirect", kPassword, 200, true, ""}),
+    ::testing::Values(RenewalFailureRow{"WrongPassword", "wrong", 0, false,
+                                        "Failed to get token, Response Code[401]"},
+                      RenewalFailureRow{"ServerError", kPassword, 500, false,
+                                        "Failed to get token, Response Code[500]"},
+                      RenewalFailureRow{
+                          "SuccessWithoutRedirect", kPassword, 200, false,
+                          "Failed to get token: the answer of the OAuth endpoint carries no "
+                          "access token"}),
     [](const ::testing::TestParamInfo<RenewalFailureRow>& info) {
       return std::string(info.param.name);
     });
@@ -338,6 +344,32 @@ TEST(ShellSafeWordTest, AcceptsAddressesAndPathsRejectsShellSyntax) {
   for (const char* unsafe : {"a b", "a\tb", "a\nb", "a'b", "a\"b", "a`b", "a$b", "a\\b", "a;b",
                              "a&b", "a|b", "a<b", "a>b", "a(b", "a)b", "a*b", "a?b", "a\x7f"}) {
     EXPECT_FALSE(OpenShiftSDKWrapper::IsShellSafeWord(unsafe)) << unsafe;
+  }
+}
+
+// Hook commands: the words sh makes of a command, one per line, each of which comes back
+// unchanged from sh when quoted; and what sh would read as more than words, refused.
+TEST(SplitShellWordsTest, SplitsAsTheShellWouldAndRefusesShellSyntax) {
+  using namespace OpenShiftSDKWrapper;
+  const std::pair<const char*, const char*> accepted[] = {
+      {"", ""},
+      {" -- sh -c 'echo a; echo \"b\"'\t", "--\nsh\n-c\necho a; echo \"b\"\n"},
+      {"printf \"%s|\" \"a \\\"b\\\" \\$x\" c\\ d", "printf\n%s|\na \"b\" $x\nc d\n"},
+      {"a'b'\"c\"d e\\'f '' x#y *.log ~ {a,b}", "abcd\ne'f\n\nx#y\n*.log\n~\n{a,b}\n"}};
+  for (const auto& row : accepted) {
+    std::vector<std::string> words;
+    std::string why, joined, line = "printf '%s\\n'", out, err;
+    EXPECT_TRUE(SplitShellWords(row.first, words, why)) << row.first << why;
+    for (const std::string& word : words) joined += word + "\n", line += " " + QuoteShellWord(word);
+    EXPECT_EQ(joined, row.second) << row.first;
+    EXPECT_TRUE(words.empty() || (WqProcess::RunReal({line, {}}, out, err) == 0 && out == joined));
+  }
+  for (const char* refused :
+       {"true; touch f", "$(touch f)", "`touch f`", "\"$(touch f)\"", "echo $HOME", "a|b", "a && b",
+        "a & b", "a > f", "a < f", "(a)", "a\nb", "a # comment", "'open", "\"open", "end\\"}) {
+    std::vector<std::string> words;
+    std::string why;
+    EXPECT_FALSE(SplitShellWords(refused, words, why) || why.empty()) << refused;
   }
 }
 

@@ -463,7 +463,7 @@ class FaultCampaign : public WorkflowTest {
       step.glusterArgs = GlusterArgsPattern(command);
       steps.push_back(step);
     }
-    const std::regex mount("^mount -t glusterfs (\\S+) \"(.*)\"$");
+    const std::regex mount("^mount -t glusterfs (?:-o \\S+ )?(\\S+) \"(.*)\"$");
     const std::regex umount("^umount \"(.*)\"$");
     for (const std::string& command : clean.local) {
       std::smatch match;

@@ -367,12 +367,13 @@ INSTANTIATE_TEST_SUITE_P(
                    return o.MountGlusterVolumeSnapshot("10.0.0.7", "s1_GMT-2026.12.06-07.07.45",
                                                        "vol_1", "/backup/pvc one");
                  },
-                 "mount -t glusterfs 10.0.0.7:/snaps/s1_GMT-2026.12.06-07.07.45/vol_1 "
+                 "mount -t glusterfs -o ro,nosuid,nodev "
+                 "10.0.0.7:/snaps/s1_GMT-2026.12.06-07.07.45/vol_1 "
                  "\"/backup/pvc one\"",
                  "Failed to mount snapshot volume err [E] out [O]"},
         LocalRow{"mount_volume",
                  [](auto& o) { return o.MountGlusterVolume("10.0.0.7", "vol_1", "/restore/p q"); },
-                 "mount -t glusterfs 10.0.0.7:/vol_1 \"/restore/p q\"",
+                 "mount -t glusterfs -o nosuid,nodev 10.0.0.7:/vol_1 \"/restore/p q\"",
                  "Failed to mount volume err [E] out [O]"},
         LocalRow{"unmount", [](auto& o) { return o.UnMountGlusterVolume("/backup/pvc one"); },
                  "umount \"/backup/pvc one\"", "Failed to unmount volume err [E] out [O]"},

@@ -283,11 +283,11 @@ TEST_F(RestTest, NamesAreNotEscapedAndReservedIsIgnored) {
   Login();
   SPodInfoLib first;
   SPodInfoLib second;
-  ASSERT_TRUE(queries_.GetPodInfo("a-b.c", "x_y.z", first, 0));
-  ASSERT_TRUE(queries_.GetPodInfo("a-b.c", "x_y.z", second, ~0ULL));
+  ASSERT_TRUE(queries_.GetPodInfo("a-b.c", "x-y.z", first, 0));
+  ASSERT_TRUE(queries_.GetPodInfo("a-b.c", "x-y.z", second, ~0ULL));
   EXPECT_EQ(Summary(first), Summary(second));
-  EXPECT_EQ(Sent(), (std::vector<std::string>{"GET /api/v1/namespaces/a-b.c/pods/x_y.z",
-                                              "GET /api/v1/namespaces/a-b.c/pods/x_y.z"}));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"GET /api/v1/namespaces/a-b.c/pods/x-y.z",
+                                              "GET /api/v1/namespaces/a-b.c/pods/x-y.z"}));
 }
 
 }  // namespace

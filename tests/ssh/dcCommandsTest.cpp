@@ -243,8 +243,8 @@ TEST_P(DcAnnotationTest, RunsTheCommandStoredInTheAnnotation) {
 INSTANTIATE_TEST_SUITE_P(
     Annotations, DcAnnotationTest,
     ::testing::Values(
-        AnnotationRow{"present", "{\"pre\":\"-- sh -c 'sync'\",\"post\":\"-- x\"}", "pre", true,
-                      "-- sh -c 'sync'"},
+        AnnotationRow{"present", "{\"pre\":\"-- sh -c 'sync; echo d'\",\"post\":\"-- x\"}", "pre",
+                      true, "-- sh -c 'sync; echo d'"},
         AnnotationRow{"empty_value_runs_empty_command", "{\"pre\":\"\"}", "pre", true, ""},
         AnnotationRow{"absent", "{\"post\":\"-- x\"}", "pre", false, nullptr},
         AnnotationRow{"case_matters", "{\"Pre\":\"-- x\"}", "pre", false, nullptr}),

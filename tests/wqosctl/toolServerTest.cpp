@@ -162,7 +162,7 @@ TEST_F(ToolProgram, BackupDryRunPrintsThePlanAndChangesNothing) {
         "file     " + dir + "/pvc_web-data (claim)", "file     " + dir + "/secret_web-secret",
         "file     " + dir + "/configmap_web-config", "file     " + dir + "/deploymentconfig_web",
         "file     " + dir + "/manifest.json",
-        "command  quiesce (annotation wq.quiesce): [sync && echo quiesced] in pods web-1-",
+        "command  quiesce (annotation wq.quiesce): [-- sh -c 'sync && echo quiesced'] in pods",
         "mount it on " + dir + "/web-logs", "snapshot vol_"}) {
     EXPECT_NE(plan.out.find(line), std::string::npos) << line << "\n" << plan.out;
   }
