@@ -225,7 +225,7 @@ TEST_F(Flow, KilledAnywhereLeavesWhatReleaseFinishes) {
 // The data copy fills the disk of the backup directory: the snapshots are still named.
 TEST_F(Flow, AFullDiskDuringTheCopyLeavesAManifest) {
   fs::create_directories(dir);
-  ASSERT_EQ(system(("mount -t tmpfs -o size=64k tmpfs " + dir).c_str()), 0);
+  ASSERT_EQ(system(("mount -t tmpfs -o size=64k,mode=0700 tmpfs " + dir).c_str()), 0);
   mounts = Mounts();
   EXPECT_EQ(Run(Backup(true)), 1) << ReadFile(log);
   EXPECT_EQ(Unnamed(), Names()) << ReadFile(log);
