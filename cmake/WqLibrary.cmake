@@ -20,6 +20,17 @@ target_include_directories(wqosdk PUBLIC
 target_link_libraries(wqosdk PUBLIC Boost::json PRIVATE CURL::libcurl OpenSSL::SSL OpenSSL::Crypto PkgConfig::LIBSSH2 Threads::Threads)
 set_target_properties(wqosdk PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR} LINKER_LANGUAGE CXX)
 
+# The same objects as a static library, not installed: for the programs of this tree that use
+# the library's internal helpers (the tool, the tests).
+add_library(wqosdk_static STATIC)
+# Linking an OBJECT library puts its objects into this archive and passes on its usage
+# requirements.
+target_link_libraries(wqosdk_static PUBLIC ${wq_objects})
+target_include_directories(wqosdk_static PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(wqosdk_static PUBLIC Boost::json CURL::libcurl OpenSSL::SSL OpenSSL::Crypto
+  PkgConfig::LIBSSH2 Threads::Threads)
+set_target_properties(wqosdk_static PROPERTIES LINKER_LANGUAGE CXX)
+
 install(TARGETS wqosdk EXPORT wqosdkTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
