@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from the build tree, checks them with lintian, installs them into
+# the machine's package database with apt-get (no service of theirs may be left running), builds
+# a consumer against the installed library through find_package and through pkg-config, runs
+# it against the installed simulated cluster, runs `wqosctl demo` from the installed tool and
+# built-in cluster, and removes the packages again. Needs root.
+# Usage: run_packages.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$1 src=$2
+packages=(wqosdk-cluster wqosctl libwqosdk-dev libwqosdk0)
+work=$(mktemp -d)
+sim_pid=
+policy=/usr/sbin/policy-rc.d
+own_policy=
+cleanup() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; fi
+  DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "${packages[@]}" >/dev/null 2>&1 || true
+  if [ -n "$own_policy" ]; then rm -f "$policy"; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+step() { echo "== $*"; }
+
+step "packages"
+(cd "$build" && cpack -G DEB -B "$work/debs" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
+debs=("$work"/debs/*.deb)
+for pkg in "${packages[@]}"; do
+  ls "$work"/debs/"${pkg}"_*.deb >/dev/null || { echo "no package $pkg"; exit 1; }
+done
+for deb in "${debs[@]}"; do
+  echo "${deb##*/}: $(dpkg-deb -f "$deb" Depends)"
+done
+# The library package carries its SONAME; the tool only suggests the built-in cluster.
+dpkg-deb -c "$work"/debs/libwqosdk0_*.deb | grep -q 'libwqosdk\.so\.0 ->'
+[ "$(dpkg-deb -f "$work"/debs/wqosctl_*.deb Suggests)" = "wqosdk-cluster (= $(dpkg-deb -f "$work"/debs/wqosctl_*.deb Version))" ]
+if dpkg-deb -f "$work"/debs/wqosctl_*.deb Depends | grep -Eq 'openssh-server|glusterfs-server'; then
+  echo "the tool depends on a server package"; exit 1
+fi
+# Only public headers: none of the internal helpers is installed.
+if dpkg-deb -c "$work"/debs/libwqosdk-dev_*.deb | grep -Eq 'Tables\.h|codecEngine\.h|sshKeys\.h|resourcePaths\.h|workflowSupport\.h|dcPods\.h'; then
+  echo "an internal header is packaged"; exit 1
+fi
+
+step "lintian"
+lintian --fail-on error --suppress-tags-from-file /dev/null "${debs[@]}" || { echo "lintian reports errors"; exit 1; }
+
+step "install"
+# Package scripts may start services (sshd, glusterd) of newly installed dependencies:
+# forbid that for the install, then check that none of them was started.
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' >"$policy"
+  chmod 755 "$policy"
+  own_policy=1
+fi
+before=$(pgrep -x 'sshd|glusterd|glusterfsd|rpcbind' | sort || true)
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debs[@]}" >"$work/apt.log" 2>&1 ||
+  { cat "$work/apt.log"; exit 1; }
+after=$(pgrep -x 'sshd|glusterd|glusterfsd|rpcbind' | sort || true)
+started=$(comm -13 <(echo "$before") <(echo "$after"))
+[ -z "$started" ] || { echo "installing started services: $started"; exit 1; }
+for pkg in "${packages[@]}"; do dpkg-query -W "$pkg"; done
+
+step "consumer builds"
+cmake -S "$src/consumer" -B "$work/cmake-build" >/dev/null
+cmake --build "$work/cmake-build" >/dev/null
+g++ -std=c++17 -o "$work/pc-consumer" "$src/../../examples/listProjects.cpp" $(pkg-config --cflags --libs wqosdk)
+ldd "$work/pc-consumer" | grep -q '/libwqosdk\.so\.0'
+
+step "consumers against the installed simulated cluster"
+/usr/libexec/wqosdk/wqsim --port 0 --scenario /usr/share/wqosdk/scenarios/sample.json >"$work/sim.out" 2>&1 &
+sim_pid=$!
+url=
+for _ in $(seq 100); do
+  url=$(awk '$1 == "listening" {print $2; exit}' "$work/sim.out")
+  [ -n "$url" ] && break
+  sleep 0.1
+done
+[ -n "$url" ] || { echo "the simulated cluster did not start"; cat "$work/sim.out"; exit 1; }
+export WQOSDK_LOG_FILE=$work/log
+for bin in "$work/cmake-build/consumer" "$work/pc-consumer"; do
+  names=$("$bin" "$url" developer developer)
+  echo "$names" | grep -qx demo || { echo "$bin: project demo not listed"; exit 1; }
+  names=$("$bin" "$url" --token builder wqsim-sample-token-aVeryLongServiceAccount0)
+  echo "$names" | grep -qx demo || { echo "$bin (token): project demo not listed"; exit 1; }
+done
+if "$work/pc-consumer" "$url" developer wrong 2>/dev/null; then
+  echo "a wrong password logged in"; exit 1
+fi
+kill "$sim_pid"; sim_pid=
+
+step "wqosctl demo from the packages"
+(cd / && env -u WQOSCTL_CLI -u WQOSCTL_SANDBOX -u WQOSCTL_SAMPLE /usr/bin/wqosctl demo) >"$work/demo.log" 2>&1 ||
+  { cat "$work/demo.log"; exit 1; }
+tail -n 1 "$work/demo.log"
+grep -q ' 0 failed' "$work/demo.log"
+
+step "remove"
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "${packages[@]}" >/dev/null
+for pkg in "${packages[@]}"; do
+  if dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+    echo "$pkg is still installed"; exit 1
+  fi
+done
+echo "package test passed"
