@@ -24,18 +24,13 @@ step() { echo "== $*"; }
 step "packages"
 (cd "$build" && cpack -G DEB -B "$work/debs" >"$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 debs=("$work"/debs/*.deb)
-for pkg in "${packages[@]}"; do
-  ls "$work"/debs/"${pkg}"_*.deb >/dev/null || { echo "no package $pkg"; exit 1; }
-done
-for deb in "${debs[@]}"; do
-  echo "${deb##*/}: $(dpkg-deb -f "$deb" Depends)"
-done
+[ "${#debs[@]}" = "${#packages[@]}" ] || { echo "packages made: ${debs[*]}"; exit 1; }
 # The library package carries its SONAME; the tool only suggests the built-in cluster.
 dpkg-deb -c "$work"/debs/libwqosdk0_*.deb >"$work/lib.list"
 grep -q 'libwqosdk\.so\.0 ->' "$work/lib.list"
 dpkg-deb -c "$work"/debs/libwqosdk-dev_*.deb >"$work/dev.list"
 [ "$(dpkg-deb -f "$work"/debs/wqosctl_*.deb Suggests)" = "wqosdk-cluster (= $(dpkg-deb -f "$work"/debs/wqosctl_*.deb Version))" ]
-if dpkg-deb -f "$work"/debs/wqosctl_*.deb Depends | grep -Eq 'openssh-server|glusterfs-server'; then
+if dpkg-deb -f "$work"/debs/wqosctl_*.deb Depends | grep -E 'openssh-server|glusterfs-server' >/dev/null; then
   echo "the tool depends on a server package"; exit 1
 fi
 # Only public headers: none of the internal helpers is installed.
@@ -57,19 +52,15 @@ fi
 # Servers in this machine's own network namespace (the storage-node sandboxes of other
 # tests run theirs in namespaces of their own).
 servers() {
-  local pid self
-  self=$(readlink /proc/self/ns/net)
   for pid in $(pgrep -x 'sshd|glusterd|glusterfsd|rpcbind' || true); do
-    if [ "$(readlink "/proc/$pid/ns/net" 2>/dev/null)" = "$self" ]; then echo "$pid"; fi
+    [ "$(readlink "/proc/$pid/ns/net" 2>/dev/null)" != "$(readlink /proc/self/ns/net)" ] || echo "$pid"
   done | sort
 }
 before=$(servers)
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debs[@]}" >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log"; exit 1; }
 after=$(servers)
-started=$(comm -13 <(echo "$before") <(echo "$after"))
-[ -z "$started" ] || { echo "installing started services: $started"; exit 1; }
-for pkg in "${packages[@]}"; do dpkg-query -W "$pkg"; done
+[ -z "$(comm -13 <(echo "$before") <(echo "$after"))" ] || { echo "installing started servers"; exit 1; }
 
 step "consumer builds"
 cmake -S "$src/consumer" -B "$work/cmake-build" >/dev/null
@@ -90,14 +81,11 @@ done
 [ -n "$url" ] || { echo "the simulated cluster did not start"; cat "$work/sim.out"; exit 1; }
 export WQOSDK_LOG_FILE=$work/log
 for bin in "$work/cmake-build/consumer" "$work/pc-consumer"; do
-  names=$("$bin" "$url" developer developer)
-  echo "$names" | grep -qx demo || { echo "$bin: project demo not listed"; exit 1; }
-  names=$("$bin" "$url" --token builder wqsim-sample-token-aVeryLongServiceAccount0)
-  echo "$names" | grep -qx demo || { echo "$bin (token): project demo not listed"; exit 1; }
+  for login in "developer developer" "--token builder wqsim-sample-token-aVeryLongServiceAccount0"; do
+    # shellcheck disable=SC2086
+    "$bin" "$url" $login | grep -x demo >/dev/null || { echo "$bin $login: no project demo"; exit 1; }
+  done
 done
-if "$work/pc-consumer" "$url" developer wrong 2>/dev/null; then
-  echo "a wrong password logged in"; exit 1
-fi
 kill "$sim_pid"; sim_pid=
 
 step "wqosctl demo from the packages"
@@ -108,9 +96,5 @@ grep -q ' 0 failed' "$work/demo.log"
 
 step "remove"
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "${packages[@]}" >/dev/null
-for pkg in "${packages[@]}"; do
-  if dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-    echo "$pkg is still installed"; exit 1
-  fi
-done
+if dpkg -l "${packages[@]}" 2>/dev/null | grep '^ii' >/dev/null; then echo "not removed"; exit 1; fi
 echo "package test passed"
