@@ -40,23 +40,23 @@ std::string SelfPath() {
 
 // The folder the tool's companions are installed under: the nearest of the program's own
 // folder and its parents that holds libexec/wqosdk (the installation prefix, or the build
-// tree, which mirrors the installed layout). Nothing is compiled in, so the installed tree
-// can be moved.
+// tree, which mirrors the installed layout), else the parent of the program's folder (the
+// prefix of bin/wqosctl). Nothing is compiled in, so the installed tree can be moved.
 std::string InstallRoot() {
+  const fs::path bin = fs::path(SelfPath()).parent_path();
   std::error_code code;
-  for (fs::path dir = fs::path(SelfPath()).parent_path(); !dir.empty(); dir = dir.parent_path()) {
+  for (fs::path dir = bin; !dir.empty(); dir = dir.parent_path()) {
     if (fs::is_directory(dir / "libexec" / "wqosdk", code)) return dir.string();
     if (dir == dir.root_path()) break;
   }
-  return std::string();
+  return bin.parent_path().string();
 }
 
 // A companion file: the variable `override` when set, else `relative` under the folder above.
 std::string CompanionFile(const char* override, const std::string& relative) {
   const std::string configured = Variable(override);
   if (!configured.empty()) return configured;
-  const std::string root = InstallRoot();
-  return (root.empty() ? std::string("/usr") : root) + "/" + relative;
+  return InstallRoot() + "/" + relative;
 }
 
 std::string ClientProgram() {
