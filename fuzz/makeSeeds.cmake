@@ -1,5 +1,5 @@
-# Writes the seed corpus of every fuzz target from the shared API documents, the hand-made
-# seeds and the GlusterFS output samples, and the JSON dictionary from the record tables.
+# Writes the seed corpus of every fuzz target from the API documents of tests/data, the hand-made
+# seeds and the GlusterFS output notes, and the JSON dictionary from the record tables.
 # Run as: cmake -DFIXTURES_DIR=.. -DREFERENCE_DIR=.. -DSOURCE_DIR=<repository> -DOUT_DIR=..
 #               -P makeSeeds.cmake
 # A folder per target under OUT_DIR, named as the target's source (codecFuzz.cpp -> codec);

@@ -3,7 +3,7 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 pkgs=(
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git dpkg-dev lintian
   libcurl4-openssl-dev libssl-dev libssh2-1-dev
   libboost1.81-dev libboost-json1.81-dev
   libcpp-httplib-dev googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -6,7 +6,8 @@
 #
 # WQ_TEST_BUDGET_SECONDS (default 4800) bounds the whole run: a later stage that would not
 # fit in what is left is skipped with a line saying so, so a slow machine still reports the
-# stages that ran instead of being cut off.
+# stages that ran instead of being cut off. Under CI=true a stage that does not fit fails the
+# run instead (a line naming the stage, exit status 1): CI passes only with every stage run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -17,10 +18,14 @@ start=$SECONDS
 # stage NAME: prints how long the run has taken when NAME is done.
 stage() { echo "== $1 done after $((SECONDS - start)) s"; }
 
-# fits SECONDS: true when a stage expected to take that long still fits the budget.
+# fits SECONDS NAME: true when a stage expected to take that long still fits the budget.
 fits() {
   local left=$((budget - (SECONDS - start)))
   if [ "$left" -lt "$1" ]; then
+    if [ "${CI:-}" = true ]; then
+      echo "FAILED: $2 was not run (needs about $1 s, $left s of the test budget left)" >&2
+      exit 1
+    fi
     echo "SKIPPED: $2 (needs about $1 s, $left s of the test budget left)"
     return 1
   fi

@@ -1,4 +1,4 @@
-// Round trips over the real API documents of the shared fixture folder.
+// Round trips over the real API documents of tests/data/fixtures.
 //
 // Each kind of document the codec reads is one row of kGoldenKinds: the fixture
 // files it applies to and how a document goes through the codec. For every

@@ -25,7 +25,7 @@ using OpenShiftSDKWrapper::LogLine;
 
 const char* const kToken = "rest-test-token-0123456789";
 
-// A fixture document from the shared folder, as bytes.
+// A fixture document of tests/data/fixtures, as bytes.
 inline std::string Fixture(const std::string& name) {
   return hosttest::ReadFile(std::string(WQ_FIXTURE_DIR) + "/" + name);
 }

@@ -38,21 +38,29 @@ std::string SelfPath() {
   return length > 0 ? std::string(self, static_cast<size_t>(length)) : std::string();
 }
 
-// A file of the source tree: found through the variable `override` when set, else in the
-// tree the program was built from.
-std::string SourceFile(const char* override, const std::string& relative) {
+// The folder the tool's companions are installed under: the nearest of the program's own
+// folder and its parents that holds libexec/wqosdk (the installation prefix, or the build
+// tree, which mirrors the installed layout), else the parent of the program's folder (the
+// prefix of bin/wqosctl). Nothing is compiled in, so the installed tree can be moved.
+std::string InstallRoot() {
+  const fs::path bin = fs::path(SelfPath()).parent_path();
+  std::error_code code;
+  for (fs::path dir = bin; !dir.empty(); dir = dir.parent_path()) {
+    if (fs::is_directory(dir / "libexec" / "wqosdk", code)) return dir.string();
+    if (dir == dir.root_path()) break;
+  }
+  return bin.parent_path().string();
+}
+
+// A companion file: the variable `override` when set, else `relative` under the folder above.
+std::string CompanionFile(const char* override, const std::string& relative) {
   const std::string configured = Variable(override);
   if (!configured.empty()) return configured;
-  return std::string(WQOSCTL_SOURCE_DIR) + "/" + relative;
+  return InstallRoot() + "/" + relative;
 }
 
 std::string ClientProgram() {
-  const std::string configured = Variable("WQOSCTL_CLI");
-  if (!configured.empty()) return configured;
-  std::error_code code;
-  if (fs::exists(WQOSCTL_CLI_PROGRAM, code)) return WQOSCTL_CLI_PROGRAM;
-  // An installed wqosctl keeps the client beside itself.
-  return fs::path(SelfPath()).parent_path().string() + "/wqOpenShiftCLI";
+  return CompanionFile("WQOSCTL_CLI", "libexec/wqosdk/wqOpenShiftCLI");
 }
 
 std::string RandomSecret() {
@@ -110,7 +118,7 @@ bool InsideOwnSandbox() {
 }
 
 int ReexecInSandbox(const std::vector<std::string>& args) {
-  const std::string sandbox = SourceFile("WQOSCTL_SANDBOX", "sandbox/wq-sandbox");
+  const std::string sandbox = CompanionFile("WQOSCTL_SANDBOX", "libexec/wqosdk/sandbox/wq-sandbox");
   if (geteuid() != 0) {
     PrintErr("wqosctl: the built-in cluster needs root (its storage nodes run in Linux "
              "namespaces); give --server URL to use another cluster\n");
@@ -153,7 +161,7 @@ bool EmbeddedCluster::Start(Credentials& credentials, std::string& error) {
   }
 
   wqsim::Scenario scenario;
-  const std::string sample = SourceFile("WQOSCTL_SAMPLE", "tools/wqosctl/sample-app.json");
+  const std::string sample = CompanionFile("WQOSCTL_SAMPLE", "share/wqosdk/sample-app.json");
   if (!wqsim::LoadScenarioFile(sample, scenario, error)) return false;
   scenario.settings.storageNodes = nodes_;
   scenario.settings.storageHook = SandboxStorage(Variable("WQSANDBOX_PROVISION"));
