@@ -87,6 +87,8 @@ class WQOpenShiftConnection : public DebugLog {
   // fresh connection only when the kept session failed before its exec request was sent.
   // `seconds` > 0 turns reuse on with that idle limit; 0 returns to the environment.
   void setSshIdleSeconds(long seconds);
+  // The idle limit of the members that always keep their sessions.
+  static const long kKeptSessionIdleSeconds = 30;
   // The idle limit in force: 0 when reuse is off.
   long sshIdleSeconds() const;
   // With reuse on, opens the node's session now unless one is kept; true when one is kept.
