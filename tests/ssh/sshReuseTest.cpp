@@ -105,6 +105,27 @@ TEST_F(SshReuseTest, AFailedCommandKeepsTheSessionAndIsNotRunAgain) {
   Shell("rm -f " + marker);
 }
 
+TEST_F(SshReuseTest, AContainerPrefixIsRememberedWithItsSessionOnly) {
+  const std::string prefix = "docker exec 4f2a9c1d7e3b ";
+  std::string kept;
+  connection_.keepContainerPrefix(node_, prefix);  // reuse off: no session to keep it with
+  EXPECT_FALSE(connection_.keptContainerPrefix(node_, kept));
+  connection_.setSshIdleSeconds(30);
+  ASSERT_TRUE(connection_.openNodeSession(node_));
+  connection_.keepContainerPrefix(node_, prefix);
+  ASSERT_TRUE(connection_.keptContainerPrefix(node_, kept));
+  EXPECT_EQ(prefix, kept);
+  EXPECT_FALSE(connection_.forgetGoneContainerPrefix(node_, "gluster: command failed\n"));
+  EXPECT_TRUE(connection_.forgetGoneContainerPrefix(
+      node_, "Error response from daemon: No such container: 4f2a9c1d7e3b\n"));
+  EXPECT_FALSE(connection_.keptContainerPrefix(node_, kept));
+  // A new connection looks the prefix up again.
+  connection_.keepContainerPrefix(node_, prefix);
+  KillSessionsOf(node_);
+  EXPECT_EQ(1, LoginsFor(1));
+  EXPECT_FALSE(connection_.keptContainerPrefix(node_, kept));
+}
+
 TEST_F(SshReuseTest, AnIdleConnectionIsClosedByTheNextCommandAndTheRestByClose) {
   connection_.setSshIdleSeconds(1);
   const std::string other = Nodes().at(1);
