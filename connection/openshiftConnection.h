@@ -2,7 +2,9 @@
 // The one channel to the cluster: REST requests with the bearer token, the OAuth token
 // request, the logins (user and password, or service-account token), commands on the
 // storage nodes over SSH and commands in pods through the command-line client.
+#include <cstddef>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "connection/textSafety.h"
@@ -14,6 +16,14 @@
 typedef struct _LIBSSH2_SESSION LIBSSH2_SESSION;
 
 namespace OpenShiftSDKWrapper {
+
+class SshLink;
+class SshSessionPool;
+// Frees the kept SSH sessions; defined where the pool is, so that this header needs no
+// libssh2 and the connection's own destructor closes them.
+struct SshSessionPoolDeleter {
+  void operator()(SshSessionPool* pool) const;
+};
 
 // SSH credentials of one storage node.
 struct SSshLoginCreds {
@@ -51,7 +61,8 @@ class WQOpenShiftConnection : public DebugLog {
                              const std::string& token,
                              const std::map<std::string, SSshLoginCreds>& sshCredentials);
 
-  // Runs `command` on `host` over a fresh SSH connection (port 22) with the credentials
+  // Runs `command` on `host` over a fresh SSH connection (port 22; with connection reuse
+  // on, on a channel of the node's kept session) with the credentials
   // stored for that host name. Standard output is appended to `out`, standard error to
   // `err`; the result is true only when the command wrote something to standard output and
   // nothing to standard error, whatever its exit code. The TCP connect and the SSH login
@@ -59,13 +70,41 @@ class WQOpenShiftConnection : public DebugLog {
   // WQOSDK_SSH_COMMAND_TIMEOUT seconds (default 3600). When a known_hosts file is in use
   // (WQOSDK_KNOWN_HOSTS, else "known_hosts" in the base directory) a node whose host key
   // it does not list is refused before authentication.
-  bool executeRemoteCommand(const std::string& host, const std::string& command,
-                            std::string& out, std::string& err);
+  bool executeRemoteCommand(const std::string& host, const std::string& command, std::string& out,
+                            std::string& err);
   // Runs `command` in the pod (in `container` when not empty) through the command-line
   // client with the current token; true when the client exits with 0.
   bool executeCommandInPod(const std::string& nameSpace, const std::string& pod,
                            const std::string& container, const std::string& command,
                            std::string& out, std::string& err);
+
+  // Connection reuse. Off by default: each remote command opens and closes its own
+  // connection. On (an explicit limit here, else WQOSDK_SSH_IDLE_SECONDS > 0, read at every
+  // command), one authenticated session per node is kept and each command runs on its own
+  // channel of it. No thread or timer watches the sessions: the next command closes those
+  // idle for longer than the limit, a transport error closes the session it happened on,
+  // and closeNodeSessions or the destructor close the rest. A command is run once more on a
+  // fresh connection only when the kept session failed before its exec request was sent.
+  // `seconds` > 0 turns reuse on with that idle limit; 0 returns to the environment.
+  void setSshIdleSeconds(long seconds);
+  // The idle limit of the members that always keep their sessions.
+  static const long kKeptSessionIdleSeconds = 30;
+  // The idle limit in force: 0 when reuse is off.
+  long sshIdleSeconds() const;
+  // With reuse on, opens the node's session now unless one is kept; true when one is kept.
+  bool openNodeSession(const std::string& host);
+  void closeNodeSessions();
+  size_t keptNodeSessions() const;
+
+  // The GlusterFS container prefix of a node, remembered with its kept session (so looked
+  // up once per connection). keptContainerPrefix is false when reuse is off or nothing is
+  // remembered; keepContainerPrefix does nothing without a kept session.
+  bool keptContainerPrefix(const std::string& host, std::string& prefix) const;
+  void keepContainerPrefix(const std::string& host, const std::string& prefix);
+  // After a command run with the prefix failed: true (and the remembered prefix forgotten)
+  // when `err` is docker's answer that the container does not exist, so that the caller
+  // looks the prefix up once more. The failed command is not run again.
+  bool forgetGoneContainerPrefix(const std::string& host, const std::string& err);
 
   // Opens and authenticates an SSH session with `host`; on failure nothing stays open.
   bool openSSHSession(const std::string& host, LIBSSH2_SESSION*& session, int& sock);
@@ -77,6 +116,12 @@ class WQOpenShiftConnection : public DebugLog {
   // address and the SSH credentials.
   bool beginLogin(const char* context, const std::string& url,
                   const std::map<std::string, SSshLoginCreds>& sshCredentials);
+  // A fresh authenticated session with `host`, or null (logged).
+  std::unique_ptr<SshLink> openLink(const std::string& host);
+  // The node's kept session, opened when there is none (reuse on); null when that fails.
+  // `reused` tells whether it was kept from an earlier command.
+  SshLink* keptLink(const std::string& host, bool& reused);
+  void dropKeptLink(const std::string& host, const char* why);
 
   WQLibCurl* httpClient;
   bool connected;
@@ -87,6 +132,8 @@ class WQOpenShiftConnection : public DebugLog {
   std::string token;
   std::string lastErrorResponse;
   std::map<std::string, SSshLoginCreds> sshCredentials;
+  long explicitIdleSeconds = 0;
+  std::unique_ptr<SshSessionPool, SshSessionPoolDeleter> sshPool;
 };
 
 }  // namespace OpenShiftSDKWrapper

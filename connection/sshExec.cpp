@@ -1,5 +1,5 @@
-// Commands on the storage nodes over SSH: one TCP connection, one SSH session and one exec
-// channel per command.
+// Commands on the storage nodes over SSH: one exec channel per command, on a TCP connection
+// and SSH session of its own, or on the node's kept session when connection reuse is on.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <libssh2.h>
@@ -15,6 +15,7 @@
 
 #include "connection/openshiftConnection.h"
 #include "connection/sshKeys.h"
+#include "connection/sshSession.h"
 #include "host/luIPAddr.h"
 #include "host/settings.h"
 
@@ -173,25 +174,63 @@ void FreeSession(LIBSSH2_SESSION* session) {
   libssh2_session_free(session);
 }
 
-// Frees a session that failed before it was handed out, and everything under it.
-void Abandon(LIBSSH2_SESSION*& session, int& sock) {
-  if (session != nullptr) FreeSession(session);
-  session = nullptr;
-  LibraryUse::Release();
-  if (sock >= 0) ::close(sock);
-  sock = -1;
-}
+// An exec channel that frees itself: on a healthy link with a bounded wait, so a kept
+// session can carry the next command; on a broken one the session frees it with itself.
+class SshChannel {
+ public:
+  SshChannel(SshLink& link, LIBSSH2_CHANNEL* channel) : link_(link), channel_(channel) {}
+  ~SshChannel() {
+    if (channel_ == nullptr || link_.broken) return;
+    const Deadline bound(kFreeTimeoutMs / 1000);
+    if (RetryWhileBlocked(link_.sock, link_.session, bound,
+                          [&] { return libssh2_channel_free(channel_); }) != 0) {
+      link_.broken = true;
+    }
+  }
+  SshChannel(const SshChannel&) = delete;
+  SshChannel& operator=(const SshChannel&) = delete;
+  LIBSSH2_CHANNEL* get() const { return channel_; }
+
+ private:
+  SshLink& link_;
+  LIBSSH2_CHANNEL* channel_;
+};
 
 }  // namespace
 
-bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESSION*& session,
-                                           int& sock) {
+SshLink::~SshLink() {
+  if (session != nullptr) FreeSession(session);
+  if (sock >= 0) ::close(sock);
+  if (libraryHeld_) LibraryUse::Release();
+}
+
+int SshLink::AcquireLibrary() {
+  const int rc = LibraryUse::Acquire();
+  libraryHeld_ = rc == 0;
+  return rc;
+}
+
+void SshLink::Release(LIBSSH2_SESSION*& outSession, int& outSock) {
+  outSession = session;
+  outSock = sock;
   session = nullptr;
   sock = -1;
+  libraryHeld_ = false;  // closeSSHSession gives it back
+}
+
+bool SshLink::PeerStillOpen() const {
+  if (sock < 0 || broken) return false;
+  char byte = 0;
+  const ssize_t peeked = ::recv(sock, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (peeked > 0) return true;
+  return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+}
+
+std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host) {
   const auto entry = sshCredentials.find(host);
   if (entry == sshCredentials.end()) {
     Error(kOpenContext, "Failed to find ssh credentials for [%s]", host.c_str());
-    return false;
+    return nullptr;
   }
   NodeSecrets secrets(entry->second);
   DebugLvl(kOpenContext, 2, "SSH: host [%s] user [%s]", host.c_str(), secrets.userName.c_str());
@@ -199,12 +238,12 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
   CLuIPAddr address;
   if (CLuIPAddr::GetByName(host, &address, 0).IsError()) {
     Error(kOpenContext, "Failed to get ip address from [%s]", host.c_str());
-    return false;
+    return nullptr;
   }
   CLuString ipText;
   if (address.GetAddressString(&ipText).IsError()) {
     Error(kOpenContext, "Failed to convert to IP string");
-    return false;
+    return nullptr;
   }
   DebugLvl("openSSHSession", 0, "Hostname[%s], IP Address[%s]", host.c_str(), ipText.c_str());
   sockaddr_in target{};
@@ -214,26 +253,27 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
   if (::inet_pton(AF_INET, ipText.c_str(), &target.sin_addr) != 1) {
     Error(kOpenContext, "[%s] resolves to [%s], which is not an IPv4 address", host.c_str(),
           ipText.c_str());
-    return false;
+    return nullptr;
   }
 
-  const int initResult = LibraryUse::Acquire();
+  auto link = std::make_unique<SshLink>();
+  const int initResult = link->AcquireLibrary();
   if (initResult != 0) {
     Error(kOpenContext, "libssh2 initialization failed (%d)", initResult);
-    return false;
+    return nullptr;
   }
-  session = libssh2_session_init_ex(nullptr, nullptr, nullptr, nullptr);
-  if (session == nullptr) {
+  link->session = libssh2_session_init_ex(nullptr, nullptr, nullptr, nullptr);
+  if (link->session == nullptr) {
     Error(kOpenContext, "session initialization failed");
-    LibraryUse::Release();
-    return false;
+    return nullptr;
   }
-  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (sock < 0) {
+  link->sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (link->sock < 0) {
     Error(kOpenContext, "socket initialization failed");
-    Abandon(session, sock);
-    return false;
+    return nullptr;
   }
+  LIBSSH2_SESSION* const session = link->session;
+  const int sock = link->sock;
   const long connectSeconds =
       SecondsSetting("WQOSDK_SSH_CONNECT_TIMEOUT", kDefaultConnectTimeoutSeconds);
   if (ConnectWithin(sock, target, Deadline(connectSeconds)) != 0) {
@@ -241,8 +281,7 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
     Error(kOpenContext, "failed to connect[%d]", -1);
     Error(kOpenContext, "Connection to [%s] port %d: %s", ipText.c_str(), kSshPort,
           std::strerror(error));
-    Abandon(session, sock);
-    return false;
+    return nullptr;
   }
 
   // Non-blocking from here on, so that every wait is bounded by a deadline and both output
@@ -262,8 +301,7 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
   });
   if (handshake != 0) {
     Error(kOpenContext, "Failure establishing SSH session: %d", handshake);
-    Abandon(session, sock);
-    return false;
+    return nullptr;
   }
 
   const std::string fingerprint = SshKeys::SessionFingerprint(session);
@@ -274,14 +312,12 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
   } else {
     const SshKeys::Verdict verdict = SshKeys::Check(session, knownHosts, host);
     if (verdict != SshKeys::Verdict::Match) {
-      const char* why = verdict == SshKeys::Verdict::Mismatch ? "does not match"
-                        : verdict == SshKeys::Verdict::NotFound
-                            ? "is not listed in"
-                            : "cannot be checked: cannot read";
+      const char* why = verdict == SshKeys::Verdict::Mismatch   ? "does not match"
+                        : verdict == SshKeys::Verdict::NotFound ? "is not listed in"
+                                                                : "cannot be checked: cannot read";
       Error(kOpenContext, "Refusing [%s]: its host key %s %s %s the known hosts file [%s]",
             host.c_str(), keyType.c_str(), fingerprint.c_str(), why, knownHosts.c_str());
-      Abandon(session, sock);
-      return false;
+      return nullptr;
     }
   }
 
@@ -305,10 +341,19 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
             "OpenSSH 8.8 and later refuse unless the node's PubkeyAcceptedAlgorithms adds "
             "ssh-rsa; use an ed25519 or ECDSA key instead");
     }
-    Abandon(session, sock);
-    return false;
+    return nullptr;
   }
   DebugLvl("openSSHSession", 0, "SSH session opened");
+  return link;
+}
+
+bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESSION*& session,
+                                           int& sock) {
+  session = nullptr;
+  sock = -1;
+  std::unique_ptr<SshLink> link = openLink(host);
+  if (!link) return false;
+  link->Release(session, sock);
   return true;
 }
 
@@ -322,49 +367,59 @@ bool WQOpenShiftConnection::closeSSHSession(LIBSSH2_SESSION* session, int sock) 
   return true;
 }
 
-bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
-                                                 const std::string& command, std::string& out,
-                                                 std::string& err) {
-  LIBSSH2_SESSION* session = nullptr;
-  int sock = -1;
-  if (!openSSHSession(host, session, sock)) {
-    Error(kExecContext, "Failed to set up ssh session for host [%s]", host.c_str());
-    return false;
-  }
+namespace {
+
+// How a command went on a link.
+enum class ExecOutcome {
+  Succeeded,  // output and no error text
+  Failed,     // it ran (or its result is known) and failed; the session is sound
+  NotSent,    // the session failed before the exec request went out
+  Broken,     // a transport error or time-out after the request was sent
+};
+
+// Runs `command` on its own channel of `link`. Marks the link broken on a transport error.
+ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& host,
+                      const std::string& command, std::string& out, std::string& err) {
+  LIBSSH2_SESSION* const session = link.session;
+  const int sock = link.sock;
   const long commandSeconds =
       SecondsSetting("WQOSDK_SSH_COMMAND_TIMEOUT", kDefaultCommandTimeoutSeconds);
   const Deadline deadline(commandSeconds);
   auto timedOut = [&](const char* step) {
-    Error(kExecContext, "Command [%s] on [%s] timed out after %ld seconds (%s)", command.c_str(),
-          host.c_str(), commandSeconds, step);
-    closeSSHSession(session, sock);
-    return false;
+    log.Error(kExecContext, "Command [%s] on [%s] timed out after %ld seconds (%s)",
+              command.c_str(), host.c_str(), commandSeconds, step);
+    link.broken = true;
+    return ExecOutcome::Broken;
   };
 
-  LIBSSH2_CHANNEL* channel = nullptr;
+  LIBSSH2_CHANNEL* opened = nullptr;
   for (;;) {
-    channel = libssh2_channel_open_ex(session, "session", 7, kChannelWindow, kChannelPacket,
-                                      nullptr, 0);
-    if (channel != nullptr || libssh2_session_last_errno(session) != LIBSSH2_ERROR_EAGAIN) break;
-    if (deadline.Passed()) return timedOut("opening the channel");
+    opened =
+        libssh2_channel_open_ex(session, "session", 7, kChannelWindow, kChannelPacket, nullptr, 0);
+    if (opened != nullptr || libssh2_session_last_errno(session) != LIBSSH2_ERROR_EAGAIN) break;
+    if (deadline.Passed()) {
+      timedOut("opening the channel");
+      return ExecOutcome::NotSent;
+    }
     waitsocket(sock, session, deadline.RemainingMs());
   }
-  if (channel == nullptr) {
-    Error(kExecContext, "Channel initialization failed");
-    closeSSHSession(session, sock);
-    return false;
+  if (opened == nullptr) {
+    log.Error(kExecContext, "Channel initialization failed");
+    link.broken = true;
+    return ExecOutcome::NotSent;
   }
+  const SshChannel channel(link, opened);
 
-  DebugLvl("executeRemoteCommand", 0, "Command[%s]", command.c_str());
+  log.DebugLvl("executeRemoteCommand", 0, "Command[%s]", command.c_str());
   const int started = RetryWhileBlocked(sock, session, deadline, [&] {
-    return libssh2_channel_process_startup(channel, "exec", 4, command.c_str(),
+    return libssh2_channel_process_startup(channel.get(), "exec", 4, command.c_str(),
                                            static_cast<unsigned int>(command.size()));
   });
   if (started == LIBSSH2_ERROR_TIMEOUT) return timedOut("starting the command");
   if (started != 0) {
-    Error(kExecContext, "Command execution failed [%s]", command.c_str());
-    closeSSHSession(session, sock);
-    return false;
+    log.Error(kExecContext, "Command execution failed [%s]", command.c_str());
+    link.broken = true;
+    return ExecOutcome::Broken;
   }
 
   // Both streams are read as their data arrives: a command that writes much to standard
@@ -380,20 +435,25 @@ bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
     bool progressed = false;
     for (Stream& stream : streams) {
       while (!stream.done) {
-        const ssize_t count = libssh2_channel_read_ex(channel, stream.id, buffer, sizeof buffer);
+        const ssize_t count =
+            libssh2_channel_read_ex(channel.get(), stream.id, buffer, sizeof buffer);
         if (count == LIBSSH2_ERROR_EAGAIN) break;
         progressed = true;
         if (count > 0) {
           stream.text.append(buffer, static_cast<size_t>(count));
           continue;
         }
-        if (count < 0) Error(kExecContext, "libssh2_channel_read returned %d\n", int(count));
+        if (count < 0) {
+          log.Error(kExecContext, "libssh2_channel_read returned %d\n", int(count));
+          link.broken = true;
+        }
         stream.done = true;
       }
     }
     // Reading one stream may have queued data or the end of the other: look once more
     // before waiting on the socket when libssh2 holds something for this channel.
-    const bool pending = libssh2_poll_channel_read(channel, 1) || libssh2_channel_eof(channel);
+    const bool pending =
+        libssh2_poll_channel_read(channel.get(), 1) || libssh2_channel_eof(channel.get());
     if (progressed || (pending && !rechecked)) {
       rechecked = !progressed;
       continue;
@@ -406,38 +466,79 @@ bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
   int exitCode = 127;
   std::string exitSignal = "none";
   bool signalled = true;  // the initial "none" stands when the close fails
-  const int closed =
-      RetryWhileBlocked(sock, session, deadline, [&] { return libssh2_channel_close(channel); });
+  const int closed = RetryWhileBlocked(sock, session, deadline,
+                                       [&] { return libssh2_channel_close(channel.get()); });
   if (closed == 0) {
-    exitCode = libssh2_channel_get_exit_status(channel);
+    exitCode = libssh2_channel_get_exit_status(channel.get());
     char* name = nullptr;
-    libssh2_channel_get_exit_signal(channel, &name, nullptr, nullptr, nullptr, nullptr, nullptr);
+    libssh2_channel_get_exit_signal(channel.get(), &name, nullptr, nullptr, nullptr, nullptr,
+                                    nullptr);
     signalled = name != nullptr;
     if (name != nullptr) {
       exitSignal = name;
       libssh2_free(session, name);
     }
+  } else {
+    link.broken = true;
   }
   if (signalled) {
-    DebugLvl("executeRemoteCommand", 0, "Got signal: %s", exitSignal.c_str());
+    log.DebugLvl("executeRemoteCommand", 0, "Got signal: %s", exitSignal.c_str());
   } else if (exitCode != 0) {
-    Error(kExecContext, "EXIT: %d", exitCode);
+    log.Error(kExecContext, "EXIT: %d", exitCode);
   }
-  DebugLvl("executeRemoteCommand", 0, "stdout[%s] stderr[%s]", out.c_str(), err.c_str());
+  log.DebugLvl("executeRemoteCommand", 0, "stdout[%s] stderr[%s]", out.c_str(), err.c_str());
 
+  const ExecOutcome failed = link.broken ? ExecOutcome::Broken : ExecOutcome::Failed;
   if (!err.empty()) {
-    Error(kExecContext, "command return error [%s]", err.c_str());
-    closeSSHSession(session, sock);
-    return false;
+    log.Error(kExecContext, "command return error [%s]", err.c_str());
+    return failed;
   }
   if (out.empty()) {
-    Error(kExecContext, "command return nothing");
-    closeSSHSession(session, sock);
+    log.Error(kExecContext, "command return nothing");
+    return failed;
+  }
+  return link.broken ? ExecOutcome::Broken : ExecOutcome::Succeeded;
+}
+
+}  // namespace
+
+bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
+                                                 const std::string& command, std::string& out,
+                                                 std::string& err) {
+  if (sshIdleSeconds() <= 0) {
+    closeNodeSessions();  // reuse was on before
+    std::unique_ptr<SshLink> link = openLink(host);
+    if (!link) {
+      Error(kExecContext, "Failed to set up ssh session for host [%s]", host.c_str());
+      return false;
+    }
+    const ExecOutcome outcome = RunOnLink(*this, *link, host, command, out, err);
+    link.reset();
+    DebugLvl("closeSSHSession", 0, "SSH session closed");
+    return outcome == ExecOutcome::Succeeded;
+  }
+
+  bool reused = false;
+  SshLink* link = keptLink(host, reused);
+  if (link == nullptr) {
+    Error(kExecContext, "Failed to set up ssh session for host [%s]", host.c_str());
     return false;
   }
-  RetryWhileBlocked(sock, session, deadline, [&] { return libssh2_channel_free(channel); });
-  closeSSHSession(session, sock);
-  return true;
+  ExecOutcome outcome = RunOnLink(*this, *link, host, command, out, err);
+  if (outcome == ExecOutcome::NotSent && reused) {
+    // The node closed the kept session meanwhile; nothing of the command reached it.
+    dropKeptLink(host, "failed before the command was sent");
+    link = keptLink(host, reused);
+    if (link == nullptr) {
+      Error(kExecContext, "Failed to set up ssh session for host [%s]", host.c_str());
+      return false;
+    }
+    outcome = RunOnLink(*this, *link, host, command, out, err);
+  }
+  if (outcome == ExecOutcome::NotSent || outcome == ExecOutcome::Broken) {
+    dropKeptLink(host, "transport error");
+  }
+  return outcome == ExecOutcome::Succeeded;
 }
 
 }  // namespace OpenShiftSDKWrapper

@@ -77,6 +77,23 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   bool PrepareVolume(const std::string& nameSpace, const std::string& nameBase,
                      const std::string& mountBase, const SVolumeInfoLib& saved, bool reuse,
                      std::string& claimUsed);
+  // The same, with waits that end when their condition holds instead of fixed sleeps:
+  // after creating the claim, until it is Bound, its volume and endpoints can be read and
+  // "gluster volume status" on one of the volume's nodes reports every brick online; after
+  // the mount, until it answers (a GlusterFS mount at the directory in /proc/self/mountinfo
+  // where a probe file can be created and removed). Each polls every second and gives up
+  // after PrepareVolume's fixed wait (120 s, 60 s), then carries on as PrepareVolume does.
+  // The log says how long each wait took. Keeps one SSH connection per node while it runs
+  // (idle limit 30 s) unless connection reuse is on already.
+  bool PrepareVolumeWhenReady(const std::string& nameSpace, const std::string& nameBase,
+                              const std::string& mountBase, const SVolumeInfoLib& saved, bool reuse,
+                              std::string& claimUsed);
+  // Connection reuse for this facade's commands on the storage nodes: `idleSeconds` > 0
+  // keeps one SSH session per node, closed by the next command once idle that long; 0
+  // returns to WQOSDK_SSH_IDLE_SECONDS. CloseNodeConnections closes the kept sessions now
+  // (the destructor closes them too).
+  void SetNodeConnectionReuse(long idleSeconds);
+  void CloseNodeConnections();
   // Restores the saved secrets and config maps, then creates or updates the deployment
   // config saved in `restoreDir` under `dcName`, its claim names mapped through `claimNames`
   // unless `keepNames` is set.
@@ -98,6 +115,16 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   bool UnSerializeLabels(const std::string& text, SObjectInfoLib& labels);
 
  private:
+  // The steps both prepare members share; `waitForReadiness` picks their waits.
+  bool PrepareVolumeSteps(const char* context, const std::string& nameSpace,
+                          const std::string& nameBase, const std::string& mountBase,
+                          const SVolumeInfoLib& saved, bool reuse, std::string& claimUsed,
+                          bool waitForReadiness);
+  // The claim is Bound, its volume and endpoints can be read and one of its nodes reports
+  // every brick of the volume online.
+  bool ClaimVolumeIsReady(const char* context, const std::string& nameSpace,
+                          const std::string& claimName);
+
   WQOpenShiftParser* parser;
   WQOpenShiftQueries* queries;
   WQOpenShiftOperations* operations;

@@ -11,7 +11,9 @@
 #include "host/luFile.h"
 #include "host/luSleep.h"
 #include "operations/openshiftOperations.h"
+#include "queries/glusterOutput.h"
 #include "wrapper/openshiftWrapper.h"
+#include "wrapper/readiness.h"
 #include "wrapper/workflowSupport.h"
 
 namespace OpenShiftSDKWrapper {
@@ -20,6 +22,9 @@ namespace {
 
 const char* const kPrepareContext = WQ_WRAPPER_CONTEXT(
     "PrepareVolume(const string&, const string&, const string&, const "
+    "OpenShiftSDKWrapper::SVolumeInfoLib&, bool, std::string&)");
+const char* const kPrepareWhenReadyContext = WQ_WRAPPER_CONTEXT(
+    "PrepareVolumeWhenReady(const string&, const string&, const string&, const "
     "OpenShiftSDKWrapper::SVolumeInfoLib&, bool, std::string&)");
 const char* const kRestoreDeploymentContext = WQ_WRAPPER_CONTEXT(
     "RestoreDeployment(const string&, const string&, const string&, bool, const "
@@ -30,6 +35,10 @@ const char* const kRestoreConfigMapsContext =
     WQ_WRAPPER_CONTEXT("RestoreConfigMaps(const string&, const string&)");
 
 const char* const kDeploymentConfigPrefix = "deploymentconfig_";
+
+// The fixed waits of PrepareVolume, and the limits of the waits that replace them.
+const unsigned long kVolumeSettleMs = 120000;
+const unsigned long kMountSettleMs = 60000;
 
 // Claims named "<base>-<number>" drawn before giving up: every draw that is taken costs one
 // read, and a cluster that answers every read with a claim must not keep the caller forever.
@@ -148,18 +157,97 @@ std::string StorageOf(const SObjectInfoLib& quantities) {
   return std::string();
 }
 
+void LogWait(const DebugLog& log, const char* context, const std::string& what,
+             const ReadinessWait& wait) {
+  const double seconds = static_cast<double>(wait.waitedMs) / 1000.0;
+  if (wait.ready) {
+    log.Debug(context, "%s ready after %.1f seconds (%d checks)", what.c_str(), seconds,
+              wait.checks);
+  } else {
+    log.Error(context, "%s not ready after %.1f seconds (%d checks); carrying on", what.c_str(),
+              seconds, wait.checks);
+  }
+}
+
 }  // namespace
 
-bool WQOpenShiftSDKWrapper::PrepareVolume(const std::string& nameSpace,
-                                          const std::string& nameBase,
-                                          const std::string& mountBase,
-                                          const SVolumeInfoLib& saved, bool reuse,
-                                          std::string& claimUsed) {
+bool WQOpenShiftSDKWrapper::PrepareVolume(const std::string& nameSpace, const std::string& nameBase,
+                                          const std::string& mountBase, const SVolumeInfoLib& saved,
+                                          bool reuse, std::string& claimUsed) {
+  return PrepareVolumeSteps(kPrepareContext, nameSpace, nameBase, mountBase, saved, reuse,
+                            claimUsed, false);
+}
+
+bool WQOpenShiftSDKWrapper::PrepareVolumeWhenReady(const std::string& nameSpace,
+                                                   const std::string& nameBase,
+                                                   const std::string& mountBase,
+                                                   const SVolumeInfoLib& saved, bool reuse,
+                                                   std::string& claimUsed) {
+  // The readiness checks ask the nodes every second: over one kept connection per node,
+  // unless the caller has chosen its own reuse already, then closed again.
+  struct KeptForTheCall {
+    WQOpenShiftConnection& connection;
+    const bool turnedOn;
+    explicit KeptForTheCall(WQOpenShiftConnection& c)
+        : connection(c), turnedOn(c.sshIdleSeconds() <= 0) {
+      if (turnedOn) connection.setSshIdleSeconds(WQOpenShiftConnection::kKeptSessionIdleSeconds);
+    }
+    ~KeptForTheCall() {
+      if (!turnedOn) return;
+      connection.setSshIdleSeconds(0);
+      connection.closeNodeSessions();
+    }
+  } kept(*connection);
+  return PrepareVolumeSteps(kPrepareWhenReadyContext, nameSpace, nameBase, mountBase, saved, reuse,
+                            claimUsed, true);
+}
+
+void WQOpenShiftSDKWrapper::SetNodeConnectionReuse(long idleSeconds) {
+  connection->setSshIdleSeconds(idleSeconds);
+}
+
+void WQOpenShiftSDKWrapper::CloseNodeConnections() { connection->closeNodeSessions(); }
+
+bool WQOpenShiftSDKWrapper::ClaimVolumeIsReady(const char* context, const std::string& nameSpace,
+                                               const std::string& claimName) {
+  SPersistentVolumeClaimInfoLib claim;
+  if (!GetPersistentVolumeClaimInfo(nameSpace, claimName, claim, 0)) return false;
+  if (claim.status.phase != "Bound" || claim.spec.volumeName.empty()) return false;
+  SPersistentVolumeInfoLib volume;
+  if (!GetPersistentVolumeInfo(claim.spec.volumeName, volume, 0)) return false;
+  const std::string& glusterVolume = volume.spec.glusterfs.path;
+  SEndpointsInfoLib endpoints;
+  if (volume.spec.glusterfs.endpoints.empty() ||
+      !GetEndpointsInfo(nameSpace, volume.spec.glusterfs.endpoints, endpoints, 0)) {
+    return false;
+  }
+  for (const SEndpointSubsetInfoLib& subset : endpoints.subsets) {
+    for (const SEndpointAddressInfoLib& address : subset.addresses) {
+      if (!GlusterArgumentsAreSafe(*this, context,
+                                   {{"node", address.ip, GlusterWord::Address},
+                                    {"volume", glusterVolume, GlusterWord::Name}})) {
+        return false;
+      }
+      std::string out;
+      if (queries->RunGlusterCommand(context, address.ip, " gluster volume status " + glusterVolume,
+                                     out)) {
+        return AllBricksOnline(out);
+      }
+    }
+  }
+  return false;
+}
+
+bool WQOpenShiftSDKWrapper::PrepareVolumeSteps(const char* context, const std::string& nameSpace,
+                                               const std::string& nameBase,
+                                               const std::string& mountBase,
+                                               const SVolumeInfoLib& saved, bool reuse,
+                                               std::string& claimUsed, bool waitForReadiness) {
   std::string claimName = saved.name;
   // The claim name becomes a directory below the mount base whose contents are removed: a
   // name such as "../x" must never get that far.
   if (!IsObjectName(claimName)) {
-    Error(kPrepareContext, "Invalid Persistent Volume Claim name [%s/%s]", nameSpace.c_str(),
+    Error(context, "Invalid Persistent Volume Claim name [%s/%s]", nameSpace.c_str(),
           claimName.c_str());
     return false;
   }
@@ -182,32 +270,32 @@ bool WQOpenShiftSDKWrapper::PrepareVolume(const std::string& nameSpace,
       if (current >= expected) {
         create = false;
         replace = false;
-        Error(kPrepareContext, "Using existing Persistent Volume Claim [%s/%s]",
-              nameSpace.c_str(), claimName.c_str());
+        Error(context, "Using existing Persistent Volume Claim [%s/%s]", nameSpace.c_str(),
+              claimName.c_str());
       } else {
-        Error(kPrepareContext,
+        Error(context,
               "Deleting Persistent Volume Claim [%s/%s], current capacity [%lu] is less than "
               "expected capacity [%lu]",
               nameSpace.c_str(), claimName.c_str(), current, expected);
         SDeleteOptionsInfoLib options;
         if (!DeletePersistentVolumeClaim(nameSpace, claimName, options)) {
-          Error(kPrepareContext, "Failed to delete Persistent Volume Claim [%s/%s]",
-                nameSpace.c_str(), claimName.c_str());
+          Error(context, "Failed to delete Persistent Volume Claim [%s/%s]", nameSpace.c_str(),
+                claimName.c_str());
           return false;
         }
       }
     }
     // A claim of that name still there (kept, or still being deleted) gets a new name.
     for (int draws = 0; replace && readClaim(claimName); ++draws) {
-      DebugLvl(kPrepareContext, 2, "PVC [%s/%s] exists", nameSpace.c_str(), claimName.c_str());
+      DebugLvl(context, 2, "PVC [%s/%s] exists", nameSpace.c_str(), claimName.c_str());
       if (draws == kMaxGeneratedNames) {
-        Error(kPrepareContext, "Failed to find a free Persistent Volume Claim name [%s-<n>] in [%s]",
+        Error(context, "Failed to find a free Persistent Volume Claim name [%s-<n>] in [%s]",
               nameBase.c_str(), nameSpace.c_str());
         return false;
       }
       claimName = nameBase + "-" + std::to_string(std::rand());
       if (!IsObjectName(claimName)) {
-        Error(kPrepareContext, "Invalid Persistent Volume Claim name [%s/%s]", nameSpace.c_str(),
+        Error(context, "Invalid Persistent Volume Claim name [%s/%s]", nameSpace.c_str(),
               claimName.c_str());
         return false;
       }
@@ -221,17 +309,26 @@ bool WQOpenShiftSDKWrapper::PrepareVolume(const std::string& nameSpace,
     claim.spec.storageClassName = saved.storageClassName;
     // Written after any request the record already holds, so this one wins.
     claim.spec.resources.requests.keyValues.emplace_back("storage", saved.capacity);
-    Debug(kPrepareContext, "Creating Persistent Volume Claim [%s/%s] storageclass [%s]",
-          nameSpace.c_str(), claimName.c_str(), saved.storageClassName.c_str());
+    Debug(context, "Creating Persistent Volume Claim [%s/%s] storageclass [%s]", nameSpace.c_str(),
+          claimName.c_str(), saved.storageClassName.c_str());
     if (!CreatePersistentVolumeClaim(nameSpace, claim)) {
-      Error(kPrepareContext, "Failed to create persistent volume claim [%s/%s]",
-            nameSpace.c_str(), claimName.c_str());
+      Error(context, "Failed to create persistent volume claim [%s/%s]", nameSpace.c_str(),
+            claimName.c_str());
       return false;
     }
-    Debug(kPrepareContext, "Wait for 120 seconds for gluster volume to become stable...");
-    LUSLEEP(120000, "openshiftWrapper", __LINE__);
+    if (waitForReadiness) {
+      Debug(context, "Waiting up to 120 seconds for gluster volume of [%s/%s] to be ready...",
+            nameSpace.c_str(), claimName.c_str());
+      const ReadinessWait wait = WaitUntilReady(kVolumeSettleMs, "openshiftWrapper", [&] {
+        return ClaimVolumeIsReady(context, nameSpace, claimName);
+      });
+      LogWait(*this, context, "Gluster volume of [" + nameSpace + "/" + claimName + "]", wait);
+    } else {
+      Debug(context, "Wait for 120 seconds for gluster volume to become stable...");
+      LUSLEEP(kVolumeSettleMs, "openshiftWrapper", __LINE__);
+    }
     if (!readClaim(claimName)) {
-      Error(kPrepareContext, "Faile to get Persistent Volume Claim [%s/%s]", nameSpace.c_str(),
+      Error(context, "Faile to get Persistent Volume Claim [%s/%s]", nameSpace.c_str(),
             claimName.c_str());
       return false;
     }
@@ -241,20 +338,27 @@ bool WQOpenShiftSDKWrapper::PrepareVolume(const std::string& nameSpace,
   const std::string& volumeName = claim.spec.volumeName;
   const CLuError made = CLuDirectory::Create(mountDir, true);
   if (made.IsError()) {
-    Error(kPrepareContext, "Failed to create directory [%s] to mount volume, err [%s]",
-          mountBase.c_str(), made.AsString().c_str());
+    Error(context, "Failed to create directory [%s] to mount volume, err [%s]", mountBase.c_str(),
+          made.AsString().c_str());
     return false;
   }
   if (!operations->MountPersistentVolume(nameSpace, volumeName, mountDir)) {
-    Error(kPrepareContext, "Failed to mount persistent volume [%s] project [%s]",
-          volumeName.c_str(), nameSpace.c_str());
+    Error(context, "Failed to mount persistent volume [%s] project [%s]", volumeName.c_str(),
+          nameSpace.c_str());
     return false;
   }
-  Debug(kPrepareContext, "Wait for 60 seconds for gluster volume mount point to become stable...");
-  LUSLEEP(60000, "openshiftWrapper", __LINE__);
+  if (waitForReadiness) {
+    Debug(context, "Waiting up to 60 seconds for the mount [%s] to answer...", mountDir.c_str());
+    const ReadinessWait wait = WaitUntilReady(kMountSettleMs, "openshiftWrapper",
+                                              [&] { return GlusterMountAnswers(mountDir); });
+    LogWait(*this, context, "Mount [" + mountDir + "]", wait);
+  } else {
+    Debug(context, "Wait for 60 seconds for gluster volume mount point to become stable...");
+    LUSLEEP(kMountSettleMs, "openshiftWrapper", __LINE__);
+  }
   if (!operations->CleanPersistentVolume(mountDir)) {
-    Error(kPrepareContext, "Failed to clean persistent volume [%s] project [%s]",
-          volumeName.c_str(), nameSpace.c_str());
+    Error(context, "Failed to clean persistent volume [%s] project [%s]", volumeName.c_str(),
+          nameSpace.c_str());
     return false;
   }
   claimUsed = claimName;

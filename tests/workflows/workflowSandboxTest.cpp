@@ -286,6 +286,43 @@ TEST_F(WorkflowSandboxTest, PrepareWithoutReuseNamesANewClaimAndLeavesTheOldOne)
   EXPECT_TRUE(IsMountPoint(mountBase_ + "/" + claim));
 }
 
+TEST_F(WorkflowSandboxTest, PrepareWhenReadyEndsItsWaitsWhenVolumeAndMountAnswer) {
+  // Logins each node's sshd accepted so far.
+  const auto logins = [] {
+    std::map<std::string, size_t> count;
+    for (const std::string& node : sandboxtest::Nodes()) {
+      const std::string log =
+          hosttest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
+      for (size_t at = log.find("Accepted "); at != std::string::npos;
+           at = log.find("Accepted ", at + 1)) {
+        ++count[node];
+      }
+    }
+    return count;
+  };
+  const std::map<std::string, size_t> before = logins();
+  std::string claim;
+  ASSERT_TRUE(facade_.PrepareVolumeWhenReady(
+      kNs, "logs-copy", mountBase_, SavedRecord("web-logs", "1Gi", "ReadWriteMany"), false, claim));
+  EXPECT_TRUE(std::regex_match(claim, std::regex("logs-copy-[0-9]+"))) << claim;
+  EXPECT_TRUE(IsMountPoint(mountBase_ + "/" + claim));
+  EXPECT_TRUE(TreeOf(mountBase_ + "/" + claim).empty());
+  // Volume and mount were ready at once: neither wait slept its fixed time.
+  unsigned long slept = 0;
+  for (unsigned long ms : OwnSleeps()) slept += ms;
+  EXPECT_LT(slept, 10000u);
+  size_t ready = 0;
+  for (const LogLine& line : lines_)
+    ready += line.message.find(" ready after ") != std::string::npos;
+  EXPECT_EQ(2u, ready);
+  // One connection per node that was asked, however many commands it ran.
+  const std::map<std::string, size_t> after = logins();
+  for (const auto& node : after) {
+    EXPECT_LE(node.second - (before.count(node.first) ? before.at(node.first) : 0), 1u)
+        << node.first;
+  }
+}
+
 TEST_F(WorkflowSandboxTest, BackupFailingOnTheSecondClaimLeavesTheFirstMountedForRelease) {
   sandboxtest::Fault("gluster snapfail --match 'snapshot create .*" + GlusterVolumeOf("web-logs") +
                      "' --rc 1 --stderr 'snapshot create: failed: Snapshot is supported only for "

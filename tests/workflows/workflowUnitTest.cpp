@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "tests/workflows/workflowTestUtil.h"
+#include "wrapper/readiness.h"
 
 namespace wftest {
 namespace {
@@ -410,6 +411,95 @@ TEST_F(WorkflowUnitTest, PrepareGivesUpWhenEveryGeneratedNameIsTaken) {
   EXPECT_FALSE(facade_.PrepareVolume(kNs, "taken", mountBase_, SavedRecord("web-data", "1Gi"), false, used));
   EXPECT_EQ(0u, Count("POST", ""));
   EXPECT_EQ(102u, Count("GET", "/persistentvolumeclaims/"));
+}
+
+// ---- readiness instead of fixed waits -------------------------------------------------------
+
+const char* const kBrickHeader =
+    "Status of volume: v1\nGluster process                             TCP Port  RDMA Port  "
+    "Online  Pid\n------------------------------------------------------------------------------\n";
+const char* const kTaskTail =
+    " \nTask Status of Volume v1\n-----------------------------------------------------------"
+    "-------------------\nThere are no active volume tasks\n \n";
+
+TEST(ReadinessTest, BrickStatusAndMountTableAreRead) {
+  struct BrickRow {
+    std::string bricks;
+    bool online;
+  };
+  for (const BrickRow& row : std::vector<BrickRow>{
+           {"Brick 192.0.2.1:/bricks/v1                  49152     0          Y       71\n", true},
+           // a long brick name pushes the columns onto the next line
+           {"Brick 192.0.2.1:/tmp/wq-sandbox.gfpbhb00/br\nicks/v1          60925     0   Y   71   "
+            "\n",
+            true},
+           {"Brick n1:/b/v1   49152  0  Y  71\nBrick n2:/b/v1   N/A  N/A  N  N/A\n", false},
+           {"Brick n1:/b/v1   49152  0  Y  71\nBrick n2:/b/very/long/name/that/wr\n", false},
+           {"", false},
+       }) {
+    EXPECT_EQ(row.online,
+              OpenShiftSDKWrapper::AllBricksOnline(kBrickHeader + row.bricks + kTaskTail))
+        << row.bricks;
+  }
+  EXPECT_FALSE(OpenShiftSDKWrapper::AllBricksOnline("Volume v1 is not started\n"));
+
+  const std::string table =
+      "25 1 0:22 / /proc rw - proc proc rw\n"
+      "151 117 0:51 / /mnt/restore/web\\040data rw,relatime - fuse.glusterfs 192.0.2.1:/v1 rw\n"
+      "152 117 0:52 / /mnt/restore/logs rw shared:5 - fuse.glusterfs 192.0.2.1:/v2 rw\n"
+      "153 117 0:53 / /mnt/restore/nfs rw - nfs4 server:/x rw\n";
+  for (const auto& row : std::vector<std::pair<std::string, bool>>{{"/mnt/restore/web data", true},
+                                                                   {"/mnt/restore/logs", true},
+                                                                   {"/mnt/restore/nfs", false},
+                                                                   {"/mnt/restore", false},
+                                                                   {"/proc", false}}) {
+    EXPECT_EQ(row.second, OpenShiftSDKWrapper::IsGlusterMountAt(table, row.first)) << row.first;
+  }
+  // A plain directory is no mount, whatever it accepts.
+  EXPECT_FALSE(OpenShiftSDKWrapper::GlusterMountAnswers(::testing::TempDir()));
+}
+
+TEST_F(WorkflowUnitTest, ReadinessWaitsEndWhenTheConditionHoldsElseTakeTheFullDuration) {
+  // The condition holds at the first check, at the fourth, or never.
+  for (int readyAt : {1, 4, 0}) {
+    sleeps_.clear();
+    int checks = 0;
+    const OpenShiftSDKWrapper::ReadinessWait wait =
+        OpenShiftSDKWrapper::WaitUntilReady(60000, "test", [&] { return ++checks == readyAt; });
+    unsigned long slept = 0;
+    for (const Sleep& sleep : sleeps_) {
+      EXPECT_EQ(1000u, sleep.milliseconds);
+      slept += sleep.milliseconds;
+    }
+    EXPECT_EQ(readyAt != 0, wait.ready);
+    EXPECT_EQ(readyAt != 0 ? 1000u * (readyAt - 1) : 60000u, slept) << readyAt;
+    EXPECT_EQ(slept, wait.waitedMs);
+    EXPECT_EQ(checks, wait.checks);
+  }
+}
+
+TEST_F(WorkflowUnitTest, PrepareWhenReadyFallsBackToTheFixedWaitWhenTheVolumeNeverGetsReady) {
+  // Without storage nodes no brick is ever reported online: the wait takes its 120 s, then the
+  // member carries on as PrepareVolume does, up to the mount that needs a node.
+  Start();
+  std::string used;
+  EXPECT_FALSE(facade_.PrepareVolumeWhenReady(kNs, "restored", mountBase_,
+                                              SavedRecord("gone-claim", "1Gi"), false, used));
+  unsigned long slept = 0;
+  for (const Sleep& sleep : sleeps_) {
+    if (sleep.sourceFile == "openshiftWrapper") slept += sleep.milliseconds;
+  }
+  EXPECT_EQ(120000u, slept);
+  EXPECT_EQ(1u, Count("POST", "/persistentvolumeclaims"));
+  const std::string context =
+      "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::PrepareVolumeWhenReady(const string&, "
+      "const string&, const string&, const OpenShiftSDKWrapper::SVolumeInfoLib&, bool, "
+      "std::string&)";
+  const std::vector<std::string> lines = LinesOf(context);
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "ERROR Gluster volume of [demo/gone-claim] not ready after 120.0 seconds "
+                      "(121 checks); carrying on"),
+            lines.end());
 }
 
 }  // namespace
