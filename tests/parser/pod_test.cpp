@@ -253,31 +253,5 @@ TEST(PodSpecWriting, EveryListElementIsKeptEvenWhenItWroteNothing) {
   EXPECT_EQ(1u, out.at("imagePullSecrets").get_array().size());
 }
 
-TEST(PodTemplateWriting, RoundTripsThroughText) {
-  const char text[] = R"({
-    "metadata": {"labels": {"app": "web"}},
-    "spec": {
-      "volumes": [{"name": "data", "persistentVolumeClaim": {"claimName": "web-data"}}],
-      "containers": [{"name": "web", "image": "nginx", "args": ["-g", "daemon off;"],
-                      "env": [{"name": "MODE", "value": "prod"}],
-                      "resources": {"limits": {"memory": "512Mi"}},
-                      "volumeMounts": [{"name": "data", "mountPath": "/usr/share/nginx/html"}]}],
-      "nodeSelector": {"region": "primary"},
-      "tolerations": [{"key": "dedicated", "operator": "Equal", "value": "web"}],
-      "restartPolicy": "Always", "dnsPolicy": "ClusterFirst"
-    }})";
-  SPodTemplateSpecInfoLib first = Read<SPodTemplateSpecInfoLib>(text);
-  const mObject written = Written(first);
-  SPodTemplateSpecInfoLib second;
-  WQOpenShiftParser().Convert(written, second);
-  EXPECT_EQ(written, Written(second));
-  const mObject& spec = written.at("spec").get_obj();
-  EXPECT_EQ("web-data",
-            spec.at("volumes").get_array()[0].get_obj().at("persistentVolumeClaim").get_obj().at("claimName").get_str());
-  EXPECT_EQ("512Mi", spec.at("containers").get_array()[0].get_obj().at("resources").get_obj().at("limits")
-                         .get_obj().at("memory").get_str());
-  EXPECT_EQ("primary", spec.at("nodeSelector").get_obj().at("region").get_str());
-}
-
 }  // namespace
 }  // namespace OpenShiftSDKWrapper
