@@ -165,15 +165,6 @@ INSTANTIATE_TEST_SUITE_P(
         ProbeCase{"TcpPortTooHigh", R"({"tcpSocket": {"port": 70000}})", ""}),
     [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
 
-TEST(ProbeWriting, ContainerLeavesOutAProbeThatWroteNothing) {
-  SContainerInfoLib container;
-  container.readinessProbe.periodSeconds = 10;
-  container.livenessProbe.exec.command = {"true"};
-  const mObject out = Written(container);
-  EXPECT_FALSE(Has(out, "readinessProbe"));
-  ASSERT_TRUE(Has(out, "livenessProbe"));
-}
-
 TEST(HandlerWriting, LifecycleKeepsOnlyHandlersWithAnAction) {
   SLifecycleInfoLib lifecycle;
   lifecycle.postStart.httpGet.port = 0;
