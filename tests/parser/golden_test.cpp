@@ -345,7 +345,8 @@ const GoldenExpectation kGoldenExpectations[] = {
         "volumeName":"pv-aws-ow5vl"})"},
     // A read-only document keeps what its reader fills.
     {"pod.full.v1.14.0.json", "", "/spec/nodeName", R"("251")"},
-    {"endpoints.glusterfs.json", "", "/subsets/1", R"({"addresses":[{"ip":"10.240.79.157"}],"ports":[{"port":1}]})"},
+    {"endpoints.glusterfs.json", "", "/subsets/1",
+     R"({"addresses":[{"ip":"10.240.79.157"}],"ports":[{"port":1}]})"},
     // glusterfs sources keep endpoints and path; "readOnly": false is added.
     {"pod.glusterfs-inline.json", "/spec/volumes/0", "/glusterfs",
      R"({"endpoints":"glusterfs-cluster","path":"kube_vol","readOnly":true})"},

@@ -222,4 +222,3 @@ struct TypesOf<std::tuple<void, Ts...>> {
 
 }  // namespace testing_tables
 }  // namespace OpenShiftSDKWrapper
-
