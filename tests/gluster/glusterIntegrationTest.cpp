@@ -447,28 +447,5 @@ TEST_F(GlusterTest, DeleteGoesOnToTheNextNodeWhenNodesAreDown) {
   EXPECT_TRUE(Snapshots().empty());
 }
 
-// The facade's members reach the nodes as the inner objects do.
-TEST_F(GlusterTest, FacadeHandsGlusterAndSshCallsThrough) {
-  Provision();
-  WQOpenShiftSDKWrapper facade;
-  ASSERT_TRUE(facade.ConnectServiceAccount(server_->BaseUrl(), "sa", kToken, AllNodes(PasswordLogin())));
-  const std::string node = Nodes().front();
-  std::string out;
-  std::string err;
-  EXPECT_TRUE(facade.ExecuteRemoteCommand(node, "echo via facade", out, err));
-  EXPECT_EQ(out, "via facade\n");
-  GLUSTER_RESOURCE_STATUS status = GLUSTER_RESOURCE_STOPPED;
-  EXPECT_TRUE(facade.GetGlusterVolumeStatus(node, volume_, status));
-  EXPECT_EQ(status, GLUSTER_RESOURCE_STARTED);
-  std::string created;
-  ASSERT_TRUE(facade.CreateGlusterVolumeSnapshot(node, volume_, "f", created));
-  std::vector<std::string> snapshots;
-  EXPECT_TRUE(facade.GetGlusterVolumeSnapshotList(node, volume_, snapshots));
-  EXPECT_EQ(snapshots, std::vector<std::string>{created});
-  EXPECT_TRUE(facade.DeleteGlusterVolumeSnapshot(node, created));
-  EXPECT_TRUE(facade.StopGlusterVolume(node, volume_));
-  EXPECT_TRUE(facade.StartGlusterVolume(node, volume_));
-}
-
 }  // namespace
 }  // namespace sandboxtest

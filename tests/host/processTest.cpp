@@ -94,24 +94,5 @@ TEST(WqProcessTest, BackgroundProcessHoldingThePipesDoesNotBlockTheReturn) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
-TEST(WqProcessTest, RunnerSeamReplacesAndRestoresTheRealRunner) {
-  ProcessRequest seen;
-  WqProcess::SetRunner([&seen](const ProcessRequest& request, std::string& out, std::string& err) {
-    seen = request;
-    out = "fake out";
-    err = "fake err";
-    return 7;
-  });
-  std::string out, err;
-  EXPECT_EQ(RunShell("touch /should/not/run", out, err, {{"OCPASSWD", "pw"}}), 7);
-  WqProcess::SetRunner(nullptr);
-  EXPECT_EQ(seen.command, "touch /should/not/run");
-  ASSERT_EQ(seen.env.size(), 1u);
-  EXPECT_EQ(seen.env[0].second, "pw");
-  EXPECT_EQ(out + "|" + err, "fake out|fake err");
-  EXPECT_EQ(WqProcess::system("echo real", out, err, 0, false), 0);
-  EXPECT_EQ(out, "real\n");
-}
-
 }  // namespace
 }  // namespace OpenShiftSDKWrapper

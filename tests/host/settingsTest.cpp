@@ -123,18 +123,5 @@ TEST(LuSleepTest, ResumesAfterASignalInterruptsIt) {
   EXPECT_GE(elapsed, std::chrono::milliseconds(150));
 }
 
-TEST(LuSleepTest, HookRecordsInsteadOfSleeping) {
-  std::vector<std::tuple<unsigned long, std::string, int>> calls;
-  SetSleepHook([&calls](unsigned long ms, const char* file, int line) {
-    calls.emplace_back(ms, file, line);
-  });
-  const auto start = Clock::now();
-  LUSLEEP(600000, "openshiftOperations", 77);
-  SetSleepHook(nullptr);
-  EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0], std::make_tuple(600000UL, std::string("openshiftOperations"), 77));
-}
-
 }  // namespace
 }  // namespace OpenShiftSDKWrapper

@@ -81,16 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ConstructRow{"Array", mValue(mArray{}), array_type, false}),
     [](const testing::TestParamInfo<ConstructRow>& info) { return std::string(info.param.name); });
 
-TEST(ValueTypeTest, KeepsJsonSpiritOrder) {
-  EXPECT_EQ(obj_type, 0);
-  EXPECT_EQ(array_type, 1);
-  EXPECT_EQ(str_type, 2);
-  EXPECT_EQ(bool_type, 3);
-  EXPECT_EQ(int_type, 4);
-  EXPECT_EQ(real_type, 5);
-  EXPECT_EQ(null_type, 6);
-}
-
 // Which getters succeed on a value of each type; every other one throws.
 enum Getter { kStr, kObj, kArray, kBool, kInt, kInt64, kUint64, kReal, kGetterCount };
 
@@ -162,26 +152,6 @@ TEST(IntegerGetterTest, ConvertsLikeCasts) {
   EXPECT_DOUBLE_EQ(mValue(3).get_real(), 3.0);
   EXPECT_DOUBLE_EQ(mValue(kInt64Min).get_real(), -9223372036854775808.0);
   EXPECT_DOUBLE_EQ(mValue(kUint64Max).get_real(), 18446744073709551615.0);
-}
-
-TEST(GetValueTest, MatchesGetters) {
-  const mValue obj(mObject{{"k", 1}});
-  EXPECT_EQ(obj.get_value<mObject>(), obj.get_obj());
-  EXPECT_EQ(mValue(mArray{1, 2}).get_value<mArray>().size(), 2u);
-  EXPECT_EQ(mValue("s").get_value<std::string>(), "s");
-  EXPECT_TRUE(mValue(true).get_value<bool>());
-  EXPECT_EQ(mValue(-3).get_value<int>(), -3);
-  EXPECT_EQ(mValue(kInt64Max).get_value<std::int64_t>(), kInt64Max);
-  EXPECT_EQ(mValue(kUint64Max).get_value<std::uint64_t>(), kUint64Max);
-  EXPECT_DOUBLE_EQ(mValue(2).get_value<double>(), 2.0);
-  EXPECT_THROW(mValue(1.5).get_value<int>(), std::runtime_error);
-}
-
-TEST(MutableGetterTest, ChangesTheValue) {
-  mValue v(mObject{});
-  v.get_obj()["list"] = mArray{};
-  v.get_obj()["list"].get_array().push_back("x");
-  EXPECT_EQ(v, mValue(mObject{{"list", mArray{"x"}}}));
 }
 
 struct EqualityRow {

@@ -231,19 +231,5 @@ TEST(DeploymentConfigPreparing, UpdateTakesOnlyTheStoredResourceVersion) {
   EXPECT_EQ(0, dc.status.replicas);
 }
 
-// ---- The whole record --------------------------------------------------------------------
-
-TEST(DeploymentConfigWriting, SecondWriteOfTheReadBackTextIsIdentical) {
-  SDeploymentConfigInfoLib first = Parsed(kStoredDc);
-  std::string text1;
-  WQOpenShiftParser().SerializeDeploymentConfig(first, text1);
-  SDeploymentConfigInfoLib second = Parsed(text1);
-  std::string text2;
-  WQOpenShiftParser().SerializeDeploymentConfig(second, text2);
-  EXPECT_EQ(text1, text2);
-  EXPECT_EQ(2u, second.spec.triggers.size());
-  EXPECT_EQ(1u, second.status.conditions.size());
-}
-
 }  // namespace
 }  // namespace OpenShiftSDKWrapper

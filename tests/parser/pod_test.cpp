@@ -165,15 +165,6 @@ INSTANTIATE_TEST_SUITE_P(
         ProbeCase{"TcpPortTooHigh", R"({"tcpSocket": {"port": 70000}})", ""}),
     [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
 
-TEST(ProbeWriting, ContainerLeavesOutAProbeThatWroteNothing) {
-  SContainerInfoLib container;
-  container.readinessProbe.periodSeconds = 10;
-  container.livenessProbe.exec.command = {"true"};
-  const mObject out = Written(container);
-  EXPECT_FALSE(Has(out, "readinessProbe"));
-  ASSERT_TRUE(Has(out, "livenessProbe"));
-}
-
 TEST(HandlerWriting, LifecycleKeepsOnlyHandlersWithAnAction) {
   SLifecycleInfoLib lifecycle;
   lifecycle.postStart.httpGet.port = 0;
@@ -251,32 +242,6 @@ TEST(PodSpecWriting, EveryListElementIsKeptEvenWhenItWroteNothing) {
   ASSERT_EQ(2u, out.at("volumes").get_array().size());
   EXPECT_TRUE(out.at("volumes").get_array()[0].get_obj().empty());
   EXPECT_EQ(1u, out.at("imagePullSecrets").get_array().size());
-}
-
-TEST(PodTemplateWriting, RoundTripsThroughText) {
-  const char text[] = R"({
-    "metadata": {"labels": {"app": "web"}},
-    "spec": {
-      "volumes": [{"name": "data", "persistentVolumeClaim": {"claimName": "web-data"}}],
-      "containers": [{"name": "web", "image": "nginx", "args": ["-g", "daemon off;"],
-                      "env": [{"name": "MODE", "value": "prod"}],
-                      "resources": {"limits": {"memory": "512Mi"}},
-                      "volumeMounts": [{"name": "data", "mountPath": "/usr/share/nginx/html"}]}],
-      "nodeSelector": {"region": "primary"},
-      "tolerations": [{"key": "dedicated", "operator": "Equal", "value": "web"}],
-      "restartPolicy": "Always", "dnsPolicy": "ClusterFirst"
-    }})";
-  SPodTemplateSpecInfoLib first = Read<SPodTemplateSpecInfoLib>(text);
-  const mObject written = Written(first);
-  SPodTemplateSpecInfoLib second;
-  WQOpenShiftParser().Convert(written, second);
-  EXPECT_EQ(written, Written(second));
-  const mObject& spec = written.at("spec").get_obj();
-  EXPECT_EQ("web-data",
-            spec.at("volumes").get_array()[0].get_obj().at("persistentVolumeClaim").get_obj().at("claimName").get_str());
-  EXPECT_EQ("512Mi", spec.at("containers").get_array()[0].get_obj().at("resources").get_obj().at("limits")
-                         .get_obj().at("memory").get_str());
-  EXPECT_EQ("primary", spec.at("nodeSelector").get_obj().at("region").get_str());
 }
 
 }  // namespace

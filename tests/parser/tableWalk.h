@@ -206,40 +206,6 @@ mObject WrongTypes() {
   return object;
 }
 
-// Lists and maps whose elements have the wrong type; nested records hold WrongTypes.
-template <class R>
-mObject WrongElements() {
-  mObject object;
-  ForEachRow<R>([&](const auto& row) {
-    using T = typename std::decay_t<decltype(row)>::Field;
-    if constexpr (kIsVector<T>) {
-      using E = typename T::value_type;
-      if constexpr (std::is_same_v<E, std::string>)
-        object[row.key] = mArray{mValue(1), mValue(mObject{}), mValue(nullptr)};
-      else if constexpr (std::is_same_v<E, int>)
-        object[row.key] = mArray{mValue("1"), mValue(1.5), mValue(true)};
-      else
-        object[row.key] = mArray{mValue("x"), mValue(2), mValue(mArray{})};
-    } else if constexpr (kIsMap<T>) {
-      object[row.key] = mObject{{"n", mValue(1)}, {"o", mValue(mObject{})}, {"z", mValue(nullptr)}};
-    } else if constexpr (!kIsScalar<T>) {
-      object[row.key] = WrongTypes<T>();
-    }
-  });
-  return object;
-}
-
-// The record as read from WrongElements: fresh, with the presence flags set.
-template <class R>
-R ReadFromWrongElements() {
-  R record{};
-  ForEachRow<R>([&](const auto& row) {
-    using Rw = std::decay_t<decltype(row)>;
-    if (bool* flag = RowTraits<Rw>::Flag(record)) *flag = RowTraits<Rw>::reads;
-  });
-  return record;
-}
-
 template <class R>
 void MemberNames(std::set<std::string>& names) {
   ForEachRow<R>([&](const auto& row) { names.insert(row.key); });
@@ -253,22 +219,6 @@ template <class... Ts>
 struct TypesOf<std::tuple<void, Ts...>> {
   using type = ::testing::Types<Ts...>;
 };
-
-}  // namespace testing_tables
-}  // namespace OpenShiftSDKWrapper
-
-namespace OpenShiftSDKWrapper {
-namespace testing_tables {
-
-inline json_spirit::mObject ParseJson(const std::string& text) {
-  json_spirit::mValue value;
-  if (!json_spirit::read_string(text, value) || value.type() != json_spirit::obj_type) {
-    ADD_FAILURE() << "not a JSON object: " << text;
-    return {};
-  }
-  return value.get_obj();
-}
-
 
 }  // namespace testing_tables
 }  // namespace OpenShiftSDKWrapper
