@@ -211,6 +211,8 @@ bool WQOpenShiftConnection::beginLogin(const char* context, const std::string& u
   }
   connected = true;
   this->url = NormaliseUrl(url);
+  // Sessions kept with the old credentials end with them.
+  closeNodeSessions();
   this->sshCredentials = sshCredentials;
   return true;
 }

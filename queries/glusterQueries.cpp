@@ -33,6 +33,8 @@ const char* const kContainerIdCommand =
 bool WQOpenShiftQueries::GetGlusterfsContainerCommandPrefix(const std::string& host,
                                                             std::string& prefix) {
   prefix.clear();
+  // With a kept connection to the node the container is looked up once per connection.
+  if (connection->keptContainerPrefix(host, prefix)) return true;
   std::string out;
   std::string err;
   if (!connection->executeRemoteCommand(host, kContainerIdCommand, out, err)) {
@@ -49,6 +51,7 @@ bool WQOpenShiftQueries::GetGlusterfsContainerCommandPrefix(const std::string& h
           out.c_str(), host.c_str());
     return false;
   }
+  connection->keepContainerPrefix(host, prefix);
   return true;
 }
 
@@ -68,6 +71,12 @@ bool WQOpenShiftQueries::RunGlusterCommandWithPrefix(const char* context,
   std::string err;
   if (!connection->executeRemoteCommand(host, command, out, err)) {
     Error(context, "Failed to execute command [%s]", command.c_str());
+    // A remembered container that has gone is looked up again for the next command; this
+    // one is not run again.
+    if (!prefix.empty() && connection->forgetGoneContainerPrefix(host, err)) {
+      std::string fresh;
+      GetGlusterfsContainerCommandPrefix(host, fresh);
+    }
     return false;
   }
   return true;
