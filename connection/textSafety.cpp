@@ -82,6 +82,21 @@ bool IsClusterName(const std::string& name) {
   });
 }
 
+std::string ShownText(const std::string& text) {
+  constexpr size_t kShownLength = 300;
+  std::string shown;
+  for (size_t at = 0; at < text.size() && at < kShownLength; ++at) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c < 0x20 || c == 0x7f) {
+      static const char kHex[] = "0123456789abcdef";
+      shown += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return text.size() > kShownLength ? shown + "..." : shown;
+}
+
 bool IsSecretPath(const std::string& path) {
   std::vector<std::string> segments;
   const std::string plain = path.substr(0, path.find('?'));

@@ -22,6 +22,10 @@ bool IsShellSafeWord(const std::string& text);
 // segment of a REST path.
 bool IsClusterName(const std::string& name);
 
+// `text` as a log line may quote it: control characters (a line break that would forge a
+// line, an escape sequence) as \xNN, and at most 300 characters, then "...".
+std::string ShownText(const std::string& text);
+
 // True for a REST path that addresses Secrets: "/api/v1/secrets" or a namespace's
 // ".../namespaces/NS/secrets", with or without an object name.
 bool IsSecretPath(const std::string& path);

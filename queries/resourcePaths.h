@@ -26,7 +26,7 @@ namespace detail {
 inline bool Refuse(Path& path, const char* what, const std::string& value) {
   if (IsClusterName(value)) return false;
   path.text.clear();
-  path.refusal = "Refusing the " + std::string(what) + " [" + value +
+  path.refusal = "Refusing the " + std::string(what) + " [" + ShownText(value) +
                  "]: a name holds only lower-case letters, digits, '-' and '.', at most 253 "
                  "characters, and is never \".\" or \"..\"";
   return true;

@@ -347,6 +347,13 @@ TEST(ShellSafeWordTest, AcceptsAddressesAndPathsRejectsShellSyntax) {
   }
 }
 
+// A hostile name quoted in a refusal cannot forge a log line or flood the log.
+TEST(ShownTextTest, EscapesControlCharactersAndCutsLongText) {
+  EXPECT_EQ(OpenShiftSDKWrapper::ShownText("web\nERROR forged\x1b[2J\x7f"),
+            "web\\x0aERROR forged\\x1b[2J\\x7f");
+  EXPECT_EQ(OpenShiftSDKWrapper::ShownText(std::string(400, 'a')), std::string(300, 'a') + "...");
+}
+
 // Hook commands: the words sh makes of a command, one per line, each of which comes back
 // unchanged from sh when quoted; and what sh would read as more than words, refused.
 TEST(SplitShellWordsTest, SplitsAsTheShellWouldAndRefusesShellSyntax) {
