@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "tests/wqosctl/toolTestUtil.h"
+#include "tests/wqosctl/builtInClusterSuite.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
@@ -105,22 +106,11 @@ struct Outside {
 class FileAttacks : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    setenv("WQOSDK_SLEEP_SCALE", "0.001", 1);
-    wqosctl::LibraryLog::Install(false, std::string());
-    cluster = new wqosctl::EmbeddedCluster();
     wqosctl::Credentials credentials;
     std::string error;
-    ASSERT_TRUE(cluster->Start(credentials, error)) << error;
-    session = new wqosctl::Session(cluster->Url(), credentials);
-    ASSERT_TRUE(session->Open(error)) << error;
-    ASSERT_TRUE(cluster->SeedFiles(session->Sdk(), error)) << error;
+    ASSERT_TRUE(wqtooltest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
   }
-  static void TearDownTestSuite() {
-    delete session;
-    delete cluster;
-    session = nullptr;
-    cluster = nullptr;
-  }
+  static void TearDownTestSuite() { wqtooltest::StopBuiltInCluster(cluster, session); }
   void SetUp() override {
     if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
   }

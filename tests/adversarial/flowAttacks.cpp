@@ -17,6 +17,7 @@
 
 #include "json/json_spirit.h"
 #include "tests/wqosctl/toolTestUtil.h"
+#include "tests/wqosctl/builtInClusterSuite.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
 #include "tools/wqosctl/manifest.h"
@@ -37,22 +38,14 @@ wqosctl::Credentials credentials;
 class Flow : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    setenv("WQOSDK_SLEEP_SCALE", "0.001", 1);
-    wqosctl::LibraryLog::Install(false, std::string());
-    cluster = new wqosctl::EmbeddedCluster();
     credentials.user = "operator";
     credentials.password = wqtooltest::UniqueSecret("flow");
     std::string error;
-    ASSERT_TRUE(cluster->Start(credentials, error)) << error;
-    session = new wqosctl::Session(cluster->Url(), credentials);
-    ASSERT_TRUE(session->Open(error) && cluster->SeedFiles(session->Sdk(), error)) << error;
+    ASSERT_TRUE(wqtooltest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
     WriteFile(cluster->WorkDir() + "/password", credentials.password);
     WriteFile(cluster->WorkDir() + "/node-password", std::getenv("WQSANDBOX_PASSWORD"));
   }
-  static void TearDownTestSuite() {
-    delete session;
-    delete cluster;
-  }
+  static void TearDownTestSuite() { wqtooltest::StopBuiltInCluster(cluster, session); }
   void SetUp() override {
     if (session == nullptr) GTEST_SKIP() << "the cluster did not start";
     mounts = Mounts();

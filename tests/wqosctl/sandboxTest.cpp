@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "tests/wqosctl/toolTestUtil.h"
+#include "tests/wqosctl/builtInClusterSuite.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
@@ -28,20 +29,11 @@ using wqosctl::Invocation;
 class Sandbox : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    setenv("WQOSDK_SLEEP_SCALE", "0.001", 1);
-    wqosctl::LibraryLog::Install(false, std::string());
-    cluster = new wqosctl::EmbeddedCluster();
     wqosctl::Credentials credentials;
     std::string error;
-    ASSERT_TRUE(cluster->Start(credentials, error)) << error;
-    session = new wqosctl::Session(cluster->Url(), credentials);
-    ASSERT_TRUE(session->Open(error)) << error;
-    ASSERT_TRUE(cluster->SeedFiles(session->Sdk(), error)) << error;
+    ASSERT_TRUE(wqtooltest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
   }
-  static void TearDownTestSuite() {
-    delete session;
-    delete cluster;
-  }
+  static void TearDownTestSuite() { wqtooltest::StopBuiltInCluster(cluster, session); }
   void SetUp() override {
     if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
     dir = cluster->WorkDir() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
