@@ -302,11 +302,15 @@ bool WQOpenShiftSDKWrapper::PrepareDeploymentSnapshot(const std::string& nameSpa
 bool WQOpenShiftSDKWrapper::CreateDeploymentSnapshots(const SDeploymentBackupPlan& plan,
                                                       const std::string& snapshotName,
                                                       std::vector<SVolumeInfoLib>& records) {
-  for (const SClaimBackupPlan& claim : plan.claims) {
+  for (size_t at = 0; at < plan.claims.size(); ++at) {
+    const SClaimBackupPlan& claim = plan.claims[at];
     SVolumeInfoLib record;
     record.name = claim.podVolume.persistentVolumeClaim.claimName;
+    // Snapshot names are unique across the pool and gluster stamps them only to the second:
+    // without a number of their own, two made within one second would get the same name.
+    const std::string requested = at == 0 ? snapshotName : snapshotName + "_" + std::to_string(at);
     if (!operations->CreateSnapshotOnNode(claim.node, claim.containerPrefix,
-                                          claim.volume.spec.glusterfs.path, snapshotName,
+                                          claim.volume.spec.glusterfs.path, requested,
                                           claim.stopAfterSnapshot, record.glusterfs.snapshotName)) {
       Error(kCreateSnapshotsContext,
             "Failed to create Snapshot of Persistent Volume Claim [%s/%s] on node [%s]",
