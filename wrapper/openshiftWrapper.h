@@ -102,7 +102,9 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   // writes the definitions, leaving what CreateDeploymentSnapshot leaves: complete records
   // with snapshot state 1 for the mounted ones. A snapshot whose activation or mount fails
   // is deleted again and its record dropped; the records of those not reached stay with
-  // state 0 for the caller to delete. It ends connection reuse when the plan turned it on.
+  // state 0 for the caller to delete. It ends connection reuse when the plan turned it on;
+  // a caller that stops before it ends it with CloseNodeConnections and
+  // SetNodeConnectionReuse(0) (or lets the destructor close the sessions).
   bool PrepareDeploymentSnapshot(const std::string& nameSpace, const std::string& dcName,
                                  SDeploymentBackupPlan& plan);
   bool CreateDeploymentSnapshots(const SDeploymentBackupPlan& plan, const std::string& snapshotName,
