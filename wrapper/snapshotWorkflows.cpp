@@ -287,6 +287,14 @@ bool WQOpenShiftSDKWrapper::PrepareDeploymentSnapshot(const std::string& nameSpa
     if (!prepared) {
       Error(kPrepareContext, "Failed to prepare the snapshot of Persistent Volume Claim [%s/%s]",
             nameSpace.c_str(), claimName.c_str());
+      // Volumes started for their snapshot are stopped again, as no snapshot follows.
+      plan.claims.push_back(claim);
+      for (const SClaimBackupPlan& started : plan.claims) {
+        if (started.stopAfterSnapshot) {
+          operations->StopGlusterVolume(started.node, started.volume.spec.glusterfs.path);
+        }
+      }
+      plan.claims.clear();
       if (plan.reuseTurnedOn) {
         connection->setSshIdleSeconds(0);
         connection->closeNodeSessions();
