@@ -156,6 +156,18 @@ bool WQOpenShiftOperations::CreateGlusterVolumeSnapshot(const std::string& node,
     }
     startedHere = true;
   }
+  return CreateSnapshotOnNode(node, prefix, volume, snapshot, startedHere, createdName);
+}
+
+bool WQOpenShiftOperations::CreateSnapshotOnNode(const std::string& node, const std::string& prefix,
+                                                 const std::string& volume,
+                                                 const std::string& snapshot, bool stopAfter,
+                                                 std::string& createdName) {
+  createdName.clear();
+  if (!GlusterArgumentsAreSafe(*this, kCreateSnapshotContext,
+                               {Node(node), Volume(volume), Snapshot(snapshot)})) {
+    return false;
+  }
   // Only the success line's fifth word: near its snapshot limit gluster adds a warning
   // line, whose fifth word would otherwise be glued to the name.
   std::string out;
@@ -173,7 +185,7 @@ bool WQOpenShiftOperations::CreateGlusterVolumeSnapshot(const std::string& node,
           out.c_str(), volume.c_str());
     return false;
   }
-  if (startedHere && !StopGlusterVolume(node, volume)) {
+  if (stopAfter && !StopGlusterVolume(node, volume)) {
     // The caller gets no name for the snapshot made above: it must not outlive this call.
     Error(kCreateSnapshotContext, "Failed to stop gluster volume [%s] - will delete snapshot [%s]",
           volume.c_str(), createdName.c_str());
@@ -305,7 +317,51 @@ bool WQOpenShiftOperations::CreatePersistentVolumeSnapShot(const std::string& ns
   }
   Error(kCreatePvSnapshotContext, "Snapshot created for gluster volume [%s] from node [%s]",
         volume.c_str(), node.c_str());
+  return ActivateAndMountSnapshot(ns, node, created, pv, directory, record);
+}
 
+bool WQOpenShiftOperations::SelectSnapshotNode(const std::string& ns, const std::string& pvName,
+                                               SPersistentVolumeInfoLib& pv, std::string& node,
+                                               std::string& prefix, bool& startedHere) {
+  std::vector<SEndpointAddressInfoLib> addresses;
+  if (!FetchGlusterNodes(kCreatePvSnapshotContext, ns, pvName, pvName, pv, addresses)) {
+    return false;
+  }
+  const std::string& volume = pv.spec.glusterfs.path;
+  GlusterNodeSelector selector(addresses);
+  GLUSTER_RESOURCE_STATUS status = GLUSTER_RESOURCE_STOPPED;
+  for (;;) {
+    if (!selector.SelectNextNode(node)) {
+      Error(kCreatePvSnapshotContext,
+            "Failed to prepare a snapshot of gluster volume [%s] on any of the nodes",
+            volume.c_str());
+      return false;
+    }
+    if (GlusterArgumentsAreSafe(*this, kCreateSnapshotContext, {Node(node), Volume(volume)}) &&
+        queries->GetGlusterfsContainerCommandPrefix(node, prefix) &&
+        queries->GetGlusterVolumeStatus(node, volume, status)) {
+      break;
+    }
+    Error(kCreatePvSnapshotContext, "Failed to get status of gluster volume [%s] from [%s]",
+          volume.c_str(), node.c_str());
+  }
+  startedHere = false;
+  if (status != GLUSTER_RESOURCE_STARTED) {
+    if (!StartGlusterVolume(node, volume)) {
+      Error(kCreateSnapshotContext, "Failed to start gluster volume [%s]", volume.c_str());
+      return false;
+    }
+    startedHere = true;
+  }
+  return true;
+}
+
+bool WQOpenShiftOperations::ActivateAndMountSnapshot(const std::string& ns, const std::string& node,
+                                                     const std::string& created,
+                                                     const SPersistentVolumeInfoLib& pv,
+                                                     const std::string& directory,
+                                                     SVolumeInfoLib& record) {
+  const std::string& volume = pv.spec.glusterfs.path;
   if (!ActivateGlusterVolumeSnapshot(node, created)) {
     Error(kCreatePvSnapshotContext,
           "Failed to activate snapshot [%s] for gluster volume [%s] from node [%s] - will deelte "

@@ -102,6 +102,23 @@ class WQOpenShiftOperations : public DebugLog {
   // name gluster gave the snapshot (the requested name with a time stamp).
   bool CreateGlusterVolumeSnapshot(const std::string& node, const std::string& volume,
                                    const std::string& snapshot, std::string& createdName);
+  // Only the "snapshot create" command, with a prefix the caller holds; stops the volume
+  // afterwards when `stopAfter` is set (and deletes the snapshot when that fails).
+  bool CreateSnapshotOnNode(const std::string& node, const std::string& prefix,
+                            const std::string& volume, const std::string& snapshot, bool stopAfter,
+                            std::string& createdName);
+  // The steps of CreatePersistentVolumeSnapShot around the snapshot command. The first
+  // reads the persistent volume and picks the first of its nodes (random order) whose
+  // container prefix and volume status can be read; a stopped volume is started there
+  // (`startedHere`). The second activates a created snapshot and mounts it on `directory`
+  // (made when missing) and fills the record as CreatePersistentVolumeSnapShot does; a
+  // failed activation deletes the snapshot, a failed mount deactivates and deletes it.
+  bool SelectSnapshotNode(const std::string& ns, const std::string& pvName,
+                          SPersistentVolumeInfoLib& pv, std::string& node, std::string& prefix,
+                          bool& startedHere);
+  bool ActivateAndMountSnapshot(const std::string& ns, const std::string& node,
+                                const std::string& created, const SPersistentVolumeInfoLib& pv,
+                                const std::string& directory, SVolumeInfoLib& record);
   bool ActivateGlusterVolumeSnapshot(const std::string& node, const std::string& snapshot);
   bool DeactivateGlusterVolumeSnapshot(const std::string& node, const std::string& snapshot);
   bool DeleteGlusterVolumeSnapshot(const std::string& node, const std::string& snapshot);

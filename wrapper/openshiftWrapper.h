@@ -8,7 +8,9 @@
 
 #include "connection/openshiftConnection.h"
 #include "host/debugLog.h"
+#include "parser/deploymentConfigRecords.h"
 #include "parser/openshiftParser.h"
+#include "parser/storageRecords.h"
 #include "queries/openshiftQueries.h"
 
 namespace OpenShiftSDKWrapper {
@@ -16,6 +18,25 @@ namespace OpenShiftSDKWrapper {
 class WQOpenShiftParser;
 class WQOpenShiftQueries;
 class WQOpenShiftOperations;
+
+// What a two-phase deployment backup found before the application was quiesced: per
+// GlusterFS-backed claim of the pod template (in pod-volume order) its claim, volume and the
+// storage node its snapshot is made on, with that node's container prefix.
+struct SClaimBackupPlan {
+  SVolumeInfoLib podVolume;
+  SPersistentVolumeClaimInfoLib claim;
+  SPersistentVolumeInfoLib volume;
+  std::string node;
+  std::string containerPrefix;
+  bool stopAfterSnapshot = false;  // the volume was stopped and is started for the snapshot
+};
+struct SDeploymentBackupPlan {
+  std::string nameSpace;
+  std::string dcName;
+  SDeploymentConfigInfoLib dc;
+  std::vector<SClaimBackupPlan> claims;
+  bool reuseTurnedOn = false;  // connection reuse was off and is turned off again at the end
+};
 
 class WQOpenShiftSDKWrapper : public DebugLog {
  public:
@@ -68,6 +89,28 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   bool CreateDeploymentSnapshot(const std::string& nameSpace, const std::string& dcName,
                                 const std::string& snapshotName, const std::string& backupDir,
                                 std::vector<SVolumeInfoLib>& records);
+  // The same backup in three steps, so that the application needs to stay quiesced only
+  // for the middle one. PrepareDeploymentSnapshot reads the deployment config, its claims,
+  // volumes and endpoints, picks each volume's node and opens the SSH connections to them
+  // (connection reuse is turned on, idle limit 30 s, unless it is on already).
+  // CreateDeploymentSnapshots runs only one "gluster snapshot create" per claim, one after
+  // the other (the second claim's snapshot is requested as "<snapshotName>_1", and so on, as
+  // gluster stamps the names only to the second); `records` gets a record (name, pod volume, persistent volume, snapshot name,
+  // snapshot state 0) for each snapshot made, also when a later one fails. It deletes
+  // nothing: on failure the caller deletes them with DeleteVolumeSnapshot.
+  // MountDeploymentSnapshots takes those records, activates and mounts the snapshots and
+  // writes the definitions, leaving what CreateDeploymentSnapshot leaves: complete records
+  // with snapshot state 1 for the mounted ones. A snapshot whose activation or mount fails
+  // is deleted again and its record dropped; the records of those not reached stay with
+  // state 0 for the caller to delete. It ends connection reuse when the plan turned it on;
+  // a caller that stops before it ends it with CloseNodeConnections and
+  // SetNodeConnectionReuse(0) (or lets the destructor close the sessions).
+  bool PrepareDeploymentSnapshot(const std::string& nameSpace, const std::string& dcName,
+                                 SDeploymentBackupPlan& plan);
+  bool CreateDeploymentSnapshots(const SDeploymentBackupPlan& plan, const std::string& snapshotName,
+                                 std::vector<SVolumeInfoLib>& records);
+  bool MountDeploymentSnapshots(SDeploymentBackupPlan& plan, const std::string& backupDir,
+                                std::vector<SVolumeInfoLib>& records);
   bool DeleteVolumeSnapshot(const std::string& nameSpace, SVolumeInfoLib& record);
   bool UnmountVolume(const std::string& nameSpace, SVolumeInfoLib& record);
 
@@ -115,6 +158,19 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   bool UnSerializeLabels(const std::string& text, SObjectInfoLib& labels);
 
  private:
+  // The steps both deployment backups share: the definitions of a claim whose snapshot is
+  // mounted (record fields, "pvc_" file), the secret of a pod volume, and, once the
+  // deployment config was read, `claimStep` per claim volume, the config maps, the
+  // "deploymentconfig_" file and the secrets and config maps of the environment.
+  bool SaveClaimDefinition(const std::string& nameSpace, const std::string& claimName,
+                           const SPersistentVolumeClaimInfoLib& claim, const std::string& backupDir,
+                           SVolumeInfoLib& record);
+  bool SaveSecretVolume(const std::string& nameSpace, const SVolumeInfoLib& podVolume,
+                        const std::string& snapshotName, const std::string& backupDir);
+  template <typename ClaimStep>
+  bool SnapshotDeploymentSteps(const std::string& nameSpace, const std::string& dcName,
+                               const SDeploymentConfigInfoLib& dc, const std::string& snapshotName,
+                               const std::string& backupDir, ClaimStep claimStep);
   // The steps both prepare members share; `waitForReadiness` picks their waits.
   bool PrepareVolumeSteps(const char* context, const std::string& nameSpace,
                           const std::string& nameBase, const std::string& mountBase,

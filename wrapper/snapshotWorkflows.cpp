@@ -2,6 +2,7 @@
 // snapshotted and mounted below a backup directory, and the definitions of the deployment
 // config, its claims, secrets and config maps are written beside the mounts.
 #include <cctype>
+#include <cstddef>
 
 #include "host/luFile.h"
 #include "operations/openshiftOperations.h"
@@ -24,6 +25,15 @@ const char* const kVolumeContext = WQ_WRAPPER_CONTEXT(
     "string&, const string&, std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
 const char* const kDeploymentContext = WQ_WRAPPER_CONTEXT(
     "CreateDeploymentSnapshot(const string&, const string&, const string&, const string&, "
+    "std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
+const char* const kPrepareContext = WQ_WRAPPER_CONTEXT(
+    "PrepareDeploymentSnapshot(const string&, const string&, "
+    "OpenShiftSDKWrapper::SDeploymentBackupPlan&)");
+const char* const kCreateSnapshotsContext = WQ_WRAPPER_CONTEXT(
+    "CreateDeploymentSnapshots(const OpenShiftSDKWrapper::SDeploymentBackupPlan&, const string&, "
+    "std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
+const char* const kMountSnapshotsContext = WQ_WRAPPER_CONTEXT(
+    "MountDeploymentSnapshots(OpenShiftSDKWrapper::SDeploymentBackupPlan&, const string&, "
     "std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
 const char* const kDeleteContext = WQ_WRAPPER_CONTEXT(
     "DeleteVolumeSnapshot(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
@@ -99,9 +109,17 @@ bool WQOpenShiftSDKWrapper::CreatePVCSnapshot(const std::string& nameSpace,
           nameSpace.c_str(), volumeName.c_str());
     return false;
   }
+  return SaveClaimDefinition(nameSpace, claimName, claim, backupDir, record);
+}
+
+bool WQOpenShiftSDKWrapper::SaveClaimDefinition(const std::string& nameSpace,
+                                                const std::string& claimName,
+                                                const SPersistentVolumeClaimInfoLib& claim,
+                                                const std::string& backupDir,
+                                                SVolumeInfoLib& record) {
   record.accessModes = claim.spec.accessModes;
   record.matchLabels = claim.spec.selector.matchLabels;
-  record.persistentVolumeName = volumeName;
+  record.persistentVolumeName = claim.spec.volumeName;
   // A claim that names its class only in the older annotation has no class of its own here;
   // the class of the volume bound to it is then the claim's class too.
   if (!claim.spec.storageClassName.empty()) record.storageClassName = claim.spec.storageClassName;
@@ -158,6 +176,13 @@ bool WQOpenShiftSDKWrapper::CreateVolumeSnapshot(const std::string& nameSpace,
       return false;
     }
   }
+  return SaveSecretVolume(nameSpace, podVolume, snapshotName, backupDir);
+}
+
+bool WQOpenShiftSDKWrapper::SaveSecretVolume(const std::string& nameSpace,
+                                             const SVolumeInfoLib& podVolume,
+                                             const std::string& snapshotName,
+                                             const std::string& backupDir) {
   const std::string& secretName = podVolume.secret.secretName;
   if (!secretName.empty() &&
       !CreateSecretVolumeSnapshot(nameSpace, secretName, snapshotName, backupDir)) {
@@ -179,13 +204,22 @@ bool WQOpenShiftSDKWrapper::CreateDeploymentSnapshot(const std::string& nameSpac
           nameSpace.c_str(), dcName.c_str());
     return false;
   }
+  return SnapshotDeploymentSteps(
+      nameSpace, dcName, dc, snapshotName, backupDir, [&](const SVolumeInfoLib& volume) {
+        return CreateVolumeSnapshot(nameSpace, volume, snapshotName, backupDir, records);
+      });
+}
+
+template <typename ClaimStep>
+bool WQOpenShiftSDKWrapper::SnapshotDeploymentSteps(
+    const std::string& nameSpace, const std::string& dcName, const SDeploymentConfigInfoLib& dc,
+    const std::string& snapshotName, const std::string& backupDir, ClaimStep claimStep) {
   // Not tested: a directory that cannot be made shows up in the first write or mount below.
   CLuDirectory::Create(backupDir, true);
 
   const SPodSpecInfoLib& pod = dc.spec.templateSpec.spec;
   for (const SVolumeInfoLib& volume : pod.volumes) {
-    if (volume.hasPersistentVolumeClaim &&
-        !CreateVolumeSnapshot(nameSpace, volume, snapshotName, backupDir, records)) {
+    if (volume.hasPersistentVolumeClaim && !claimStep(volume)) {
       Error(kDeploymentContext, "Failed to create PVC Snapshot for deployment [%s/%s]",
             nameSpace.c_str(), dcName.c_str());
       return false;
@@ -222,6 +256,125 @@ bool WQOpenShiftSDKWrapper::CreateDeploymentSnapshot(const std::string& nameSpac
     }
   }
   return true;
+}
+
+bool WQOpenShiftSDKWrapper::PrepareDeploymentSnapshot(const std::string& nameSpace,
+                                                      const std::string& dcName,
+                                                      SDeploymentBackupPlan& plan) {
+  plan = SDeploymentBackupPlan();
+  plan.nameSpace = nameSpace;
+  plan.dcName = dcName;
+  if (!GetDeploymentConfigInfo(nameSpace, dcName, plan.dc, 0)) {
+    Error(kPrepareContext, "Failed to get Deployment Config Info for [%s/%s]", nameSpace.c_str(),
+          dcName.c_str());
+    return false;
+  }
+  if (connection->sshIdleSeconds() <= 0) {
+    connection->setSshIdleSeconds(WQOpenShiftConnection::kKeptSessionIdleSeconds);
+    plan.reuseTurnedOn = true;
+  }
+  for (const SVolumeInfoLib& volume : plan.dc.spec.templateSpec.spec.volumes) {
+    const std::string& claimName = volume.persistentVolumeClaim.claimName;
+    if (!volume.hasPersistentVolumeClaim || claimName.empty()) continue;
+    SClaimBackupPlan claim;
+    claim.podVolume = volume;
+    const bool prepared = IsObjectName(claimName) &&
+                          GetPersistentVolumeClaimInfo(nameSpace, claimName, claim.claim, 0) &&
+                          operations->SelectSnapshotNode(
+                              nameSpace, claim.claim.spec.volumeName, claim.volume, claim.node,
+                              claim.containerPrefix, claim.stopAfterSnapshot) &&
+                          connection->openNodeSession(claim.node);
+    if (!prepared) {
+      Error(kPrepareContext, "Failed to prepare the snapshot of Persistent Volume Claim [%s/%s]",
+            nameSpace.c_str(), claimName.c_str());
+      // Volumes started for their snapshot are stopped again, as no snapshot follows.
+      plan.claims.push_back(claim);
+      for (const SClaimBackupPlan& started : plan.claims) {
+        if (started.stopAfterSnapshot) {
+          operations->StopGlusterVolume(started.node, started.volume.spec.glusterfs.path);
+        }
+      }
+      plan.claims.clear();
+      if (plan.reuseTurnedOn) {
+        connection->setSshIdleSeconds(0);
+        connection->closeNodeSessions();
+        plan.reuseTurnedOn = false;
+      }
+      return false;
+    }
+    plan.claims.push_back(claim);
+  }
+  return true;
+}
+
+bool WQOpenShiftSDKWrapper::CreateDeploymentSnapshots(const SDeploymentBackupPlan& plan,
+                                                      const std::string& snapshotName,
+                                                      std::vector<SVolumeInfoLib>& records) {
+  for (size_t at = 0; at < plan.claims.size(); ++at) {
+    const SClaimBackupPlan& claim = plan.claims[at];
+    SVolumeInfoLib record;
+    record.name = claim.podVolume.persistentVolumeClaim.claimName;
+    // Snapshot names are unique across the pool and gluster stamps them only to the second:
+    // without a number of their own, two made within one second would get the same name.
+    const std::string requested = at == 0 ? snapshotName : snapshotName + "_" + std::to_string(at);
+    if (!operations->CreateSnapshotOnNode(claim.node, claim.containerPrefix,
+                                          claim.volume.spec.glusterfs.path, requested,
+                                          claim.stopAfterSnapshot, record.glusterfs.snapshotName)) {
+      Error(kCreateSnapshotsContext,
+            "Failed to create Snapshot of Persistent Volume Claim [%s/%s] on node [%s]",
+            plan.nameSpace.c_str(), record.name.c_str(), claim.node.c_str());
+      return false;
+    }
+    record.podVolumeName = claim.podVolume.name;
+    record.persistentVolumeName = claim.claim.spec.volumeName;
+    records.push_back(record);
+  }
+  return true;
+}
+
+bool WQOpenShiftSDKWrapper::MountDeploymentSnapshots(SDeploymentBackupPlan& plan,
+                                                     const std::string& backupDir,
+                                                     std::vector<SVolumeInfoLib>& records) {
+  if (records.size() != plan.claims.size()) {
+    Error(kMountSnapshotsContext, "Refusing [%zu] snapshot records for the [%zu] claims of [%s/%s]",
+          records.size(), plan.claims.size(), plan.nameSpace.c_str(), plan.dcName.c_str());
+    return false;
+  }
+  const std::string& nameSpace = plan.nameSpace;
+  std::vector<bool> deleted(records.size(), false);
+  size_t next = 0;
+  // The claim step of CreateVolumeSnapshot, with the snapshot made already.
+  const auto mountClaim = [&](const SVolumeInfoLib& podVolume) {
+    const std::string& claimName = podVolume.persistentVolumeClaim.claimName;
+    if (!claimName.empty()) {
+      const size_t at = next++;
+      const SClaimBackupPlan& claim = plan.claims[at];
+      SVolumeInfoLib& record = records[at];
+      if (!operations->ActivateAndMountSnapshot(nameSpace, claim.node,
+                                                record.glusterfs.snapshotName, claim.volume,
+                                                CLuPath::Append(backupDir, claimName), record)) {
+        deleted[at] = true;
+        Error(kPvcSnapshotContext, "Failed to create Snapshot for Persistent Volume [%s/%s]",
+              nameSpace.c_str(), claim.claim.spec.volumeName.c_str());
+        return false;
+      }
+      if (!SaveClaimDefinition(nameSpace, claimName, claim.claim, backupDir, record)) {
+        return false;
+      }
+    }
+    return SaveSecretVolume(nameSpace, podVolume, std::string(), backupDir);
+  };
+  const bool saved = SnapshotDeploymentSteps(nameSpace, plan.dcName, plan.dc, std::string(),
+                                             backupDir, mountClaim);
+  for (size_t at = records.size(); at-- > 0;) {
+    if (deleted[at]) records.erase(records.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  if (plan.reuseTurnedOn) {
+    connection->setSshIdleSeconds(0);
+    connection->closeNodeSessions();
+    plan.reuseTurnedOn = false;
+  }
+  return saved;
 }
 
 bool WQOpenShiftSDKWrapper::DeleteVolumeSnapshot(const std::string& nameSpace,

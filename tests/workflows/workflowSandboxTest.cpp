@@ -353,5 +353,98 @@ TEST_F(WorkflowSandboxTest, ASnapshotMountedBeforeALaterFailureStillGetsItsRecor
   Release(records);
 }
 
+// Every `gluster` and `docker` call on the nodes (each remote command the library runs is
+// one of them) while it lives, through wrappers put first on the nodes' PATH.
+class NodeCalls {
+ public:
+  explicit NodeCalls(const std::string& dir) : log_(dir + "/calls.log") {
+    fs::create_directories(dir + "/bin");
+    for (const std::string& node : sandboxtest::Nodes()) {
+      const std::string file = Env("WQSANDBOX_DIR") + "/nodes/" + node + "/path";
+      paths_[file] = hosttest::ReadFile(file);
+      const std::string path = paths_[file].substr(0, paths_[file].find('\n'));
+      for (const char* tool : {"gluster", "docker"}) {
+        std::string real;
+        if (Shell("PATH='" + path + "' command -v " + tool, &real) != 0) continue;
+        std::ofstream(dir + "/bin/" + tool)
+            << "#!/bin/bash\necho \"" << tool << " $*\" >> " << log_ << "\nexec "
+            << real.substr(0, real.find('\n')) << " \"$@\"\n";
+        fs::permissions(dir + "/bin/" + tool, fs::perms::owner_all);
+      }
+      std::ofstream(file) << dir << "/bin:" << path << "\n";
+    }
+  }
+  ~NodeCalls() {
+    for (const auto& file : paths_) std::ofstream(file.first) << file.second;
+  }
+  std::string Log() const { return hosttest::ReadFile(log_); }
+
+ private:
+  std::string log_;
+  std::map<std::string, std::string> paths_;
+};
+
+int AcceptedLogins() {
+  int count = 0;
+  for (const std::string& node : sandboxtest::Nodes()) {
+    const std::string log = hosttest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
+    for (size_t at = log.find("Accepted "); at != std::string::npos;
+         at = log.find("Accepted ", at + 1)) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+TEST_F(WorkflowSandboxTest, TwoPhaseBackupLeavesWhatTheOneCallBackupLeaves) {
+  std::vector<SVolumeInfoLib> one;
+  ASSERT_TRUE(facade_.CreateDeploymentSnapshot(kNs, "web", "bk", backupDir_, one));
+  const std::string twoDir = scratch_.path() + "/two";
+  OpenShiftSDKWrapper::SDeploymentBackupPlan plan;
+  ASSERT_TRUE(facade_.PrepareDeploymentSnapshot(kNs, "web", plan));
+  std::vector<SVolumeInfoLib> two;
+  {
+    NodeCalls calls(scratch_.path() + "/calls");
+    const int logins = AcceptedLogins();
+    ASSERT_TRUE(facade_.CreateDeploymentSnapshots(plan, "bk", two));
+    EXPECT_EQ(logins, AcceptedLogins()) << "no new login inside the freeze";
+    const std::regex oneCreatePerClaim(
+        "gluster snapshot create bk vol_[0-9a-f]+\ngluster snapshot create bk_1 vol_[0-9a-f]+\n");
+    EXPECT_TRUE(std::regex_match(calls.Log(), oneCreatePerClaim)) << calls.Log();
+  }
+  ASSERT_EQ(2u, two.size());
+  ASSERT_TRUE(facade_.MountDeploymentSnapshots(plan, twoDir, two));
+
+  ASSERT_EQ(one.size(), two.size());
+  for (size_t i = 0; i < one.size(); ++i) {
+    const auto fields = [this](const SVolumeInfoLib& r, const std::string& dir) {
+      std::string labels;
+      facade_.SerializeLabels(r.matchLabels, labels);
+      std::ostringstream text;
+      text << r.name << "|" << r.podVolumeName << "|" << r.persistentVolumeName << "|" << r.capacity
+           << "|" << r.storageClassName << "|" << r.snapshotState << "|" << r.accessModes.size()
+           << "|" << labels << "|" << fs::relative(r.glusterfs.path, dir).string() << "|"
+           << r.glusterfs.snapshotName.substr(0, 3);
+      return text.str();
+    };
+    EXPECT_EQ(fields(one[i], backupDir_), fields(two[i], twoDir));
+    EXPECT_NE(one[i].glusterfs.snapshotName, two[i].glusterfs.snapshotName);
+  }
+  EXPECT_EQ(TreeOf(backupDir_), TreeOf(twoDir)) << "files and mounted data";
+  std::vector<std::string> mounts[2] = {MountPointsBelow(backupDir_), MountPointsBelow(twoDir)};
+  for (std::string& point : mounts[0]) point = fs::relative(point, backupDir_).string();
+  for (std::string& point : mounts[1]) point = fs::relative(point, twoDir).string();
+  EXPECT_EQ(mounts[0], mounts[1]);
+  EXPECT_EQ(2u, mounts[1].size());
+
+  for (std::vector<SVolumeInfoLib>* records : {&one, &two}) {
+    for (SVolumeInfoLib& record : *records) {
+      EXPECT_TRUE(facade_.UnmountVolume(kNs, record)) << record.name;
+      EXPECT_TRUE(facade_.DeleteVolumeSnapshot(kNs, record)) << record.name;
+    }
+  }
+  for (const SVolumeInfoLib& record : one) EXPECT_TRUE(SnapshotsOf(record.name).empty());
+}
+
 }  // namespace
 }  // namespace wftest
