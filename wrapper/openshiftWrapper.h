@@ -95,8 +95,9 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   // (connection reuse is turned on, idle limit 30 s, unless it is on already).
   // CreateDeploymentSnapshots runs only one "gluster snapshot create" per claim, one after
   // the other (the second claim's snapshot is requested as "<snapshotName>_1", and so on, as
-  // gluster stamps the names only to the second); `records` gets a record (name, pod volume, persistent volume, snapshot name,
-  // snapshot state 0) for each snapshot made, also when a later one fails. It deletes
+  // gluster stamps the names only to the second); `records` gets a record (name, pod
+  // volume, persistent volume, snapshot name, snapshot state 0) for each snapshot made, also
+  // when a later one fails. It deletes
   // nothing: on failure the caller deletes them with DeleteVolumeSnapshot.
   // MountDeploymentSnapshots takes those records, activates and mounts the snapshots and
   // writes the definitions, leaving what CreateDeploymentSnapshot leaves: complete records
