@@ -163,7 +163,6 @@ bool WQOpenShiftOperations::CreateSnapshotOnNode(const std::string& node, const 
                                                  const std::string& volume,
                                                  const std::string& snapshot, bool stopAfter,
                                                  std::string& createdName) {
-  createdName.clear();
   if (!GlusterArgumentsAreSafe(*this, kCreateSnapshotContext,
                                {Node(node), Volume(volume), Snapshot(snapshot)})) {
     return false;
