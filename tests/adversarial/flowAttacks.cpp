@@ -20,6 +20,7 @@
 #include "tests/wqosctl/builtInClusterSuite.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
+#include "tools/wqosctl/fileTree.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/session.h"
 
@@ -71,8 +72,25 @@ class Flow : public testing::Test {
   }
   int Run(const std::string& args) { return Wait(Start(args)); }
   int Release(const std::string& at) { return Run("release --dir " + at); }
-  std::string Backup(bool copy = false) {
-    return "backup web --dir " + dir + (copy ? " --copy-data" : "");
+  std::string Backup(bool copy = false, const std::string& into = "") {
+    return "backup web --dir " + (into.empty() ? dir : into) + (copy ? " --copy-data" : "") +
+           " --quiesce-annotation wq.quiesce --unquiesce-annotation wq.unquiesce";
+  }
+  // The lines of every pod's quiesce log, and whether one ends quiesced.
+  static std::pair<size_t, bool> QuiesceLogs() {
+    std::pair<size_t, bool> seen{0, false};
+    std::vector<std::string> pods;
+    std::string ignored;
+    wqosctl::DirectoryNames(cluster->PodsDir() + "/demo", pods, ignored);
+    for (const std::string& pod : pods) {
+      std::ifstream in(cluster->PodsDir() + "/demo/" + pod + "/quiesce.log");
+      std::string last;
+      for (std::string line; std::getline(in, line); ++seen.first) {
+        last = line.substr(0, line.find(' '));
+      }
+      seen.second = seen.second || last == "quiesced";
+    }
+    return seen;
   }
   static Names Snapshots() {
     Names all;
@@ -176,11 +194,14 @@ TEST_F(Flow, TamperedManifestsChangeNothingOutside) {
 }
 
 // The tool signalled or killed at each step of a command; then release from what was left.
+// While a backup is paused, a second one of the same deployment config refuses before its
+// quiesce command; after the end, SIGKILL inside the freeze included, no pod stays quiesced.
 TEST_F(Flow, KilledAnywhereLeavesWhatReleaseFinishes) {
   for (const auto& [command, step, signal] :
-       {std::tuple{"backup", "planned", SIGKILL}, std::tuple{"backup", "snapshotted", SIGKILL},
-        std::tuple{"backup", "snapshotted", SIGTERM}, std::tuple{"copy", "copy", SIGKILL},
-        std::tuple{"copy", "copy", SIGTERM}, std::tuple{"release", "release", SIGKILL},
+       {std::tuple{"backup", "planned", SIGKILL}, std::tuple{"backup", "quiesced", SIGKILL},
+        std::tuple{"backup", "snapshotted", SIGKILL}, std::tuple{"backup", "snapshotted", SIGTERM},
+        std::tuple{"copy", "copy", SIGKILL}, std::tuple{"copy", "copy", SIGTERM},
+        std::tuple{"release", "release", SIGKILL},
         std::tuple{"restore", "restore-copy", SIGTERM}}) {
     const std::string is = command;
     const std::string what = is + " at " + step + ", " + strsignal(signal) + ": ";
@@ -199,8 +220,21 @@ TEST_F(Flow, KilledAnywhereLeavesWhatReleaseFinishes) {
          ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    if (is == "backup" || is == "copy") {
+      const std::string first = log;
+      const size_t lines = QuiesceLogs().first;
+      EXPECT_EQ(Run(Backup(false, dir + "-second")), 1) << what << ReadFile(log);
+      EXPECT_EQ(QuiesceLogs().first, lines) << what << "the second backup quiesced";
+      EXPECT_FALSE(fs::exists(dir + "-second")) << what;
+      log = first;
+    }
     kill(child, signal);
     EXPECT_NE(Wait(child), 0) << what;
+    bool quiesced = true;
+    for (int i = 0; i < 200 && (quiesced = QuiesceLogs().second); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_FALSE(quiesced) << what << "left quiesced";
     EXPECT_EQ(Unnamed(), Names()) << what << ReadFile(log);
     EXPECT_EQ(Release(dir), 0) << what << ReadFile(log);
     EXPECT_EQ(Release(dir), 0) << what << "a second release: " << ReadFile(log);

@@ -4,17 +4,22 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "host/safeFiles.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
 #include "tools/wqosctl/fileTree.h"
+#include "tools/wqosctl/guardian.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/plan.h"
 #include "wrapper/dcPods.h"
@@ -223,19 +228,137 @@ bool SaveManifest(const std::string& dir, const Manifest& manifest, Progress& pr
   return progress.End(written, written ? std::string() : error);
 }
 
-// Snapshots that the backup planned and that were never taken are dropped from the
-// manifest once the volume's snapshot list shows they do not exist.
-void DropUntakenSnapshots(WQOpenShiftSDKWrapper& sdk, Manifest& manifest) {
+// The snapshot name CreateDeploymentSnapshots asks for the claim at `at` of the plan.
+std::string RequestedSnapshot(const std::string& name, size_t at) {
+  return at == 0 ? name : name + "_" + std::to_string(at);
+}
+
+// Entries whose snapshot (taken or planned) is not mounted and shown missing by the volume's
+// snapshot list are dropped from the manifest: never taken, or deleted.
+void DropMissingSnapshots(WQOpenShiftSDKWrapper& sdk, Manifest& manifest) {
   std::vector<ManifestVolume> kept;
   for (const ManifestVolume& volume : manifest.volumes) {
     std::string name;
     std::string ignored;
-    if (!volume.record.glusterfs.snapshotName.empty() ||
+    if (volume.record.snapshotState == 1 ||
         FindSnapshot(sdk, manifest.nameSpace, volume, name, ignored) != SnapshotState::kMissing) {
       kept.push_back(volume);
     }
   }
   manifest.volumes = kept;
+}
+
+// The records the library returned, put into the manifest entries of their claims.
+void RecordSnapshots(const std::vector<SVolumeInfoLib>& records, Manifest& manifest) {
+  for (const SVolumeInfoLib& record : records) {
+    for (ManifestVolume& entry : manifest.volumes) {
+      if (entry.record.name == record.name) entry.record = record;
+    }
+  }
+}
+
+// Deletes the snapshots among `records` that are not mounted, and drops them from the
+// manifest; one that cannot be deleted stays named there for release.
+void DeleteUnmounted(WQOpenShiftSDKWrapper& sdk, std::vector<SVolumeInfoLib>& records,
+                     Manifest& manifest, Progress& progress) {
+  for (SVolumeInfoLib& record : records) {
+    if (record.snapshotState == 1) continue;
+    progress.Begin("claim " + record.name + ": delete snapshot " + record.glusterfs.snapshotName +
+                   ", made for a backup that failed");
+    if (!progress.End(sdk.DeleteVolumeSnapshot(manifest.nameSpace, record))) continue;
+    const std::string claim = record.name;
+    manifest.volumes.erase(
+        std::remove_if(manifest.volumes.begin(), manifest.volumes.end(),
+                       [&](const ManifestVolume& v) { return v.record.name == claim; }),
+        manifest.volumes.end());
+  }
+}
+
+// Without MountDeploymentSnapshots after the plan: the volumes started for snapshots that
+// were not made (from `made` on) are stopped again, and the kept node connections end.
+void AbandonPlan(WQOpenShiftSDKWrapper& sdk, SDeploymentBackupPlan& plan, size_t made) {
+  for (size_t at = made; at < plan.claims.size(); ++at) {
+    const SClaimBackupPlan& claim = plan.claims[at];
+    if (claim.stopAfterSnapshot)
+      sdk.StopGlusterVolume(claim.node, claim.volume.spec.glusterfs.path);
+  }
+  if (plan.reuseTurnedOn) {
+    sdk.CloseNodeConnections();
+    sdk.SetNodeConnectionReuse(0);
+    plan.reuseTurnedOn = false;
+  }
+}
+
+// What the guardian runs when the tool ended inside the freeze: the unquiesce command, as
+// the tool runs it, over a login of its own (the tool's connections may have died
+// mid-request with it). A few tries: the freeze must end.
+std::function<void()> GuardianUnquiesce(Context& context) {
+  return [&context] {
+    const Invocation& invocation = context.invocation;
+    PrintErr(NowUtc() + " wqosctl (process " + std::to_string(getppid()) +
+             " or before) ended inside the freeze of " + invocation.nameSpace + "/" +
+             invocation.positional[0] + ": its guardian runs the unquiesce command\n");
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+      if (attempt > 1) sleep(2);
+      Session own(context.session.Server(), context.session.GetCredentials());
+      std::string error;
+      if (!own.Open(error)) {
+        PrintErr("wqosctl guardian: " + error + "\n");
+        continue;
+      }
+      Context guardianContext{invocation, own, context.cluster};
+      Progress progress("guardian of the backup of " + invocation.nameSpace + "/" +
+                        invocation.positional[0]);
+      if (RunAnnotation(guardianContext, progress, "unquiesce", invocation.unquiesce)) {
+        progress.Summary();
+        return;
+      }
+      progress.Summary();
+    }
+  };
+}
+
+// The freeze: the quiesce command, one snapshot create per claim, the unquiesce command.
+// A guardian started before the quiesce command runs the unquiesce command should this
+// process end before it has. `records` gets the snapshots made; true when all were.
+bool SnapshotWhileQuiesced(Context& context, const BackupLock& lock,
+                           const SDeploymentBackupPlan& plan, const std::string& snapshotName,
+                           Progress& progress, std::vector<SVolumeInfoLib>& records) {
+  const Invocation& invocation = context.invocation;
+  Guardian guardian;
+  if (!invocation.unquiesce.empty()) {
+    progress.Begin("start the guardian that unquiesces if wqosctl ends before it does");
+    std::string error;
+    const bool started = guardian.Start(GuardianUnquiesce(context), lock.GuardianLogPath(), error);
+    if (!progress.End(started, started ? lock.GuardianLogPath() : error)) return false;
+  }
+  using Clock = std::chrono::steady_clock;
+  const bool quiesced =
+      invocation.quiesce.empty() || RunAnnotation(context, progress, "quiesce", invocation.quiesce);
+  const Clock::time_point frozen = Clock::now();
+  bool made = false;
+  if (quiesced && !interrupted) PauseForTest("quiesced");
+  if (quiesced && !interrupted) {
+    progress.Begin("snapshot the volumes of " + plan.dcName + " (snapshot name " + snapshotName +
+                   ", one snapshot create per claim)");
+    made = context.session.Sdk().CreateDeploymentSnapshots(plan, snapshotName, records);
+    progress.End(made, std::to_string(records.size()) + " of " +
+                           std::to_string(plan.claims.size()) + " snapshots made");
+    PauseForTest("snapshotted");
+  }
+  // Whatever happened after the quiesce command was tried.
+  if (!invocation.unquiesce.empty()) {
+    const Clock::time_point thawed = Clock::now();
+    RunAnnotation(context, progress, "unquiesce", invocation.unquiesce);
+    guardian.Done();
+    if (quiesced && !invocation.quiesce.empty()) {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%.3f",
+                    std::chrono::duration<double>(thawed - frozen).count());
+      progress.Note(std::string("quiesced for ") + seconds + " s");
+    }
+  }
+  return made;
 }
 
 int Backup(Context& context) {
@@ -248,10 +371,20 @@ int Backup(Context& context) {
   // Until the manifest on disk names every snapshot taken, an interrupt must not end the tool.
   InterruptDeferral deferral;
 
+  // One backup of a deployment config at a time on this host: held to the end, and by the
+  // guardian until it has run the unquiesce command.
+  BackupLock lock;
+  std::string error;
+  if (!lock.Acquire(ns, dc, error)) {
+    progress.Failure(error);
+    return progress.Summary();
+  }
+
   Manifest manifest;
   manifest.nameSpace = ns;
   manifest.deploymentConfig = dc;
-  manifest.snapshotName = invocation.snapshotName.empty() ? "wqosctl-" + dc : invocation.snapshotName;
+  manifest.snapshotName =
+      invocation.snapshotName.empty() ? "wqosctl-" + dc : invocation.snapshotName;
   manifest.created = NowUtc();
 
   progress.Begin("read deployment config " + ns + "/" + dc + " and its storage nodes");
@@ -261,25 +394,16 @@ int Backup(Context& context) {
     return progress.Summary();
   }
   std::vector<std::string> nodes;
-  // Every snapshot the backup may take, recorded before it is asked for.
-  std::vector<ManifestVolume> planned;
+  std::map<std::string, std::vector<std::string>> claimNodes;
   for (const SVolumeInfoLib& volume : config.spec.templateSpec.spec.volumes) {
     SPersistentVolumeClaimInfoLib claim;
     const std::string& name = volume.persistentVolumeClaim.claimName;
     if (name.empty() || !sdk.GetPersistentVolumeClaimInfo(ns, name, claim, 0)) continue;
-    ManifestVolume entry;
-    entry.record.name = name;
-    entry.record.podVolumeName = volume.name;
-    entry.record.persistentVolumeName = claim.spec.volumeName;
-    entry.glusterVolume = EmbeddedCluster::GlusterVolumeOf(sdk, ns, name);
-    entry.nodes = VolumeNodes(sdk, ns, claim.spec.volumeName);
-    entry.plannedSnapshot = manifest.snapshotName;
-    planned.push_back(entry);
-    for (const std::string& node : entry.nodes) {
+    claimNodes[name] = VolumeNodes(sdk, ns, claim.spec.volumeName);
+    for (const std::string& node : claimNodes[name]) {
       if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
     }
   }
-  std::string error;
   const bool nodesOk = context.session.AddNodes(nodes, error);
   if (!progress.End(nodesOk, nodesOk ? "storage nodes: " + Joined(nodes) : error)) {
     return progress.Summary();
@@ -293,51 +417,68 @@ int Backup(Context& context) {
   }
   progress.End(true);
 
-  std::vector<SVolumeInfoLib> records;
-  bool snapshotsOk = false;
-  const bool quiesced =
-      invocation.quiesce.empty() || RunAnnotation(context, progress, "quiesce", invocation.quiesce);
-  if (quiesced && !interrupted) {
-    // Taken no earlier than now: the time GlusterFS puts into the names is not before it.
-    for (ManifestVolume& entry : planned) entry.plannedAt = NowUtc(kSnapshotTimeFormat);
-    manifest.volumes = planned;
-    if (SaveManifest(dir, manifest, progress)) {
-      PauseForTest("planned");
-      progress.Begin("snapshot the volumes of " + dc + " (snapshot name " +
-                     manifest.snapshotName + ") and save its objects");
-      snapshotsOk = sdk.CreateDeploymentSnapshot(ns, dc, manifest.snapshotName, dir, records);
-      progress.End(snapshotsOk, std::to_string(records.size()) + " snapshots mounted");
-      PauseForTest("snapshotted");
-    }
+  // Everything that need not wait for the freeze: the claims' volumes and nodes, and the
+  // connections to the nodes.
+  progress.Begin("prepare the snapshots of " + dc + ": claims, volumes, nodes, connections");
+  SDeploymentBackupPlan plan;
+  const bool prepared = sdk.PrepareDeploymentSnapshot(ns, dc, plan);
+  if (!progress.End(prepared, std::to_string(plan.claims.size()) + " claims")) {
+    return progress.Summary();
   }
-  // Whatever happened after the quiesce command was tried.
-  if (!invocation.unquiesce.empty()) {
-    RunAnnotation(context, progress, "unquiesce", invocation.unquiesce);
+  // Every snapshot the backup may take, recorded before it is asked for. Taken no earlier
+  // than now: the time GlusterFS puts into the names is not before it.
+  const std::string plannedAt = NowUtc(kSnapshotTimeFormat);
+  for (size_t at = 0; at < plan.claims.size(); ++at) {
+    const SClaimBackupPlan& claim = plan.claims[at];
+    ManifestVolume entry;
+    entry.record.name = claim.podVolume.persistentVolumeClaim.claimName;
+    entry.record.podVolumeName = claim.podVolume.name;
+    entry.record.persistentVolumeName = claim.claim.spec.volumeName;
+    entry.glusterVolume = claim.volume.spec.glusterfs.path;
+    entry.nodes = claimNodes[entry.record.name];
+    entry.plannedSnapshot = RequestedSnapshot(manifest.snapshotName, at);
+    entry.plannedAt = plannedAt;
+    manifest.volumes.push_back(entry);
   }
 
-  for (const SVolumeInfoLib& record : records) {
-    auto entry =
-        std::find_if(manifest.volumes.begin(), manifest.volumes.end(),
-                     [&](const ManifestVolume& v) { return v.record.name == record.name; });
-    if (entry == manifest.volumes.end()) {
-      manifest.volumes.emplace_back();
-      entry = manifest.volumes.end() - 1;
-      entry->nodes = VolumeNodes(sdk, ns, record.persistentVolumeName);
-    }
-    entry->record = record;
-    progress.Note("claim " + record.name + ": GlusterFS snapshot " + record.glusterfs.snapshotName +
-                  " mounted on " + record.glusterfs.path);
+  std::vector<SVolumeInfoLib> records;
+  bool made = false;
+  if (SaveManifest(dir, manifest, progress) && !interrupted) {
+    PauseForTest("planned");
+    made = SnapshotWhileQuiesced(context, lock, plan, manifest.snapshotName, progress, records);
   }
-  if (!snapshotsOk) DropUntakenSnapshots(sdk, manifest);
+  // The snapshots made, named in the manifest before anything else is done with them.
+  RecordSnapshots(records, manifest);
+  bool written = SaveManifest(dir, manifest, progress);
+  bool mounted = false;
+  if (!made || !written) {
+    DeleteUnmounted(sdk, records, manifest, progress);
+    AbandonPlan(sdk, plan, records.size());
+  } else if (interrupted) {
+    AbandonPlan(sdk, plan, records.size());
+  } else {
+    progress.Begin("activate and mount the snapshots under " + dir + " and save the objects of " +
+                   dc);
+    mounted = sdk.MountDeploymentSnapshots(plan, dir, records);
+    progress.End(mounted);
+    RecordSnapshots(records, manifest);
+    for (const SVolumeInfoLib& record : records) {
+      if (record.snapshotState != 1) continue;
+      progress.Note("claim " + record.name + ": GlusterFS snapshot " +
+                    record.glusterfs.snapshotName + " mounted on " + record.glusterfs.path);
+    }
+    if (!mounted) DeleteUnmounted(sdk, records, manifest, progress);
+  }
+  if (!mounted) DropMissingSnapshots(sdk, manifest);
   manifest.files = ExportFiles(dir);
-  const bool written = SaveManifest(dir, manifest, progress);
-  if (written && snapshotsOk && invocation.copyData && !interrupted) {
+  written = SaveManifest(dir, manifest, progress);
+  if (written && mounted && invocation.copyData && !interrupted) {
     PauseForTest("copy");
     CopyData(dir, manifest, progress);
     manifest.files = ExportFiles(dir);
   }
 
-  manifest.complete = snapshotsOk && progress.failures() == 0 && !interrupted;
+  manifest.complete = mounted && progress.failures() == 0 && !interrupted;
   if (written) SaveManifest(dir, manifest, progress);
   if (interrupted) progress.Failure("interrupted");
   if (!manifest.complete && !manifest.volumes.empty()) {
@@ -407,10 +548,13 @@ int BackupPlan(Context& context) {
   if (!DirectoryIsFree(dir, error)) plan.Problem(error);
   const std::string snapshot =
       invocation.snapshotName.empty() ? "wqosctl-" + dc : invocation.snapshotName;
-  if (!invocation.quiesce.empty()) PlanCommand(context, config, invocation.quiesce, "quiesce", plan);
+  if (!invocation.quiesce.empty())
+    PlanCommand(context, config, invocation.quiesce, "quiesce", plan);
+  size_t claimAt = 0;
   for (const SVolumeInfoLib& volume : config.spec.templateSpec.spec.volumes) {
     if (!volume.hasPersistentVolumeClaim) continue;
     const std::string& claimName = volume.persistentVolumeClaim.claimName;
+    const size_t at = claimName.empty() ? claimAt : claimAt++;
     SPersistentVolumeClaimInfoLib claim;
     SPersistentVolumeInfoLib pv;
     if (!sdk.GetPersistentVolumeClaimInfo(ns, claimName, claim, 0)) {
@@ -426,7 +570,7 @@ int BackupPlan(Context& context) {
                 ", GlusterFS volume " + pv.spec.glusterfs.path + " on " +
                 Joined(VolumeNodes(sdk, ns, pv.metadata.name)) + ", " +
                 ValueOf(pv.spec.capacity, "storage"));
-    plan.Step("snapshot " + pv.spec.glusterfs.path + " as " + snapshot +
+    plan.Step("snapshot " + pv.spec.glusterfs.path + " as " + RequestedSnapshot(snapshot, at) +
               "_GMT-<time>, activate it and mount it on " + dir + "/" + claimName);
     plan.File(dir + "/pvc_" + claimName, "claim");
   }
@@ -517,8 +661,8 @@ int RunRelease(Context& context) {
   }
   const std::string& ns = context.invocation.nameSpace;
   if (!ns.empty() && ns != manifest.nameSpace) {
-    PrintErr("wqosctl: the backup in " + dir + " is of namespace " + manifest.nameSpace +
-             ", not " + ns + "\n");
+    PrintErr("wqosctl: the backup in " + dir + " is of namespace " + manifest.nameSpace + ", not " +
+             ns + "\n");
     return kExitFailed;
   }
   Progress progress("release of " + dir);

@@ -41,6 +41,9 @@ class InterruptDeferral {
 bool Interrupted();
 // For tests: when WQOSCTL_TEST_PAUSE_AT names `step`, says so on standard error and waits
 // (up to a minute, or until an interrupt) so that a test can signal or kill the tool there.
+// Backup steps: "planned" (the manifest names the planned snapshots; not yet quiesced),
+// "quiesced" (after the quiesce command), "snapshotted" (snapshots made, still quiesced),
+// "copy" (before the data copy); "release" and "restore-copy" for the other commands.
 void PauseForTest(const char* step);
 
 // Columns padded to the widest cell; the first row is the header.

@@ -27,6 +27,7 @@ class Session {
 
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& Sdk() { return sdk_; }
   const std::string& Server() const { return server_; }
+  const Credentials& GetCredentials() const { return credentials_; }
 
  private:
   bool Login(std::string& error);
