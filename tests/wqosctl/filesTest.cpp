@@ -1,13 +1,19 @@
 // The files wqosctl reads and writes itself: the backup manifest, secret files and the
-// environment, and the copy that keeps owners, modes and times.
+// environment, the copy that keeps owners, modes and times, and the backup lock with the
+// guardian that inherits it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
 
 #include "tests/wqosctl/toolTestUtil.h"
 #include "tools/wqosctl/fileTree.h"
+#include "tools/wqosctl/guardian.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/sampleApp.h"
 #include "tools/wqosctl/secrets.h"
@@ -306,6 +312,60 @@ TEST(FileTreeMounts, KnowsAMountPointFromAPlainDirectory) {
   EXPECT_TRUE(wqosctl::IsMounted("/proc/"));
   TempDir dir;
   EXPECT_FALSE(wqosctl::IsMounted(dir.path()));
+}
+
+// One backup lock of a deployment config at a time (two descriptions in one process conflict
+// too), only in a private directory and for cluster names; a guardian started under it keeps
+// it until it has acted. The guardian acts when the tool lets go without Done(), never after.
+TEST(BackupLock, OneHolderAtATimeKeptByTheGuardianUntilItHasActed) {
+  TempDir work;
+  setenv("XDG_RUNTIME_DIR", work.path().c_str(), 1);
+  const std::string marker = work.path() + "/unquiesced";
+  const auto acquired = [](const char* dc) {
+    wqosctl::BackupLock lock;
+    std::string error;
+    return lock.Acquire("demo", dc, error);
+  };
+  const auto eventually = [](const std::function<bool()>& condition) {
+    for (int i = 0; i < 100 && !condition(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+  };
+  for (const bool done : {true, false}) {
+    {
+      wqosctl::BackupLock lock;
+      std::string error;
+      ASSERT_TRUE(lock.Acquire("demo", "web", error)) << error;
+      EXPECT_EQ(lock.Path(), work.path() + "/wqosctl/demo_web.lock");
+      wqosctl::BackupLock second;
+      EXPECT_FALSE(second.Acquire("demo", "web", error));
+      EXPECT_NE(error.find("process " + std::to_string(getpid())), std::string::npos) << error;
+      EXPECT_TRUE(acquired("web2"));
+      wqosctl::Guardian guardian;
+      const auto act = [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        WriteFile(marker, "ran");
+      };
+      ASSERT_TRUE(guardian.Start(act, lock.GuardianLogPath(), error)) << error;
+      if (done) guardian.Done();
+    }
+    EXPECT_EQ(acquired("web"), done) << "held by the guardian until it has acted";
+    // Done() waited for the guardian to end.
+    EXPECT_EQ(done ? std::filesystem::exists(marker)
+                   : eventually([&] { return std::filesystem::exists(marker); }),
+              !done);
+    EXPECT_TRUE(eventually([&] { return acquired("web"); }));
+  }
+  for (const char* name : {"", "Web", "a_b", "..", "a/b"}) EXPECT_FALSE(acquired(name)) << name;
+  std::filesystem::rename(work.path() + "/wqosctl", work.path() + "/real");
+  std::filesystem::create_directory_symlink(work.path() + "/real", work.path() + "/wqosctl");
+  EXPECT_FALSE(acquired("web")) << "a link at the lock directory";
+  std::filesystem::remove(work.path() + "/wqosctl");
+  std::filesystem::rename(work.path() + "/real", work.path() + "/wqosctl");
+  chmod((work.path() + "/wqosctl").c_str(), 0777);
+  EXPECT_FALSE(acquired("web")) << "a lock directory open to others";
+  unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

@@ -293,11 +293,12 @@ void AbandonPlan(WQOpenShiftSDKWrapper& sdk, SDeploymentBackupPlan& plan, size_t
 // the tool runs it, over a login of its own (the tool's connections may have died
 // mid-request with it). A few tries: the freeze must end.
 std::function<void()> GuardianUnquiesce(Context& context) {
-  return [&context] {
+  const pid_t tool = getpid();
+  return [&context, tool] {
     const Invocation& invocation = context.invocation;
-    PrintErr(NowUtc() + " wqosctl (process " + std::to_string(getppid()) +
-             " or before) ended inside the freeze of " + invocation.nameSpace + "/" +
-             invocation.positional[0] + ": its guardian runs the unquiesce command\n");
+    PrintErr(NowUtc() + " wqosctl (process " + std::to_string(tool) + ") ended inside the " +
+             "freeze of " + invocation.nameSpace + "/" + invocation.positional[0] +
+             " without its unquiesce command: the guardian runs it\n");
     for (int attempt = 1; attempt <= 3; ++attempt) {
       if (attempt > 1) sleep(2);
       Session own(context.session.Server(), context.session.GetCredentials());
@@ -443,8 +444,9 @@ int Backup(Context& context) {
 
   std::vector<SVolumeInfoLib> records;
   bool made = false;
-  if (SaveManifest(dir, manifest, progress) && !interrupted) {
-    PauseForTest("planned");
+  const bool planned = SaveManifest(dir, manifest, progress);
+  if (planned) PauseForTest("planned");
+  if (planned && !interrupted) {
     made = SnapshotWhileQuiesced(context, lock, plan, manifest.snapshotName, progress, records);
   }
   // The snapshots made, named in the manifest before anything else is done with them.
