@@ -217,12 +217,17 @@ bool RestoreVolume(const Invocation& invocation, WQOpenShiftSDKWrapper& sdk,
 
   lines.Say(name, "prepare a claim of " + record.capacity +
                       (invocation.reuse ? " (reusing one big enough)" : ""));
+  // Each wait timed here, on the clock: the checks themselves (a claim read that binds and
+  // provisions a volume, a "gluster volume status") take time too.
+  auto waitBegan = start;
   const auto observer = [&](const std::string& wait, const std::string& claim, bool done,
-                            bool ready, double seconds) {
+                            bool ready, double) {
+    const double seconds = SecondsSince(waitBegan);
     const std::string what = wait == "volume" ? "the volume" : "the mount";
     const std::string of = claim == name ? std::string() : " of claim " + claim;
     const std::string condition = wait == "volume" ? " to be online" : " to answer";
     if (!done) {
+      waitBegan = std::chrono::steady_clock::now();
       lines.Say(name, "waiting for " + what + of + condition);
     } else if (ready) {
       lines.Say(name, what + of + (wait == "volume" ? " is online" : " answers") + " after " +
