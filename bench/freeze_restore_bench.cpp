@@ -4,6 +4,7 @@
 //
 //   sandbox/wq-sandbox --nodes 3 -- freeze_restore_bench freeze [RUNS [CLAIMS...]]
 //   sandbox/wq-sandbox --nodes 3 -- freeze_restore_bench restore [RUNS [OLD_RUNS [MIB]]]
+//   sandbox/wq-sandbox --nodes 3 -- freeze_restore_bench overhead [RUNS]
 //
 // freeze: for deployment configs of 1, 4 and 16 claims (a real volume each), RUNS times (5)
 //   old: quiesce; CreateDeploymentSnapshot; unquiesce
@@ -22,6 +23,9 @@
 // PrepareVolumeWhenReady on 4 threads with a facade each (RUNS times); each prepared claim gets
 // its data copied in and is unmounted. Reports the total time and, per readiness wait, how
 // long it took and how many checks it needed (from the library's log lines).
+//
+// overhead: what one remote command costs beyond its node-side duration, on a kept and on a
+// fresh connection: the part of the freeze window that is neither the storage nor the client.
 //
 // Medians and 90th percentiles are of the runs (nearest rank: of 5 runs the 90th percentile is
 // the slowest).
@@ -346,6 +350,63 @@ int Freeze(int runs, const std::vector<int>& counts) {
   return failed ? 1 : 0;
 }
 
+// ---- overhead ----------------------------------------------------------------------------
+
+// What one remote command costs beyond its node-side duration: "gluster snapshot list" of a
+// claim's volume, RUNS times on a kept connection (after one that opens it) and RUNS times on a
+// fresh connection each.
+int Overhead(int runs) {
+  setenv("WQOSDK_SLEEP_SCALE", "0", 1);
+  Cluster cluster;
+  std::string error;
+  WQOpenShiftSDKWrapper facade;
+  if (!cluster.Start(1, error) ||
+      !StampNodeCommands(cluster.nodes, cluster.scratch + "/shims", cluster.scratch + "/stamps",
+                         error) ||
+      !cluster.Login(facade)) {
+    std::printf("cluster failed: %s\n", error.c_str());
+    return 1;
+  }
+  OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib claim;
+  OpenShiftSDKWrapper::SPersistentVolumeInfoLib volume;
+  if (!facade.GetPersistentVolumeClaimInfo("bench", "data-0", claim, 0) ||
+      !facade.GetPersistentVolumeInfo(claim.spec.volumeName, volume, 0)) {
+    std::printf("cannot read the claim's volume\n");
+    return 1;
+  }
+  std::printf("%-22s %5s %12s %12s %12s\n", "gluster snapshot list", "runs", "client ms med",
+              "node ms med", "rest ms med");
+  for (const bool kept : {true, false}) {
+    facade.SetNodeConnectionReuse(kept ? 30 : 0);
+    std::vector<std::string> snapshots;
+    facade.GetGlusterVolumeSnapshotList(cluster.nodes.front(), volume.spec.glusterfs.path,
+                                        snapshots);
+    std::vector<double> client;
+    std::vector<double> node;
+    std::vector<double> rest;
+    for (int run = 0; run < runs; ++run) {
+      const auto from = std::chrono::system_clock::now();
+      const bool ok = facade.GetGlusterVolumeSnapshotList(cluster.nodes.front(),
+                                                          volume.spec.glusterfs.path, snapshots);
+      const auto to = std::chrono::system_clock::now();
+      size_t count = 0;
+      double nodeMs = 0;
+      NodeCommandsBetween(cluster.scratch + "/stamps", from, to, count, nodeMs);
+      if (!ok || count != 1) {
+        std::printf("run %d: %s, %zu node commands\n", run, ok ? "ok" : "FAILED", count);
+        continue;
+      }
+      client.push_back(std::chrono::duration<double, std::milli>(to - from).count());
+      node.push_back(nodeMs);
+      rest.push_back(client.back() - nodeMs);
+    }
+    facade.CloseNodeConnections();
+    std::printf("%-22s %5zu %12.1f %12.1f %12.1f\n", kept ? "kept connection" : "fresh connection",
+                client.size(), Of(client).median, Of(node).median, Of(rest).median);
+  }
+  return 0;
+}
+
 // ---- restore -----------------------------------------------------------------------------
 
 SVolumeInfoLib SavedRecord(const std::string& name) {
@@ -474,11 +535,13 @@ int Restore(int runs, int oldRuns, int mib) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
-  if (Env("WQSANDBOX_NODES").empty() || (mode != "freeze" && mode != "restore")) {
-    std::fprintf(stderr,
-                 "run inside sandbox/wq-sandbox: sandbox/wq-sandbox --nodes 3 -- %s freeze|restore "
-                 "[RUNS ...]\n",
-                 argv[0]);
+  if (Env("WQSANDBOX_NODES").empty() ||
+      (mode != "freeze" && mode != "restore" && mode != "overhead")) {
+    std::fprintf(
+        stderr,
+        "run inside sandbox/wq-sandbox: sandbox/wq-sandbox --nodes 3 -- %s freeze|restore|overhead "
+        "[RUNS ...]\n",
+        argv[0]);
     return 2;
   }
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
@@ -487,6 +550,7 @@ int main(int argc, char** argv) {
   unsetenv("WQOSDK_SSH_IDLE_SECONDS");
   setenv("WQOSDK_PLATFORM_CONFIG", "/nonexistent/wqosdk-platform.ini", 1);
   InstallLogSink();
+  if (mode == "overhead") return Overhead(runs);
   if (mode == "freeze") {
     std::vector<int> counts;
     for (int i = 3; i < argc; ++i) counts.push_back(std::max(1, std::atoi(argv[i])));
