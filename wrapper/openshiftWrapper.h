@@ -2,6 +2,7 @@
 // The library's entry object: it owns the connection, the codec, the query object and
 // the operations object, and opens the session with the cluster.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -132,6 +133,15 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   bool PrepareVolumeWhenReady(const std::string& nameSpace, const std::string& nameBase,
                               const std::string& mountBase, const SVolumeInfoLib& saved, bool reuse,
                               std::string& claimUsed);
+  // The same, telling `observer` about each of its waits: `wait` is "volume" (the claim's
+  // volume to be online) or "mount" (the mount to answer), `claim` the claim waited for; it
+  // is called with `done` false when the wait begins, and with `done` true, whether the
+  // condition held and the seconds the wait took when it ends. Called on the caller's thread.
+  using ReadinessObserver = std::function<void(const std::string& wait, const std::string& claim,
+                                               bool done, bool ready, double seconds)>;
+  bool PrepareVolumeWhenReady(const std::string& nameSpace, const std::string& nameBase,
+                              const std::string& mountBase, const SVolumeInfoLib& saved, bool reuse,
+                              std::string& claimUsed, const ReadinessObserver& observer);
   // Connection reuse for this facade's commands on the storage nodes: `idleSeconds` > 0
   // keeps one SSH session per node, closed by the next command once idle that long; 0
   // returns to WQOSDK_SSH_IDLE_SECONDS. CloseNodeConnections closes the kept sessions now
@@ -172,11 +182,12 @@ class WQOpenShiftSDKWrapper : public DebugLog {
   bool SnapshotDeploymentSteps(const std::string& nameSpace, const std::string& dcName,
                                const SDeploymentConfigInfoLib& dc, const std::string& snapshotName,
                                const std::string& backupDir, ClaimStep claimStep);
-  // The steps both prepare members share; `waitForReadiness` picks their waits.
+  // The steps both prepare members share; `waitForReadiness` picks their waits, which are
+  // told to `observer` when it is set.
   bool PrepareVolumeSteps(const char* context, const std::string& nameSpace,
                           const std::string& nameBase, const std::string& mountBase,
                           const SVolumeInfoLib& saved, bool reuse, std::string& claimUsed,
-                          bool waitForReadiness);
+                          bool waitForReadiness, const ReadinessObserver* observer = nullptr);
   // The claim is Bound, its volume and endpoints can be read and one of its nodes reports
   // every brick of the volume online.
   bool ClaimVolumeIsReady(const char* context, const std::string& nameSpace,

@@ -183,6 +183,16 @@ bool WQOpenShiftSDKWrapper::PrepareVolumeWhenReady(const std::string& nameSpace,
                                                    const std::string& mountBase,
                                                    const SVolumeInfoLib& saved, bool reuse,
                                                    std::string& claimUsed) {
+  return PrepareVolumeWhenReady(nameSpace, nameBase, mountBase, saved, reuse, claimUsed,
+                                ReadinessObserver());
+}
+
+bool WQOpenShiftSDKWrapper::PrepareVolumeWhenReady(const std::string& nameSpace,
+                                                   const std::string& nameBase,
+                                                   const std::string& mountBase,
+                                                   const SVolumeInfoLib& saved, bool reuse,
+                                                   std::string& claimUsed,
+                                                   const ReadinessObserver& observer) {
   // The readiness checks ask the nodes every second: over one kept connection per node,
   // unless the caller has chosen its own reuse already, then closed again.
   struct KeptForTheCall {
@@ -199,7 +209,7 @@ bool WQOpenShiftSDKWrapper::PrepareVolumeWhenReady(const std::string& nameSpace,
     }
   } kept(*connection);
   return PrepareVolumeSteps(kPrepareWhenReadyContext, nameSpace, nameBase, mountBase, saved, reuse,
-                            claimUsed, true);
+                            claimUsed, true, observer ? &observer : nullptr);
 }
 
 void WQOpenShiftSDKWrapper::SetNodeConnectionReuse(long idleSeconds) {
@@ -242,8 +252,15 @@ bool WQOpenShiftSDKWrapper::PrepareVolumeSteps(const char* context, const std::s
                                                const std::string& nameBase,
                                                const std::string& mountBase,
                                                const SVolumeInfoLib& saved, bool reuse,
-                                               std::string& claimUsed, bool waitForReadiness) {
+                                               std::string& claimUsed, bool waitForReadiness,
+                                               const ReadinessObserver* observer) {
   std::string claimName = saved.name;
+  const auto tell = [&](const char* wait, bool done, const ReadinessWait& result) {
+    if (observer != nullptr) {
+      (*observer)(wait, claimName, done, result.ready,
+                  static_cast<double>(result.waitedMs) / 1000.0);
+    }
+  };
   // The claim name becomes a directory below the mount base whose contents are removed: a
   // name such as "../x" must never get that far.
   if (!IsObjectName(claimName)) {
@@ -319,10 +336,12 @@ bool WQOpenShiftSDKWrapper::PrepareVolumeSteps(const char* context, const std::s
     if (waitForReadiness) {
       Debug(context, "Waiting up to 120 seconds for gluster volume of [%s/%s] to be ready...",
             nameSpace.c_str(), claimName.c_str());
+      tell("volume", false, ReadinessWait());
       const ReadinessWait wait = WaitUntilReady(kVolumeSettleMs, "openshiftWrapper", [&] {
         return ClaimVolumeIsReady(context, nameSpace, claimName);
       });
       LogWait(*this, context, "Gluster volume of [" + nameSpace + "/" + claimName + "]", wait);
+      tell("volume", true, wait);
     } else {
       Debug(context, "Wait for 120 seconds for gluster volume to become stable...");
       LUSLEEP(kVolumeSettleMs, "openshiftWrapper", __LINE__);
@@ -349,9 +368,11 @@ bool WQOpenShiftSDKWrapper::PrepareVolumeSteps(const char* context, const std::s
   }
   if (waitForReadiness) {
     Debug(context, "Waiting up to 60 seconds for the mount [%s] to answer...", mountDir.c_str());
+    tell("mount", false, ReadinessWait());
     const ReadinessWait wait = WaitUntilReady(kMountSettleMs, "openshiftWrapper",
                                               [&] { return GlusterMountAnswers(mountDir); });
     LogWait(*this, context, "Mount [" + mountDir + "]", wait);
+    tell("mount", true, wait);
   } else {
     Debug(context, "Wait for 60 seconds for gluster volume mount point to become stable...");
     LUSLEEP(kMountSettleMs, "openshiftWrapper", __LINE__);

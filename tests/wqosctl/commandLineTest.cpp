@@ -58,6 +58,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRow{"release extra --dir /b", "takes no arguments"},
         RefusedRow{"restore web -n demo", "needs --from DIR"},
         RefusedRow{"restore web -n demo --from /b --copy-data", "not an option of restore"},
+        RefusedRow{"restore web -n demo --from /b --parallel 0", "--parallel takes a number"},
+        RefusedRow{"restore web -n demo --from /b --parallel -1", "--parallel takes a number"},
+        RefusedRow{"restore web -n demo --from /b --parallel 2x", "--parallel takes a number"},
+        RefusedRow{"restore web -n demo --from /b --parallel 65", "--parallel takes a number"},
+        RefusedRow{"restore web -n demo --from /b --parallel 99999999999999999999",
+                   "--parallel takes a number"},
+        RefusedRow{"backup web -n demo --dir /b --parallel 2", "not an option of backup"},
         RefusedRow{"exec web -n demo", "either -- COMMAND... or --annotation"},
         RefusedRow{"exec web -n demo --annotation a -- ls", "either -- COMMAND"},
         RefusedRow{"get pods -n demo -- ls", "only taken by exec"},
@@ -121,6 +128,17 @@ TEST(CommandLine, ReadsEveryOptionOfABackup) {
   EXPECT_EQ(invocation.user, "admin");
   EXPECT_EQ(invocation.passwordFile, "/p");
   EXPECT_EQ(invocation.logFile, "/tmp/l");
+}
+
+TEST(CommandLine, ParallelRestoreTakesACount) {
+  for (const auto& [args, parallel] : {std::pair{"restore web -n demo --from /b", 0u},
+                                       {"restore web -n demo --from /b --parallel 1", 1u},
+                                       {"restore web -n demo --from /b --parallel=064", 64u}}) {
+    Invocation invocation;
+    std::string error;
+    ASSERT_TRUE(wqosctl::ParseCommandLine(Words(args), invocation, error)) << args << ": " << error;
+    EXPECT_EQ(invocation.parallel, parallel) << args;
+  }
 }
 
 TEST(CommandLine, NodeOptionsBeforeAnyNodeAreTheDefault) {

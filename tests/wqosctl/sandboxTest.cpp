@@ -321,4 +321,40 @@ TEST_F(Sandbox, RestoreFromOtherDataKeepingTheSavedNames) {
   }
 }
 
+// Both claims prepared at once, each by its own worker: every progress line whole and naming
+// its claim, the waits and their durations told, the files all back.
+TEST_F(Sandbox, ParallelRestoreSaysWhatEachClaimWaitsFor) {
+  Invocation backup = Backup(false);
+  backup.copyData = true;
+  ASSERT_EQ(Command(backup), wqosctl::kExitOk);
+  ASSERT_EQ(Command(Release()), wqosctl::kExitOk);
+  Invocation restore = Restore();
+  restore.parallel = 2;
+  testing::internal::CaptureStderr();
+  const int code = Command(restore);
+  const std::string out = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(code, wqosctl::kExitOk) << out;
+  EXPECT_NE(out.find("==> prepare 2 claims, 2 at a time\n"), std::string::npos) << out;
+  const std::vector<std::string> used = ClaimsOfTheDeploymentConfig();
+  ASSERT_EQ(used.size(), 2u);
+  for (size_t i = 0; i < used.size(); ++i) {
+    const std::string saved = wqosctl::SampleClaims()[i];
+    EXPECT_EQ(used[i].rfind(saved + "-", 0), 0u) << "the saved claims exist: new names";
+    EXPECT_EQ(Differences(used[i], saved), std::vector<std::string>()) << used[i];
+    const std::string claim = "\n    claim " + saved + ": ";
+    for (const std::string& line :
+         {"waiting for the volume of claim " + used[i] + " to be online\n",
+          "the volume of claim " + used[i] + " is online after ",
+          "waiting for the mount of claim " + used[i] + " to answer\n",
+          "the mount of claim " + used[i] + " answers after ", std::string("ready after ")}) {
+      EXPECT_NE(out.find(claim + line), std::string::npos) << line << " in\n" << out;
+    }
+  }
+  for (const std::string& line : wqosctl::SplitLines(out)) {
+    EXPECT_TRUE(line.rfind("==> ", 0) == 0 || line.rfind("    ", 0) == 0 ||
+                line.rfind("restore of ", 0) == 0)
+        << "a line cut into by another: " << line;
+  }
+}
+
 }  // namespace

@@ -65,6 +65,7 @@ const OptionRow kOptions[] = {
     {"--from", nullptr, kRestore, &Invocation::from, nullptr, NodeField::None},
     {"--data", nullptr, kRestore, &Invocation::data, nullptr, NodeField::None},
     {"--mount-dir", nullptr, kRestore, &Invocation::mountDir, nullptr, NodeField::None},
+    {"--parallel", nullptr, kRestore, &Invocation::parallelText, nullptr, NodeField::None},
     {"--reuse", nullptr, kRestore, nullptr, &Invocation::reuse, NodeField::None},
     {"--keep-names", nullptr, kRestore, nullptr, &Invocation::keepNames, NodeField::None},
     {"--annotation", nullptr, kExec, &Invocation::annotation, nullptr, NodeField::None},
@@ -186,6 +187,14 @@ bool CheckCommand(Invocation& invocation, std::string& error) {
     Require(count == 1, "restore needs the name of one deployment config", error);
     Require(!invocation.nameSpace.empty(), "restore needs -n NAMESPACE", error);
     Require(!invocation.from.empty(), "restore needs --from DIR", error);
+    const std::string& parallel = invocation.parallelText;
+    if (!parallel.empty()) {
+      const bool number =
+          parallel.size() <= 3 && parallel.find_first_not_of("0123456789") == std::string::npos;
+      invocation.parallel = number ? static_cast<unsigned>(std::stoul(parallel)) : 0;
+      Require(invocation.parallel >= 1 && invocation.parallel <= kMaxParallel,
+              "--parallel takes a number from 1 to " + std::to_string(kMaxParallel), error);
+    }
   } else if (command == "exec") {
     Require(count == 1, "exec needs the name of one deployment config", error);
     Require(!invocation.nameSpace.empty(), "exec needs -n NAMESPACE", error);

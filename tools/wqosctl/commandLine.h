@@ -36,6 +36,8 @@ struct Invocation {
   std::string from;           // restore
   std::string data;           // restore
   std::string mountDir;       // restore
+  std::string parallelText;   // restore: --parallel as given
+  unsigned parallel = 0;      // restore: claims prepared at a time; 0: one per claim, at most 4
   std::string snapshotName;   // backup
   std::string quiesce;        // backup
   std::string unquiesce;      // backup
@@ -52,6 +54,11 @@ struct Invocation {
 
 // Exit codes of the tool.
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// Claims a restore prepares at a time: by default one per claim up to kDefaultParallel;
+// --parallel takes up to kMaxParallel.
+const unsigned kDefaultParallel = 4;
+const unsigned kMaxParallel = 64;
 
 // Parses argv[1..]; on false `error` says what is wrong (the caller prints it with a hint
 // to --help and exits with kExitUsage).

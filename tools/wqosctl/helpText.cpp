@@ -80,12 +80,14 @@ const std::map<std::string, std::string>& CommandHelp() {
        "failed one; each is reported. Released snapshots are marked in the manifest.\n"},
       {"restore",
        "usage: wqosctl restore DC -n NAMESPACE --from DIR [--reuse] [--keep-names]\n"
-       "                       [--data DATADIR] [--mount-dir DIR] [--dry-run]\n"
+       "                       [--data DATADIR] [--mount-dir DIR] [--parallel N] [--dry-run]\n"
        "\n"
        "For every volume of the backup in DIR: prepares a claim (a new one, named from the\n"
-       "saved name, when a claim of that name exists), mounts it, copies the saved files into\n"
-       "it keeping owners, modes and times, and unmounts it. Then re-creates the secrets,\n"
-       "config maps and the deployment config DC, pointing its volumes at the claims used.\n"
+       "saved name, when a claim of that name exists), waits until its volume is online and\n"
+       "its mount answers, copies the saved files into it keeping owners, modes and times,\n"
+       "and unmounts it; N claims at a time, each on its own connection to the cluster. Once\n"
+       "every claim is ready, re-creates the secrets, config maps and the deployment config\n"
+       "DC, pointing its volumes at the claims used; if one claim failed, nothing of them.\n"
        "  --reuse                   reuse an existing claim of the saved name when it is big\n"
        "                            enough (its files are replaced)\n"
        "  --keep-names              leave the claim names in the deployment config as saved\n"
@@ -93,6 +95,8 @@ const std::map<std::string, std::string>& CommandHelp() {
        "                            DIR/data/C when the backup copied its data, else DIR/C)\n"
        "  --mount-dir DIR           where the claims are mounted meanwhile (default: a new\n"
        "                            directory below /tmp)\n"
+       "  --parallel N              claims prepared at a time (default: one per claim, at\n"
+       "                            most 4)\n"
        "  --dry-run                 read the cluster and the backup and print the plan\n"},
       {"exec",
        "usage: wqosctl exec DC -n NAMESPACE -- COMMAND [ARGS...]\n"

@@ -5,8 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
@@ -82,6 +88,14 @@ std::vector<std::string> SavedObjects(const std::string& from, const char* prefi
   return names;
 }
 
+// Claims prepared at a time: --parallel, else one per claim up to kDefaultParallel; never
+// more than there are claims, never fewer than one.
+size_t Parallelism(const Invocation& invocation, size_t claims) {
+  const size_t wanted =
+      invocation.parallel != 0 ? invocation.parallel : std::min<size_t>(claims, kDefaultParallel);
+  return std::max<size_t>(1, std::min(wanted, claims));
+}
+
 void PlanVolume(Context& context, const std::string& from, const std::string& mountBase,
                 const ManifestVolume& volume, Plan& plan) {
   const Invocation& invocation = context.invocation;
@@ -132,6 +146,10 @@ int RestorePlan(Context& context, const std::string& from, const Manifest& manif
   for (const std::string& problem : problems) plan.Problem(problem);
   const std::string mountBase =
       invocation.mountDir.empty() ? "/tmp/wqosctl-restore.XXXXXX" : Absolute(invocation.mountDir);
+  plan.Step("prepare " + std::to_string(manifest.volumes.size()) + " claims, " +
+            std::to_string(Parallelism(invocation, manifest.volumes.size())) +
+            " at a time, each waiting until its volume is online and its mount answers; the "
+            "objects below once all are ready");
   for (const ManifestVolume& volume : manifest.volumes) {
     PlanVolume(context, from, mountBase, volume, plan);
   }
@@ -156,40 +174,128 @@ int RestorePlan(Context& context, const std::string& from, const Manifest& manif
   return plan.Print();
 }
 
-// Prepares one claim, fills it and unmounts it; `used` gets the claim's name.
-bool RestoreVolume(Context& context, const std::string& from, const std::string& mountBase,
-                   const ManifestVolume& volume, Progress& progress, std::string& used) {
-  const Invocation& invocation = context.invocation;
-  const std::string& ns = invocation.nameSpace;
-  WQOpenShiftSDKWrapper& sdk = context.session.Sdk();
-  const SVolumeInfoLib& record = volume.record;
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", seconds);
+  return text;
+}
 
-  progress.Begin("claim " + record.name + ": prepare a claim of " + record.capacity +
-                 (invocation.reuse ? " (reusing one big enough)" : ""));
-  if (!sdk.PrepareVolume(ns, record.name, mountBase, record, invocation.reuse, used)) {
-    return progress.End(false);
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The lines of claims prepared on several threads: one whole line at a time, each naming its
+// claim ("claim web-data: ...").
+class ClaimLines {
+ public:
+  explicit ClaimLines(Progress& progress) : progress_(progress) {}
+  void Say(const std::string& claim, const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    progress_.Note("claim " + claim + ": " + text);
   }
-  const std::string mountDir = mountBase + "/" + used;
-  progress.End(true, "claim " + used + " mounted on " + mountDir);
 
-  const std::string source = DataSource(invocation, from, volume);
+ private:
+  std::mutex mutex_;
+  Progress& progress_;
+};
+
+// One claim of the restore, and what became of it.
+struct ClaimJob {
+  const ManifestVolume* volume = nullptr;
+  std::string used;  // the claim prepared, once there is one
+  bool restored = false;
+};
+
+// Prepares one claim, fills it and unmounts it, through `sdk`; `job.used` gets the claim's name.
+bool RestoreVolume(const Invocation& invocation, WQOpenShiftSDKWrapper& sdk,
+                   const std::string& from, const std::string& mountBase, ClaimLines& lines,
+                   ClaimJob& job) {
+  const std::string& ns = invocation.nameSpace;
+  const SVolumeInfoLib& record = job.volume->record;
+  const std::string& name = record.name;
+  const auto start = std::chrono::steady_clock::now();
+
+  lines.Say(name, "prepare a claim of " + record.capacity +
+                      (invocation.reuse ? " (reusing one big enough)" : ""));
+  // Each wait timed here, on the clock: the checks themselves (a claim read that binds and
+  // provisions a volume, a "gluster volume status") take time too.
+  auto waitBegan = start;
+  const auto observer = [&](const std::string& wait, const std::string& claim, bool done,
+                            bool ready, double) {
+    const double seconds = SecondsSince(waitBegan);
+    const std::string what = wait == "volume" ? "the volume" : "the mount";
+    const std::string of = claim == name ? std::string() : " of claim " + claim;
+    const std::string condition = wait == "volume" ? " to be online" : " to answer";
+    if (!done) {
+      waitBegan = std::chrono::steady_clock::now();
+      lines.Say(name, "waiting for " + what + of + condition);
+    } else if (ready) {
+      lines.Say(name, what + of + (wait == "volume" ? " is online" : " answers") + " after " +
+                          Seconds(seconds));
+    } else {
+      lines.Say(name, "gave up waiting for " + what + of + condition + " after " +
+                          Seconds(seconds) + "; carrying on");
+    }
+  };
+  std::string used;
+  if (!sdk.PrepareVolumeWhenReady(ns, name, mountBase, record, invocation.reuse, used, observer)) {
+    lines.Say(name, "FAILED: cannot prepare a claim (after " + Seconds(SecondsSince(start)) + ")");
+    return false;
+  }
+  job.used = used;
+  const std::string mountDir = mountBase + "/" + used;
+  lines.Say(name, "claim " + used + " mounted on " + mountDir);
+
+  const std::string source = DataSource(invocation, from, *job.volume);
   PauseForTest("restore-copy");
-  progress.Begin("copy " + source + " into claim " + used);
   CopyStats stats;
   std::string error;
   const bool copied = !Interrupted() && CopyTree(source, mountDir, stats, error);
   if (Interrupted()) error = "interrupted";
-  for (const std::string& warning : stats.warnings) progress.Note(warning);
-  progress.End(copied, copied ? CopySummary(stats) : error);
+  for (const std::string& warning : stats.warnings) lines.Say(name, warning);
+  lines.Say(name, copied ? "copied " + source + ": " + CopySummary(stats)
+                         : "FAILED: copy of " + source + ": " + error);
 
-  progress.Begin("unmount " + mountDir);
   SVolumeInfoLib mounted;
   mounted.name = used;
   mounted.glusterfs.path = mountDir;
   const bool unmounted = sdk.UnmountVolume(ns, mounted);
   if (unmounted) rmdir(mountDir.c_str());
-  progress.End(unmounted);
+  if (!unmounted) lines.Say(name, "FAILED: cannot unmount " + mountDir);
+  if (copied && unmounted) lines.Say(name, "ready after " + Seconds(SecondsSince(start)));
   return copied && unmounted;
+}
+
+// Restores the claims of `jobs`, `parallel` at a time, each worker thread on its own facade
+// (the first on the command's own). No claim is started once one has failed or the command
+// was interrupted; those under way finish (and unmount). True when every claim was restored.
+bool RestoreVolumes(Context& context, const std::string& from, const std::string& mountBase,
+                    size_t parallel, ClaimLines& lines, std::vector<ClaimJob>& jobs) {
+  std::atomic<size_t> next{0};
+  std::atomic<bool> failed{false};
+  const auto work = [&](WQOpenShiftSDKWrapper& sdk) {
+    for (size_t i = next++; i < jobs.size() && !failed && !Interrupted(); i = next++) {
+      jobs[i].restored = RestoreVolume(context.invocation, sdk, from, mountBase, lines, jobs[i]);
+      if (!jobs[i].restored) failed = true;
+    }
+  };
+  std::vector<std::thread> workers;
+  for (size_t w = 1; w < parallel; ++w) {
+    workers.emplace_back([&, w] {
+      std::string error;
+      const std::unique_ptr<Session> own = context.session.Another(error);
+      if (own == nullptr) {
+        lines.Say("-", "worker " + std::to_string(w) + " cannot log in: " + error);
+        failed = true;
+        return;
+      }
+      work(own->Sdk());
+    });
+  }
+  work(context.session.Sdk());
+  for (std::thread& worker : workers) worker.join();
+  return !failed &&
+         std::all_of(jobs.begin(), jobs.end(), [](const ClaimJob& job) { return job.restored; });
 }
 
 }  // namespace
@@ -248,17 +354,20 @@ int RunRestore(Context& context) {
   {
     // A claim being filled is unmounted before the tool ends, whatever signal comes.
     InterruptDeferral deferral;
-    for (const ManifestVolume& volume : manifest.volumes) {
-      std::string used;
-      const bool restored = RestoreVolume(context, from, mountBase, volume, progress, used);
-      if (!used.empty()) created.push_back(volume.record.name + "->" + used);
-      if (!restored || Interrupted()) {
-        volumesOk = false;
-        break;
-      }
-      names[volume.record.name] = used;
+    const size_t parallel = Parallelism(invocation, manifest.volumes.size());
+    std::vector<ClaimJob> jobs(manifest.volumes.size());
+    for (size_t i = 0; i < jobs.size(); ++i) jobs[i].volume = &manifest.volumes[i];
+    const auto start = std::chrono::steady_clock::now();
+    progress.Begin("prepare " + std::to_string(jobs.size()) + " claims, " +
+                   std::to_string(parallel) + " at a time");
+    ClaimLines lines(progress);
+    volumesOk = RestoreVolumes(context, from, mountBase, parallel, lines, jobs) && !Interrupted();
+    for (const ClaimJob& job : jobs) {
+      if (!job.used.empty()) created.push_back(job.volume->record.name + "->" + job.used);
+      if (job.restored) names[job.volume->record.name] = job.used;
     }
-    if (Interrupted()) progress.Failure("interrupted");
+    progress.End(volumesOk, volumesOk ? "all claims ready after " + Seconds(SecondsSince(start))
+                                      : std::string(Interrupted() ? "interrupted" : ""));
   }
   if (ownMountBase && rmdir(mountBase.c_str()) != 0) {
     progress.Note("a claim is still mounted below " + mountBase);

@@ -16,6 +16,13 @@ Session::Session(std::string server, Credentials credentials)
 
 bool Session::Open(std::string& error) { return Login(error); }
 
+std::unique_ptr<Session> Session::Another(std::string& error) const {
+  std::unique_ptr<Session> another(new Session(server_, credentials_));
+  another->trustEndpointNodes_ = trustEndpointNodes_;
+  if (!another->Open(error)) another.reset();
+  return another;
+}
+
 bool Session::Login(std::string& error) {
   bool ok;
   if (!credentials_.serviceAccount.empty()) {

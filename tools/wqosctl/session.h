@@ -1,5 +1,6 @@
 #pragma once
 // One logged-in facade for a command, and the storage nodes it may need SSH credentials for.
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ class Session {
   // TrustEndpointNodes; false with `error` naming it and its key's fingerprint.
   bool AddNodes(const std::vector<std::string>& addresses, std::string& error);
   void TrustEndpointNodes(bool trust) { trustEndpointNodes_ = trust; }
+  // A second session with the same server and credentials (nodes added so far included),
+  // logged in: a facade serves one thread at a time, so each worker thread takes its own.
+  // Null with `error` saying why when the login fails.
+  std::unique_ptr<Session> Another(std::string& error) const;
 
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& Sdk() { return sdk_; }
   const std::string& Server() const { return server_; }
