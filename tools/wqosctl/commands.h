@@ -9,6 +9,8 @@
 namespace wqosctl {
 
 class EmbeddedCluster;
+class Progress;
+struct ManifestVolume;
 
 struct Context {
   const Invocation& invocation;
@@ -24,6 +26,20 @@ int RunRelease(Context& context);
 int RunRestore(Context& context);
 int RunExec(Context& context);
 int RunDemo(Context& context);
+
+// Commands that read a backup directory only: they need no cluster and no login.
+bool IsOfflineCommand(const std::string& command);
+int RunVerify(const Invocation& invocation);
+int RunDescribe(const Invocation& invocation);
+
+// After restore filled `claim` (through the mount on `mountDir`, unmounted since): mounts it
+// again on `mountDir`, reads every file back and compares what it holds with the manifest's
+// record of the data copy when `source` is that copy (`fromDataCopy`) and the manifest has
+// one, else with what `source` holds now; then unmounts it. False, with the differences as
+// notes of the step, on any difference.
+bool VerifyClaimCopy(Context& context, const ManifestVolume& volume, const std::string& source,
+                     bool fromDataCopy, const std::string& claim, const std::string& mountDir,
+                     Progress& progress);
 
 // While one lives, SIGINT, SIGTERM and SIGHUP only set Interrupted(): the command ends its
 // step, writes down what it made and stops (its children get a terminal's signal too).

@@ -189,7 +189,9 @@ bool RestoreVolume(Context& context, const std::string& from, const std::string&
   const bool unmounted = sdk.UnmountVolume(ns, mounted);
   if (unmounted) rmdir(mountDir.c_str());
   progress.End(unmounted);
-  return copied && unmounted;
+  return copied && unmounted &&
+         VerifyClaimCopy(context, volume, source, source == DataCopyOf(from, volume), used,
+                         mountDir, progress);
 }
 
 }  // namespace
