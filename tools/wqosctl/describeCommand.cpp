@@ -1,13 +1,13 @@
 // wqosctl describe: what a backup directory holds and in which state, from its manifest, the
 // mount table and the result of the last "wqosctl verify".
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/integrity.h"
 #include "tools/wqosctl/manifest.h"
-#include "wrapper/readiness.h"
 
 namespace wqosctl {
 
@@ -44,11 +44,28 @@ std::vector<SavedObject> SavedObjects(const Manifest& manifest) {
   return objects;
 }
 
-std::string MountInfo() {
+// The mount points of this process's mount namespace (/proc/self/mountinfo, fifth field,
+// with blanks, tabs, line feeds and backslashes written as \ooo).
+std::set<std::string> MountPoints() {
   std::ifstream in("/proc/self/mountinfo");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::set<std::string> points;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string point;
+    for (int i = 0; i < 5; ++i) fields >> point;
+    std::string decoded;
+    for (size_t i = 0; i < point.size(); ++i) {
+      if (point[i] == '\\' && i + 3 < point.size()) {
+        decoded += static_cast<char>((point[i + 1] - '0') * 64 + (point[i + 2] - '0') * 8 +
+                                     (point[i + 3] - '0'));
+        i += 3;
+      } else {
+        decoded += point[i];
+      }
+    }
+    points.insert(decoded);
+  }
+  return points;
 }
 
 // "released", "not released", "N of M released"
@@ -67,7 +84,7 @@ mValue VerificationValue(const Verification& verification) {
 }
 
 mValue DescriptionValue(const std::string& dir, const Manifest& manifest,
-                        const std::string& mountinfo, const Verification* verification) {
+                        const std::set<std::string>& mounts, const Verification* verification) {
   mArray volumes;
   for (const ManifestVolume& volume : manifest.volumes) {
     mObject out;
@@ -79,7 +96,7 @@ mValue DescriptionValue(const std::string& dir, const Manifest& manifest,
     out["nodes"] = mArray(volume.nodes.begin(), volume.nodes.end());
     out["snapshot"] = volume.record.glusterfs.snapshotName;
     out["mountPath"] = MountPathOf(dir, volume);
-    out["mounted"] = OpenShiftSDKWrapper::IsGlusterMountAt(mountinfo, MountPathOf(dir, volume));
+    out["mounted"] = mounts.count(MountPathOf(dir, volume)) > 0;
     out["released"] = volume.released;
     if (volume.dataCopy.empty()) {
       out["dataCopy"] = mValue();
@@ -118,7 +135,7 @@ mValue DescriptionValue(const std::string& dir, const Manifest& manifest,
 }
 
 std::string DescriptionText(const std::string& dir, const Manifest& manifest,
-                            const std::string& mountinfo, const Verification* verification) {
+                            const std::set<std::string>& mounts, const Verification* verification) {
   std::string text = "Backup in " + dir + "\n";
   text += "  deployment config  " + manifest.nameSpace + "/" + manifest.deploymentConfig + "\n";
   text += "  created            " + manifest.created + "\n";
@@ -134,7 +151,7 @@ std::string DescriptionText(const std::string& dir, const Manifest& manifest,
       copy = volume.dataCopy +
              (volume.data.recorded ? " (" + RecordSummary(volume.data) + ")" : " (no record)");
     }
-    const bool mounted = OpenShiftSDKWrapper::IsGlusterMountAt(mountinfo, MountPathOf(dir, volume));
+    const bool mounted = mounts.count(MountPathOf(dir, volume)) > 0;
     rows.push_back(
         {volume.record.name, volume.record.capacity, Joined(volume.nodes),
          volume.record.glusterfs.snapshotName.empty()
@@ -177,14 +194,14 @@ int RunDescribe(const Invocation& invocation) {
   Verification verification;
   const bool verified =
       ReadVerification(dir, verification) && verification.backupCreated == manifest.created;
-  const std::string mountinfo = MountInfo();
+  const std::set<std::string> mounts = MountPoints();
   if (invocation.output == "json") {
     PrintOut(json_spirit::write_string(
-                 DescriptionValue(dir, manifest, mountinfo, verified ? &verification : nullptr),
+                 DescriptionValue(dir, manifest, mounts, verified ? &verification : nullptr),
                  json_spirit::pretty_print) +
              "\n");
   } else {
-    PrintOut(DescriptionText(dir, manifest, mountinfo, verified ? &verification : nullptr));
+    PrintOut(DescriptionText(dir, manifest, mounts, verified ? &verification : nullptr));
   }
   return kExitOk;
 }

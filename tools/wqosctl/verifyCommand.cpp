@@ -219,7 +219,6 @@ int RunVerify(const Invocation& invocation) {
   if (verification.volumes.empty()) {
     verification.result = "nothing to verify";
     detail = "the backup has no data copy: nothing to verify";
-    progress.Note(detail);
   } else {
     size_t differences = 0;
     bool unreadable = false;
