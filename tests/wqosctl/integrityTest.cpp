@@ -76,6 +76,24 @@ TEST(ManifestRecord, RoundTripsAndRefusesEntriesThatLeaveTheCopy) {
   EXPECT_FALSE(wqosctl::ParseManifest(badDigest, read, error));
 }
 
+TEST(CommandLine, VerifyAndDescribeTakeADirectoryOnly) {
+  const std::pair<std::vector<std::string>, bool> cases[] = {
+      {{"verify", "--dir", "d"}, true},
+      {{"describe", "--dir", "d", "-o", "json"}, true},
+      {{"verify"}, false},
+      {{"describe", "web", "--dir", "d"}, false},
+      {{"describe", "--dir", "d", "-o", "yaml"}, false},
+      {{"verify", "--dir", "d", "-o", "json"}, false},
+      {{"verify", "--dir", "d", "--copy-data"}, false}};
+  for (const auto& c : cases) {
+    Invocation invocation;
+    std::string error;
+    EXPECT_EQ(wqosctl::ParseCommandLine(c.first, invocation, error), c.second)
+        << c.first[0] << " " << c.first.size() << ": " << error;
+    EXPECT_TRUE(wqosctl::IsOfflineCommand(invocation.command)) << "no cluster is started";
+  }
+}
+
 class Integrity : public testing::Test {
  protected:
   static void SetUpTestSuite() {

@@ -192,8 +192,9 @@ int RunDescribe(const Invocation& invocation) {
   }
   // A verification of an earlier backup in the directory says nothing about this one.
   Verification verification;
-  const bool verified =
-      ReadVerification(dir, verification) && verification.backupCreated == manifest.created;
+  const bool verified = ReadVerification(dir, verification) &&
+                        verification.backupCreated == manifest.created &&
+                        verification.records == RecordDigest(manifest);
   const std::set<std::string> mounts = MountPoints();
   if (invocation.output == "json") {
     PrintOut(json_spirit::write_string(

@@ -274,6 +274,19 @@ bool ReadRecord(const std::string& root, const std::string& shown, DataRecord& r
   return true;
 }
 
+std::string RecordDigest(const Manifest& manifest) {
+  Sha256 hash;
+  for (const ManifestVolume& volume : manifest.volumes) {
+    std::string text = volume.record.name + '\0';
+    for (const DataEntry& entry : volume.data.entries) {
+      text += entry.path + '\0' + entry.type + std::to_string(entry.size) + entry.sha256 +
+              entry.linkTarget + '\0';
+    }
+    hash.Add(text.data(), text.size());
+  }
+  return hash.Finish();
+}
+
 void CountRecord(DataRecord& record) {
   record.files = 0;
   record.directories = 0;

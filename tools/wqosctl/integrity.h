@@ -86,13 +86,17 @@ struct VolumeVerification {
 };
 
 struct Verification {
-  std::string backupCreated;  // the manifest's "created": a result of an older backup is stale
-  std::string verified;       // UTC, ISO 8601
-  std::string result;         // "ok", "differences", "failed", "nothing to verify"
+  // The manifest's "created" and RecordDigest: a result of another backup is stale.
+  std::string backupCreated;
+  std::string records;
+  std::string verified;  // UTC, ISO 8601
+  std::string result;    // "ok", "differences", "failed", "nothing to verify"
   std::vector<VolumeVerification> volumes;
 };
 
 extern const char* const kVerificationFile;
+// SHA-256 over the data records of every volume of the manifest.
+std::string RecordDigest(const Manifest& manifest);
 std::string VerificationText(const Verification& verification);
 // False when the file is missing, not a regular file or not a verification.
 bool ReadVerification(const std::string& backupDir, Verification& verification);

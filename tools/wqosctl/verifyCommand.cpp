@@ -156,6 +156,7 @@ std::string VerificationText(const Verification& verification) {
   }
   mObject out;
   out["backupCreated"] = verification.backupCreated;
+  out["records"] = verification.records;
   out["verified"] = verification.verified;
   out["result"] = verification.result;
   out["volumes"] = volumes;
@@ -173,6 +174,7 @@ bool ReadVerification(const std::string& backupDir, Verification& verification) 
   const mObject& in = value.get_obj();
   verification = Verification();
   verification.backupCreated = Text(in, "backupCreated");
+  verification.records = Text(in, "records");
   verification.verified = Text(in, "verified");
   verification.result = Text(in, "result");
   const auto volumes = in.find("volumes");
@@ -210,6 +212,7 @@ int RunVerify(const Invocation& invocation) {
   Progress progress("verification of " + dir);
   Verification verification;
   verification.backupCreated = manifest.created;
+  verification.records = RecordDigest(manifest);
   verification.verified = NowUtc();
   for (const ManifestVolume& volume : manifest.volumes) {
     if (!volume.dataCopy.empty())
