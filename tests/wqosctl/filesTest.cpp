@@ -78,7 +78,7 @@ TEST(Manifest, RefusesWhatIsNoManifestOfThisVersion) {
   for (const Row& row :
        {Row{"[]", "not a JSON object"}, Row{"{\"version\": 1,", "not a JSON object"},
         Row{"{\"namespace\": \"demo\", \"deploymentConfig\": \"web\"}", "no format version"},
-        Row{"{\"version\": 3, \"namespace\": \"demo\", \"deploymentConfig\": \"web\"}",
+        Row{"{\"version\": 4, \"namespace\": \"demo\", \"deploymentConfig\": \"web\"}",
             "newer than this wqosctl"},
         Row{"{\"version\": 1, \"namespace\": 7, \"deploymentConfig\": \"web\"}",
             "names no namespace"}}) {

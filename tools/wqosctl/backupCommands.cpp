@@ -20,6 +20,7 @@
 #include "tools/wqosctl/embedded.h"
 #include "tools/wqosctl/fileTree.h"
 #include "tools/wqosctl/guardian.h"
+#include "tools/wqosctl/integrity.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/plan.h"
 #include "wrapper/dcPods.h"
@@ -210,7 +211,8 @@ void CopyData(const std::string& dir, Manifest& manifest, Progress& progress) {
     const UniqueFd base = OpenDirectory(dir, error);
     const bool made =
         base.IsOpen() && OpenDirectoryBelow(base.Get(), dir, relative, true, 0700, error).IsOpen();
-    if (!made || !CopyTree(MountPathOf(dir, volume), target, stats, error)) {
+    if (!made || !CopyAndRecord(MountPathOf(dir, volume), target, "copy of " + volume.record.name,
+                                stats, volume.data, error)) {
       progress.End(false, error);
     } else {
       volume.dataCopy = relative;

@@ -17,13 +17,15 @@ enum : unsigned {
   kRestore = 1u << 3,
   kExec = 1u << 4,
   kDemo = 1u << 5,
-  kAll = kGet | kBackup | kRelease | kRestore | kExec | kDemo,
+  kVerify = 1u << 6,
+  kDescribe = 1u << 7,
+  kAll = kGet | kBackup | kRelease | kRestore | kExec | kDemo | kVerify | kDescribe,
 };
 
 const std::map<std::string, unsigned>& Commands() {
   static const std::map<std::string, unsigned> commands = {
-      {"get", kGet},         {"backup", kBackup}, {"release", kRelease},
-      {"restore", kRestore}, {"exec", kExec},     {"demo", kDemo}};
+      {"get", kGet},   {"backup", kBackup}, {"release", kRelease}, {"restore", kRestore},
+      {"exec", kExec}, {"demo", kDemo},     {"verify", kVerify},   {"describe", kDescribe}};
   return commands;
 }
 
@@ -55,8 +57,9 @@ const OptionRow kOptions[] = {
     {"--namespace", "-n", kAll & ~kDemo, &Invocation::nameSpace, nullptr, NodeField::None},
     {"--verbose", "-v", kAll, nullptr, &Invocation::verbose, NodeField::None},
     {"--log", nullptr, kAll, &Invocation::logFile, nullptr, NodeField::None},
-    {"--output", "-o", kGet, &Invocation::output, nullptr, NodeField::None},
-    {"--dir", nullptr, kBackup | kRelease, &Invocation::dir, nullptr, NodeField::None},
+    {"--output", "-o", kGet | kDescribe, &Invocation::output, nullptr, NodeField::None},
+    {"--dir", nullptr, kBackup | kRelease | kVerify | kDescribe, &Invocation::dir, nullptr,
+     NodeField::None},
     {"--snapshot-name", nullptr, kBackup, &Invocation::snapshotName, nullptr, NodeField::None},
     {"--quiesce-annotation", nullptr, kBackup, &Invocation::quiesce, nullptr, NodeField::None},
     {"--unquiesce-annotation", nullptr, kBackup, &Invocation::unquiesce, nullptr, NodeField::None},
@@ -195,6 +198,11 @@ bool CheckCommand(Invocation& invocation, std::string& error) {
       Require(invocation.parallel >= 1 && invocation.parallel <= kMaxParallel,
               "--parallel takes a number from 1 to " + std::to_string(kMaxParallel), error);
     }
+  } else if (command == "verify" || command == "describe") {
+    Require(count == 0, command + " takes no arguments besides its options", error);
+    Require(!invocation.dir.empty(), command + " needs --dir DIR", error);
+    Require(invocation.output == "table" || invocation.output == "json",
+            "-o takes \"table\" or \"json\"", error);
   } else if (command == "exec") {
     Require(count == 1, "exec needs the name of one deployment config", error);
     Require(!invocation.nameSpace.empty(), "exec needs -n NAMESPACE", error);

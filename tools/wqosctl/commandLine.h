@@ -16,7 +16,7 @@ struct NodeOptions {
 };
 
 struct Invocation {
-  std::string command;                  // get, backup, release, restore, exec, demo
+  std::string command;  // get, backup, release, restore, exec, demo, verify, describe
   std::vector<std::string> positional;  // after the command, options removed
   std::vector<std::string> words;       // after "--" (exec)
   bool help = false;
@@ -32,7 +32,7 @@ struct Invocation {
 
   std::string nameSpace;
   std::string output = "table";
-  std::string dir;            // backup, release
+  std::string dir;            // backup, release, verify, describe
   std::string from;           // restore
   std::string data;           // restore
   std::string mountDir;       // restore

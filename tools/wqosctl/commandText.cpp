@@ -22,7 +22,13 @@ int RunCommand(Context& context) {
   if (command == "release") return RunRelease(context);
   if (command == "restore") return RunRestore(context);
   if (command == "exec") return RunExec(context);
+  if (command == "verify") return RunVerify(context.invocation);
+  if (command == "describe") return RunDescribe(context.invocation);
   return RunDemo(context);
+}
+
+bool IsOfflineCommand(const std::string& command) {
+  return command == "verify" || command == "describe";
 }
 
 std::string Absolute(const std::string& path) {

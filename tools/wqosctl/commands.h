@@ -1,5 +1,6 @@
 #pragma once
 // The commands of wqosctl. Each returns the tool's exit code (commandLine.h).
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,8 @@
 namespace wqosctl {
 
 class EmbeddedCluster;
+class Progress;
+struct ManifestVolume;
 
 struct Context {
   const Invocation& invocation;
@@ -24,6 +27,22 @@ int RunRelease(Context& context);
 int RunRestore(Context& context);
 int RunExec(Context& context);
 int RunDemo(Context& context);
+
+// Commands that read a backup directory only: they need no cluster and no login.
+bool IsOfflineCommand(const std::string& command);
+int RunVerify(const Invocation& invocation);
+int RunDescribe(const Invocation& invocation);
+
+// After restore filled `claim` (through the mount on `mountDir`, unmounted since): mounts it
+// again on `mountDir`, reads every file back and compares what it holds with the manifest's
+// record of the data copy when `source` is that copy (`fromDataCopy`) and the manifest has
+// one, else with what `source` holds now; then unmounts it. False, with the differences as
+// lines told to `say`, on any difference. Safe to run on several threads, each on its own
+// facade.
+bool VerifyClaimCopy(const std::string& nameSpace, OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& sdk,
+                     const ManifestVolume& volume, const std::string& source, bool fromDataCopy,
+                     const std::string& claim, const std::string& mountDir,
+                     const std::function<void(const std::string&)>& say);
 
 // While one lives, SIGINT, SIGTERM and SIGHUP only set Interrupted(): the command ends its
 // step, writes down what it made and stops (its children get a terminal's signal too).

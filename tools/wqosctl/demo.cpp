@@ -1,6 +1,7 @@
 // wqosctl demo: the whole cycle on the built-in cluster's sample application, checked step
-// by step: backup, the files in the mounted snapshots, release, deletion of the application,
-// restore under new claim names, and a comparison of every file and object with the original.
+// by step: backup, the files in the mounted snapshots, verification and description of the
+// backup, release, deletion of the application, restore under new claim names, and a
+// comparison of every file and object with the original.
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
 #include "tools/wqosctl/fileTree.h"
+#include "tools/wqosctl/integrity.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/sampleApp.h"
 #include "wrapper/dcPods.h"
@@ -43,7 +45,9 @@ int Command(Context& context, Invocation invocation) {
   Context inner{invocation, context.session, context.cluster};
   std::string shown = "$ wqosctl " + invocation.command;
   for (const std::string& word : invocation.positional) shown += " " + word;
-  if (invocation.command != "release") shown += " -n " + invocation.nameSpace;
+  if (invocation.command != "release" && !IsOfflineCommand(invocation.command)) {
+    shown += " -n " + invocation.nameSpace;
+  }
   const std::pair<const char*, const std::string*> options[] = {
       {"--dir", &invocation.dir},
       {"--quiesce-annotation", &invocation.quiesce},
@@ -53,6 +57,7 @@ int Command(Context& context, Invocation invocation) {
     if (!option.second->empty()) shown += std::string(" ") + option.first + " " + *option.second;
   }
   if (invocation.copyData) shown += " --copy-data";
+  if (invocation.output == "json") shown += " -o json";
   if (!invocation.words.empty()) shown += " " + PodCommandLine(invocation.words);
   PrintErr(shown + "\n");
   return RunCommand(inner);
@@ -407,23 +412,38 @@ int RunDemo(Context& context) {
   Section("3. The files in the mounted snapshots");
   CheckSnapshots(manifest, backupDir, checks);
 
-  Section("4. Release the snapshots");
+  Section("4. Verify and describe the backup");
+  for (const ManifestVolume& volume : manifest.volumes) {
+    checks.Check(volume.data.recorded && volume.data.files > 0,
+                 "the manifest records the data copy of " + volume.record.name + ": " +
+                     RecordSummary(volume.data));
+  }
+  Invocation verify = Make("verify", {});
+  verify.dir = backupDir;
+  checks.Check(Command(context, verify) == kExitOk, "the data copy matches its record");
+  Invocation describe = Make("describe", {});
+  describe.dir = backupDir;
+  checks.Check(Command(context, describe) == kExitOk, "describe shows the backup");
+
+  Section("5. Release the snapshots");
   Invocation release = Make("release", {});
   release.dir = backupDir;
   checks.Check(Command(context, release) == kExitOk, "release succeeded");
   CheckReleased(context, manifest, checks);
 
-  Section("5. Delete the application");
+  Command(context, describe);
+
+  Section("6. Delete the application");
   DeleteApplication(context, checks);
 
-  Section("6. Restore it under new claim names");
+  Section("7. Restore it under new claim names (each claim read back against the backup)");
   Invocation restore = Make("restore", {kSampleDeploymentConfig});
   restore.from = backupDir;
   checks.Check(Command(context, restore) == kExitOk, "restore succeeded");
   Command(context, Make("get", {"pvc"}));
   Command(context, Make("get", {"pods"}));
 
-  Section("7. Compare with the original");
+  Section("8. Compare with the original");
   CheckRestored(context, saved, checks);
   Invocation exec = Make("exec", {kSampleDeploymentConfig});
   exec.words = {"sh", "-c", "echo running in $HOSTNAME"};

@@ -263,7 +263,7 @@ bool RemoveAt(int dirFd, const std::string& name, const std::string& shown, std:
 }
 
 bool CopyBytes(int in, int out, const std::string& from, const std::string& to, uint64_t& bytes,
-               std::string& error) {
+               CopyObserver* observer, std::string& error) {
   char buffer[65536];
   for (;;) {
     const ssize_t count = read(in, buffer, sizeof buffer);
@@ -284,6 +284,7 @@ bool CopyBytes(int in, int out, const std::string& from, const std::string& to, 
       done += written;
     }
     bytes += static_cast<uint64_t>(count);
+    if (observer != nullptr) observer->Bytes(buffer, static_cast<size_t>(count));
   }
 }
 
@@ -291,8 +292,12 @@ bool CopyBytes(int in, int out, const std::string& from, const std::string& to, 
 // than one name was first copied to, and the counts.
 class Copier {
  public:
-  Copier(int targetRoot, std::string from, std::string to, CopyStats& stats)
-      : targetRoot_(targetRoot), from_(std::move(from)), to_(std::move(to)), stats_(stats) {}
+  Copier(int targetRoot, std::string from, std::string to, CopyStats& stats, CopyObserver* observer)
+      : targetRoot_(targetRoot),
+        from_(std::move(from)),
+        to_(std::move(to)),
+        stats_(stats),
+        observer_(observer) {}
 
   // Makes the directory `dst` hold what `src` holds: entries `src` lacks are removed (except
   // GlusterFS's own at the top), the others created anew or, for directories, filled.
@@ -355,6 +360,7 @@ class Copier {
         return false;
       }
       ++stats_.directories;
+      Tell(relative, 'd');
       return true;
     }
 
@@ -364,6 +370,7 @@ class Copier {
       if (first != firstNames_.end()) {
         if (linkat(targetRoot_, first->second.c_str(), dst, name.c_str(), 0) == 0) {
           ++stats_.hardLinks;
+          Tell(relative, TypeOf(info.st_mode), 0, std::string(), first->second);
           return true;
         }
         stats_.warnings.push_back(source + ": " + std::strerror(errno) +
@@ -372,8 +379,10 @@ class Copier {
       }
     }
     if (S_ISREG(info.st_mode)) {
+      const uint64_t before = stats_.bytes;
       if (!CopyFile(src, dst, name, source, target, info, error)) return false;
       ++stats_.files;
+      Tell(relative, 'f', stats_.bytes - before);
     } else if (S_ISLNK(info.st_mode)) {
       std::string linkTarget;
       if (!ReadLinkTarget(src, name, source, info, linkTarget, error)) return false;
@@ -383,6 +392,7 @@ class Copier {
       }
       if (!KeepAttributesAt(dst, name, info, target, error)) return false;
       ++stats_.links;
+      Tell(relative, 'l', 0, linkTarget);
     } else {
       // Created owner-only; owner, mode and times follow through the name just made.
       const mode_t kind = info.st_mode & S_IFMT;
@@ -394,6 +404,7 @@ class Copier {
       }
       if (!KeepAttributesAt(dst, name, info, target, error)) return false;
       ++stats_.specials;
+      Tell(relative, TypeOf(info.st_mode));
     }
     if (shared) firstNames_.emplace(KeyOf(info), relative);
     return true;
@@ -409,7 +420,7 @@ class Copier {
       error = Failure("cannot create", target);
       return false;
     }
-    if (!CopyBytes(in.Get(), out.Get(), source, target, stats_.bytes, error) ||
+    if (!CopyBytes(in.Get(), out.Get(), source, target, stats_.bytes, observer_, error) ||
         !KeepAttributes(out.Get(), info, target, error)) {
       return false;
     }
@@ -420,10 +431,24 @@ class Copier {
     return true;
   }
 
+  void Tell(const std::string& relative, char type, uint64_t size = 0,
+            const std::string& linkTarget = std::string(),
+            const std::string& hardLinkOf = std::string()) {
+    if (observer_ == nullptr) return;
+    FileEntry entry;
+    entry.path = relative;
+    entry.type = type;
+    entry.size = size;
+    entry.linkTarget = linkTarget;
+    entry.hardLinkOf = hardLinkOf;
+    observer_->Made(entry);
+  }
+
   const int targetRoot_;
   const std::string from_;
   const std::string to_;
   CopyStats& stats_;
+  CopyObserver* const observer_;
   std::map<InodeKey, std::string> firstNames_;
 };
 
@@ -470,13 +495,13 @@ bool ListTree(const std::string& root, bool withDigests, std::vector<FileEntry>&
   return true;
 }
 
-bool CopyTree(const std::string& from, const std::string& to, CopyStats& stats,
-              std::string& error) {
+bool CopyTree(const std::string& from, const std::string& to, CopyStats& stats, std::string& error,
+              CopyObserver* observer) {
   UniqueFd source = OpenShiftSDKWrapper::OpenDirectory(from, error);
   if (!source.IsOpen()) return false;
   UniqueFd target = OpenShiftSDKWrapper::OpenDirectory(to, error);
   if (!target.IsOpen()) return false;
-  Copier copier(target.Get(), from, to, stats);
+  Copier copier(target.Get(), from, to, stats, observer);
   return copier.CopyDirectory(source.Get(), target.Get(), std::string(), error);
 }
 

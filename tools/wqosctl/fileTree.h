@@ -46,6 +46,17 @@ struct CopyStats {
   std::vector<std::string> warnings;
 };
 
+// Told of a copy as it goes: the bytes of each regular file as they are read, then the file
+// itself once made, and every other entry once made (a directory after its contents).
+class CopyObserver {
+ public:
+  virtual ~CopyObserver() = default;
+  virtual void Bytes(const char* data, size_t count) = 0;
+  // `entry` has the path below the copy's root, the type, the size of a file (the bytes
+  // copied), the target of a link, and for a name made as a hard link the first name.
+  virtual void Made(const FileEntry& entry) = 0;
+};
+
 // Makes the existing directory `to` hold what `from` holds: every entry, dot entries included
 // (only ".trashcan" at the top is left alone on both sides), with owner, group, permission
 // bits and times (of directories too, set after their contents). FIFOs, sockets and devices
@@ -54,8 +65,9 @@ struct CopyStats {
 // removed. Everything is read and made relative to open directory descriptors, never
 // following a link, so a link in either tree cannot steer a write elsewhere; `from` and `to`
 // themselves must not be links. Stops at the first failure with `error` naming the path.
-bool CopyTree(const std::string& from, const std::string& to, CopyStats& stats,
-              std::string& error);
+// `observer` (optional) is told of every byte read and every entry made.
+bool CopyTree(const std::string& from, const std::string& to, CopyStats& stats, std::string& error,
+              CopyObserver* observer = nullptr);
 
 // "N files, N directories, N links, N bytes[, N hard links][, N special files][, N NOT COPIED]"
 std::string CopySummary(const CopyStats& stats);

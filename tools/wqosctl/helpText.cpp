@@ -40,6 +40,8 @@ const char* const kToolHelp =
     "  backup DC -n NS --dir DIR snapshot the volumes of a deployment config, save its objects\n"
     "  release --dir DIR         unmount and delete the snapshots of a backup\n"
     "  restore DC -n NS --from DIR  re-create claims, copy the data back, restore the objects\n"
+    "  verify --dir DIR          read a backup's data copy back against its manifest\n"
+    "  describe --dir DIR        what a backup holds and in which state\n"
     "  exec DC -n NS -- COMMAND  run a command in the running pods of a deployment config\n"
     "  demo                      back up, delete and restore the built-in sample application\n"
     "\n"
@@ -71,7 +73,8 @@ const std::map<std::string, std::string>& CommandHelp() {
        "\"wqosctl release --dir DIR\". A second backup of the same deployment config on this\n"
        "host is refused while one runs.\n"
        "  --snapshot-name NAME      GlusterFS snapshot name (default wqosctl-DC)\n"
-       "  --copy-data               also copy the snapshots' files to DIR/data/CLAIM\n"
+       "  --copy-data               also copy the snapshots' files to DIR/data/CLAIM; the\n"
+       "                            manifest records each file's size and SHA-256\n"
        "  --dry-run                 read the cluster and print the plan; change nothing\n"},
       {"release",
        "usage: wqosctl release --dir DIR [-n NAMESPACE]\n"
@@ -85,9 +88,11 @@ const std::map<std::string, std::string>& CommandHelp() {
        "For every volume of the backup in DIR: prepares a claim (a new one, named from the\n"
        "saved name, when a claim of that name exists), waits until its volume is online and\n"
        "its mount answers, copies the saved files into it keeping owners, modes and times,\n"
-       "and unmounts it; N claims at a time, each on its own connection to the cluster. Once\n"
-       "every claim is ready, re-creates the secrets, config maps and the deployment config\n"
-       "DC, pointing its volumes at the claims used; if one claim failed, nothing of them.\n"
+       "and unmounts it; then mounts it again and reads every file back against the\n"
+       "manifest's record of the data copy (or the files copied), and stops on any\n"
+       "difference. N claims at a time, each on its own connection to the cluster. Once every\n"
+       "claim is ready, re-creates the secrets, config maps and the deployment config DC,\n"
+       "pointing its volumes at the claims used; if one claim failed, nothing of them.\n"
        "  --reuse                   reuse an existing claim of the saved name when it is big\n"
        "                            enough (its files are replaced)\n"
        "  --keep-names              leave the claim names in the deployment config as saved\n"
@@ -98,6 +103,22 @@ const std::map<std::string, std::string>& CommandHelp() {
        "  --parallel N              claims prepared at a time (default: one per claim, at\n"
        "                            most 4)\n"
        "  --dry-run                 read the cluster and the backup and print the plan\n"},
+      {"verify",
+       "usage: wqosctl verify --dir DIR\n"
+       "\n"
+       "Reads every file of the backup's data copy (DIR/data/CLAIM) and compares it with the\n"
+       "sizes and SHA-256 digests the manifest recorded when the copy was made. Every missing,\n"
+       "added or changed file is reported; the exit code is 1 on any difference. A backup\n"
+       "without a data copy has nothing to verify (exit code 0). The result is kept in\n"
+       "DIR/verify.json for \"wqosctl describe\". Needs no cluster.\n"},
+      {"describe",
+       "usage: wqosctl describe --dir DIR [-o table|json]\n"
+       "\n"
+       "Shows what the backup in DIR holds: the deployment config, when it was made, whether\n"
+       "it completed and its snapshots were released, each volume (claim, size, storage nodes,\n"
+       "snapshot, whether it is mounted, its data copy and counts), each saved object, and the\n"
+       "result of the last \"wqosctl verify\". Needs no cluster.\n"
+       "  -o json                   print JSON instead of text\n"},
       {"exec",
        "usage: wqosctl exec DC -n NAMESPACE -- COMMAND [ARGS...]\n"
        "       wqosctl exec DC -n NAMESPACE --annotation KEY\n"
@@ -109,7 +130,8 @@ const std::map<std::string, std::string>& CommandHelp() {
        "usage: wqosctl demo [-v]\n"
        "\n"
        "Starts the built-in cluster with its sample application, backs the application up,\n"
-       "lists the files in the mounted snapshots, releases them, deletes the application,\n"
+       "lists the files in the mounted snapshots, verifies and describes the backup,\n"
+       "releases the snapshots, deletes the application,\n"
        "restores it under new claim names and checks that every file (bytes, mode, owner,\n"
        "time) and every object came back.\n"},
   };

@@ -34,6 +34,9 @@ int Main(int argc, char** argv) {
     PrintOut(HelpText(invocation.command));
     return kExitOk;
   }
+  if (IsOfflineCommand(invocation.command)) {
+    return invocation.command == "verify" ? RunVerify(invocation) : RunDescribe(invocation);
+  }
   const bool builtIn = invocation.server.empty();
   if (builtIn && !InsideOwnSandbox()) return ReexecInSandbox(args);
 

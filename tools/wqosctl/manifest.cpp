@@ -39,6 +39,74 @@ std::vector<std::string> TextList(const mObject& object, const char* key) {
   return values;
 }
 
+uint64_t Number(const mObject& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->second.type() == json_spirit::int_type
+             ? found->second.get_uint64()
+             : 0;
+}
+
+mValue EntryValue(const DataEntry& entry) {
+  mObject out;
+  out["path"] = entry.path;
+  out["type"] = std::string(1, entry.type);
+  if (entry.type == 'f') {
+    out["size"] = entry.size;
+    out["sha256"] = entry.sha256;
+  }
+  if (entry.type == 'l') out["target"] = entry.linkTarget;
+  return out;
+}
+
+void AddDataRecord(const DataRecord& data, mObject& out) {
+  if (!data.recorded) return;
+  mArray entries;
+  for (const DataEntry& entry : data.entries) entries.push_back(EntryValue(entry));
+  out["dataFiles"] = data.files;
+  out["dataDirectories"] = data.directories;
+  out["dataBytes"] = data.bytes;
+  out["dataEntries"] = entries;
+}
+
+bool IsSha256(const std::string& text) {
+  return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// False with `error` on an entry that could steer a path or that no copy can have made.
+bool ReadDataRecord(const mObject& in, const std::string& claim, DataRecord& data,
+                    std::string& error) {
+  const auto entries = in.find("dataEntries");
+  if (entries == in.end()) return true;
+  if (entries->second.type() != json_spirit::array_type) {
+    error = "the data record of claim " + claim + " is not a list";
+    return false;
+  }
+  data.recorded = true;
+  data.files = Number(in, "dataFiles");
+  data.directories = Number(in, "dataDirectories");
+  data.bytes = Number(in, "dataBytes");
+  for (const mValue& value : entries->second.get_array()) {
+    DataEntry entry;
+    const std::string type =
+        value.type() == json_spirit::obj_type ? Text(value.get_obj(), "type") : std::string();
+    if (type.size() == 1) entry.type = type[0];
+    if (value.type() == json_spirit::obj_type) {
+      const mObject& object = value.get_obj();
+      entry.path = Text(object, "path");
+      entry.size = Number(object, "size");
+      entry.sha256 = Text(object, "sha256");
+      entry.linkTarget = Text(object, "target");
+    }
+    if (type.size() != 1 || std::string("fdlpscb").find(entry.type) == std::string::npos ||
+        !IsPlainPath(entry.path) || (entry.type == 'f' && !IsSha256(entry.sha256))) {
+      error = "the data record of claim " + claim + " has a malformed entry \"" + entry.path + "\"";
+      return false;
+    }
+    data.entries.push_back(entry);
+  }
+  return true;
+}
+
 mValue VolumeValue(const ManifestVolume& volume) {
   const OpenShiftSDKWrapper::SVolumeInfoLib& record = volume.record;
   mObject labels;
@@ -60,6 +128,7 @@ mValue VolumeValue(const ManifestVolume& volume) {
   out["nodes"] = Strings(volume.nodes);
   out["dataCopy"] = volume.dataCopy;
   out["released"] = volume.released;
+  AddDataRecord(volume.data, out);
   return out;
 }
 
@@ -102,6 +171,16 @@ std::string ManifestPath(const std::string& backupDir) { return backupDir + "/ma
 bool IsPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
          name.find('\0') == std::string::npos;
+}
+
+bool IsPlainPath(const std::string& path) {
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = path.find('/', start);
+    if (!IsPlainName(path.substr(start, slash - start))) return false;
+    if (slash == std::string::npos) return true;
+    start = slash + 1;
+  }
 }
 
 std::string MountPathOf(const std::string& backupDir, const ManifestVolume& volume) {
@@ -171,8 +250,11 @@ bool ParseManifest(const std::string& text, Manifest& manifest, std::string& err
   const auto volumes = in.find("volumes");
   if (volumes != in.end() && volumes->second.type() == json_spirit::array_type) {
     for (const mValue& volume : volumes->second.get_array()) {
-      if (volume.type() == json_spirit::obj_type) {
-        manifest.volumes.push_back(VolumeOf(volume.get_obj()));
+      if (volume.type() != json_spirit::obj_type) continue;
+      manifest.volumes.push_back(VolumeOf(volume.get_obj()));
+      if (!ReadDataRecord(volume.get_obj(), manifest.volumes.back().record.name,
+                          manifest.volumes.back().data, error)) {
+        return false;
       }
     }
   }

@@ -1,12 +1,31 @@
 #pragma once
 // The manifest of a backup directory (DIR/manifest.json): which deployment config was saved,
 // the volume records its snapshots need for release and restore, and the files written.
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "parser/openshiftParser.h"
 
 namespace wqosctl {
+
+// One entry of a volume's data copy as the backup made it.
+struct DataEntry {
+  std::string path;        // below data/CLAIM, "/"-separated plain names
+  char type = 'f';         // as FileEntry::type: 'f', 'd', 'l', 'p', 's', 'c', 'b'
+  uint64_t size = 0;       // 'f'
+  std::string sha256;      // 'f': 64 lowercase hexadecimal digits
+  std::string linkTarget;  // 'l'
+};
+
+// What a data copy held when it was made: every entry, sorted by path, and the counts.
+struct DataRecord {
+  bool recorded = false;  // false: no copy, or one made by a wqosctl that kept no record
+  uint64_t files = 0;     // regular files (each name of a hard-linked one)
+  uint64_t directories = 0;
+  uint64_t bytes = 0;  // the sizes of the files added up
+  std::vector<DataEntry> entries;
+};
 
 struct ManifestVolume {
   // As the backup returned it. Its mount path is always BACKUPDIR/CLAIM, whatever a manifest
@@ -20,11 +39,14 @@ struct ManifestVolume {
   std::string plannedAt;
   std::vector<std::string> nodes;  // storage node addresses of the volume at backup time
   std::string dataCopy;            // "data/CLAIM" or empty: none
+  DataRecord data;                 // of the data copy
   bool released = false;           // unmounted and deleted by "release"
 };
 
-// The format this build writes; it reads this and every older one.
-const int kManifestVersion = 2;
+// The format this build writes; it reads this and every older one. Version 3 added the
+// record of the data copy: a wqosctl that reads only version 2 would drop it when it
+// rewrites the manifest (release), so it refuses version 3 instead.
+const int kManifestVersion = 3;
 
 struct Manifest {
   int version = kManifestVersion;  // as read
@@ -53,10 +75,13 @@ std::string DataCopyOf(const std::string& backupDir, const ManifestVolume& volum
 bool CheckPaths(const std::string& backupDir, const Manifest& manifest, std::string& error);
 // A name that stays one entry of its directory: not empty, no '/', not "." or "..".
 bool IsPlainName(const std::string& name);
+// A relative path of plain names joined by single '/'.
+bool IsPlainPath(const std::string& path);
 
 // The text form, for tests and for --dry-run output. Parsing refuses a manifest of a newer
-// version, claim and file names that are not plain names, and a data copy other than
-// "data/CLAIM".
+// version, claim and file names that are not plain names, a data copy other than
+// "data/CLAIM", and recorded data entries whose paths are not plain names joined by '/' or
+// whose type or SHA-256 is malformed.
 std::string ManifestText(const Manifest& manifest);
 bool ParseManifest(const std::string& text, Manifest& manifest, std::string& error);
 

@@ -262,8 +262,12 @@ bool RestoreVolume(const Invocation& invocation, WQOpenShiftSDKWrapper& sdk,
   const bool unmounted = sdk.UnmountVolume(ns, mounted);
   if (unmounted) rmdir(mountDir.c_str());
   if (!unmounted) lines.Say(name, "FAILED: cannot unmount " + mountDir);
-  if (copied && unmounted) lines.Say(name, "ready after " + Seconds(SecondsSince(start)));
-  return copied && unmounted;
+  const bool verified =
+      copied && unmounted &&
+      VerifyClaimCopy(ns, sdk, *job.volume, source, source == DataCopyOf(from, *job.volume), used,
+                      mountDir, [&](const std::string& text) { lines.Say(name, text); });
+  if (verified) lines.Say(name, "ready after " + Seconds(SecondsSince(start)));
+  return verified;
 }
 
 // Restores the claims of `jobs`, `parallel` at a time, each worker thread on its own facade
