@@ -281,8 +281,9 @@ void DeleteUnmounted(WQOpenShiftSDKWrapper& sdk, std::vector<SVolumeInfoLib>& re
 void AbandonPlan(WQOpenShiftSDKWrapper& sdk, SDeploymentBackupPlan& plan, size_t made) {
   for (size_t at = made; at < plan.claims.size(); ++at) {
     const SClaimBackupPlan& claim = plan.claims[at];
-    if (claim.stopAfterSnapshot)
+    if (claim.stopAfterSnapshot) {
       sdk.StopGlusterVolume(claim.node, claim.volume.spec.glusterfs.path);
+    }
   }
   if (plan.reuseTurnedOn) {
     sdk.CloseNodeConnections();
