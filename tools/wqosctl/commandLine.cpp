@@ -3,31 +3,11 @@
 #include <algorithm>
 #include <map>
 
-#include "queries/glusterOutput.h"
+#include "tools/wqosctl/commands.h"
 
 namespace wqosctl {
 
 namespace {
-
-// Which commands accept an option.
-enum : unsigned {
-  kGet = 1u << 0,
-  kBackup = 1u << 1,
-  kRelease = 1u << 2,
-  kRestore = 1u << 3,
-  kExec = 1u << 4,
-  kDemo = 1u << 5,
-  kVerify = 1u << 6,
-  kDescribe = 1u << 7,
-  kAll = kGet | kBackup | kRelease | kRestore | kExec | kDemo | kVerify | kDescribe,
-};
-
-const std::map<std::string, unsigned>& Commands() {
-  static const std::map<std::string, unsigned> commands = {
-      {"get", kGet},   {"backup", kBackup}, {"release", kRelease}, {"restore", kRestore},
-      {"exec", kExec}, {"demo", kDemo},     {"verify", kVerify},   {"describe", kDescribe}};
-  return commands;
-}
 
 enum class NodeField { None, Host, User, PasswordFile, KeyFile, PassphraseFile };
 
@@ -146,75 +126,6 @@ bool CheckNode(const NodeOptions& node, std::string& error) {
   return error.empty();
 }
 
-bool Require(bool present, const std::string& what, std::string& error) {
-  if (!present && error.empty()) error = what;
-  return present;
-}
-
-// What each command needs beyond the options it accepts.
-bool CheckCommand(Invocation& invocation, std::string& error) {
-  const std::string& command = invocation.command;
-  const size_t count = invocation.positional.size();
-  if (!invocation.words.empty() && command != "exec") {
-    error = "arguments after \"--\" are only taken by exec";
-    return false;
-  }
-  if (command == "get") {
-    if (!Require(count == 1 || count == 2, "get needs a kind and at most one name", error)) {
-      return false;
-    }
-    const std::string kind = CanonicalKind(invocation.positional[0]);
-    if (!Require(!kind.empty(), "get: unknown kind \"" + invocation.positional[0] + "\"", error)) {
-      return false;
-    }
-    invocation.positional[0] = kind;
-    const bool nameless = kind == "pv" && count == 2;
-    Require(!IsNamespacedKind(kind) || nameless || !invocation.nameSpace.empty(),
-            "get " + kind + " needs -n NAMESPACE", error);
-    Require(invocation.output == "table" || invocation.output == "json",
-            "-o takes \"table\" or \"json\"", error);
-  } else if (command == "backup") {
-    Require(count == 1, "backup needs the name of one deployment config", error);
-    Require(!invocation.nameSpace.empty(), "backup needs -n NAMESPACE", error);
-    Require(!invocation.dir.empty(), "backup needs --dir DIR", error);
-    Require(invocation.unquiesce.empty() || !invocation.quiesce.empty(),
-            "--unquiesce-annotation needs --quiesce-annotation", error);
-    Require(invocation.snapshotName.empty() ||
-                OpenShiftSDKWrapper::IsGlusterWord(invocation.snapshotName,
-                                                   OpenShiftSDKWrapper::GlusterWord::Name),
-            "--snapshot-name takes letters, digits, '.', '_' and '-' only", error);
-  } else if (command == "release") {
-    Require(count == 0, "release takes no arguments besides its options", error);
-    Require(!invocation.dir.empty(), "release needs --dir DIR", error);
-  } else if (command == "restore") {
-    Require(count == 1, "restore needs the name of one deployment config", error);
-    Require(!invocation.nameSpace.empty(), "restore needs -n NAMESPACE", error);
-    Require(!invocation.from.empty(), "restore needs --from DIR", error);
-    const std::string& parallel = invocation.parallelText;
-    if (!parallel.empty()) {
-      const bool number =
-          parallel.size() <= 3 && parallel.find_first_not_of("0123456789") == std::string::npos;
-      invocation.parallel = number ? static_cast<unsigned>(std::stoul(parallel)) : 0;
-      Require(invocation.parallel >= 1 && invocation.parallel <= kMaxParallel,
-              "--parallel takes a number from 1 to " + std::to_string(kMaxParallel), error);
-    }
-  } else if (command == "verify" || command == "describe") {
-    Require(count == 0, command + " takes no arguments besides its options", error);
-    Require(!invocation.dir.empty(), command + " needs --dir DIR", error);
-    Require(invocation.output == "table" || invocation.output == "json",
-            "-o takes \"table\" or \"json\"", error);
-  } else if (command == "exec") {
-    Require(count == 1, "exec needs the name of one deployment config", error);
-    Require(!invocation.nameSpace.empty(), "exec needs -n NAMESPACE", error);
-    Require(invocation.words.empty() != invocation.annotation.empty(),
-            "exec needs either -- COMMAND... or --annotation KEY", error);
-  } else if (command == "demo") {
-    Require(count == 0, "demo takes no arguments", error);
-    Require(invocation.server.empty(), "demo runs on the built-in cluster: drop --server", error);
-  }
-  return error.empty();
-}
-
 bool CheckLogin(const Invocation& invocation, std::string& error) {
   Require(invocation.user.empty() || invocation.serviceAccount.empty(),
           "give either --user or --service-account, not both", error);
@@ -234,6 +145,11 @@ bool CheckLogin(const Invocation& invocation, std::string& error) {
 }
 
 }  // namespace
+
+bool Require(bool present, const std::string& what, std::string& error) {
+  if (!present && error.empty()) error = what;
+  return present;
+}
 
 bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocation,
                       std::string& error) {
@@ -256,14 +172,14 @@ bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocati
   std::vector<std::string> rest = early;
   rest.insert(rest.end(), args.begin() + static_cast<long>(i), args.end());
 
-  const auto command = Commands().find(invocation.command);
+  const CommandRow* command = FindCommand(invocation.command);
   const auto optionsEnd = std::find(rest.begin(), rest.end(), "--");
   if (std::find(rest.begin(), optionsEnd, "--help") != optionsEnd ||
       std::find(rest.begin(), optionsEnd, "-h") != optionsEnd || invocation.command.empty()) {
     invocation.help = true;
     return true;
   }
-  if (command == Commands().end()) {
+  if (command == nullptr) {
     error = "unknown command \"" + invocation.command + "\"";
     return false;
   }
@@ -292,7 +208,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocati
       error = "unknown option " + name;
       return false;
     }
-    if ((row->commands & command->second) == 0) {
+    if ((row->commands & command->bit) == 0) {
       error = name + " is not an option of " + invocation.command;
       return false;
     }
@@ -323,7 +239,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocati
       invocation.*(row->text) = value;
     }
   }
-  return CheckLogin(invocation, error) && CheckCommand(invocation, error);
+  if (!CheckLogin(invocation, error)) return false;
+  if (!invocation.words.empty() && invocation.command != "exec") {
+    error = "arguments after \"--\" are only taken by exec";
+    return false;
+  }
+  return command->check(invocation, error);
 }
 
 std::string CanonicalKind(const std::string& kind) {

@@ -52,6 +52,19 @@ struct Invocation {
   bool trustEndpointNodes = false;
 };
 
+// The bit of each command in the options' masks of the commands that accept them.
+enum CommandBit : unsigned {
+  kGet = 1u << 0,
+  kBackup = 1u << 1,
+  kRelease = 1u << 2,
+  kRestore = 1u << 3,
+  kExec = 1u << 4,
+  kDemo = 1u << 5,
+  kVerify = 1u << 6,
+  kDescribe = 1u << 7,
+  kAll = kGet | kBackup | kRelease | kRestore | kExec | kDemo | kVerify | kDescribe,
+};
+
 // Exit codes of the tool.
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
@@ -64,6 +77,9 @@ const unsigned kMaxParallel = 64;
 // to --help and exits with kExitUsage).
 bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocation,
                       std::string& error);
+
+// Sets `error` to `what` unless it holds an earlier one; returns `present`.
+bool Require(bool present, const std::string& what, std::string& error);
 
 // The help text of one command, or of the tool when `command` is empty or unknown.
 std::string HelpText(const std::string& command);

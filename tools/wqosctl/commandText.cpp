@@ -15,22 +15,6 @@ std::string Joined(const std::vector<std::string>& values) {
   return text.empty() ? "<none>" : text;
 }
 
-int RunCommand(Context& context) {
-  const std::string& command = context.invocation.command;
-  if (command == "get") return RunGet(context);
-  if (command == "backup") return RunBackup(context);
-  if (command == "release") return RunRelease(context);
-  if (command == "restore") return RunRestore(context);
-  if (command == "exec") return RunExec(context);
-  if (command == "verify") return RunVerify(context.invocation);
-  if (command == "describe") return RunDescribe(context.invocation);
-  return RunDemo(context);
-}
-
-bool IsOfflineCommand(const std::string& command) {
-  return command == "verify" || command == "describe";
-}
-
 std::string Absolute(const std::string& path) {
   std::error_code code;
   const std::filesystem::path absolute = std::filesystem::absolute(path, code);

@@ -19,6 +19,20 @@ struct Context {
   EmbeddedCluster* cluster;  // the built-in cluster, or null with --server
 };
 
+// One command of the tool. Exactly one of `run` and `runOffline` is set; an offline command
+// reads a backup directory only and needs no cluster and no login.
+struct CommandRow {
+  const char* name;
+  CommandBit bit;
+  bool (*check)(Invocation& invocation, std::string& error);  // beyond its options
+  int (*run)(Context& context);
+  int (*runOffline)(const Invocation& invocation);
+  const char* summary;  // its line in the tool's help
+  const char* help;     // its --help text
+};
+const std::vector<CommandRow>& CommandTable();
+const CommandRow* FindCommand(const std::string& name);
+
 // Runs the command the invocation names.
 int RunCommand(Context& context);
 int RunGet(Context& context);
@@ -28,7 +42,6 @@ int RunRestore(Context& context);
 int RunExec(Context& context);
 int RunDemo(Context& context);
 
-// Commands that read a backup directory only: they need no cluster and no login.
 bool IsOfflineCommand(const std::string& command);
 int RunVerify(const Invocation& invocation);
 int RunDescribe(const Invocation& invocation);

@@ -34,9 +34,8 @@ int Main(int argc, char** argv) {
     PrintOut(HelpText(invocation.command));
     return kExitOk;
   }
-  if (IsOfflineCommand(invocation.command)) {
-    return invocation.command == "verify" ? RunVerify(invocation) : RunDescribe(invocation);
-  }
+  const CommandRow* command = FindCommand(invocation.command);
+  if (command != nullptr && command->runOffline != nullptr) return command->runOffline(invocation);
   const bool builtIn = invocation.server.empty();
   if (builtIn && !InsideOwnSandbox()) return ReexecInSandbox(args);
 
