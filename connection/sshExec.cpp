@@ -165,15 +165,6 @@ std::string LastError(LIBSSH2_SESSION* session) {
   return message != nullptr ? std::string(message, static_cast<size_t>(length)) : std::string();
 }
 
-// Frees a session and any channel still open on it. Blocking again for the last messages,
-// but bounded: in non-blocking mode libssh2_session_free may give up with EAGAIN and leak,
-// and a node gone silent must not hold the caller.
-void FreeSession(LIBSSH2_SESSION* session) {
-  libssh2_session_set_blocking(session, 1);
-  libssh2_session_set_timeout(session, kFreeTimeoutMs);
-  libssh2_session_free(session);
-}
-
 // An exec channel that frees itself: on a healthy link with a bounded wait, so a kept
 // session can carry the next command; on a broken one the session frees it with itself.
 class SshChannel {
@@ -182,7 +173,7 @@ class SshChannel {
   ~SshChannel() {
     if (channel_ == nullptr || link_.broken) return;
     const Deadline bound(kFreeTimeoutMs / 1000);
-    if (RetryWhileBlocked(link_.sock, link_.session, bound,
+    if (RetryWhileBlocked(link_.Sock(), link_.Session(), bound,
                           [&] { return libssh2_channel_free(channel_); }) != 0) {
       link_.broken = true;
     }
@@ -198,9 +189,19 @@ class SshChannel {
 
 }  // namespace
 
+// Blocking again for the last messages, but bounded: in non-blocking mode
+// libssh2_session_free may give up with EAGAIN and leak, and a node gone silent must not hold
+// the caller.
+void SshLink::SessionFree::operator()(LIBSSH2_SESSION* session) const {
+  libssh2_session_set_blocking(session, 1);
+  libssh2_session_set_timeout(session, kFreeTimeoutMs);
+  libssh2_session_free(session);
+}
+
 SshLink::~SshLink() {
-  if (session != nullptr) FreeSession(session);
-  if (sock >= 0) ::close(sock);
+  // The session and the socket go before the library state they use.
+  session_.reset();
+  sock_.Reset();
   if (libraryHeld_) LibraryUse::Release();
 }
 
@@ -210,18 +211,32 @@ int SshLink::AcquireLibrary() {
   return rc;
 }
 
+bool SshLink::InitSession() {
+  session_.reset(libssh2_session_init_ex(nullptr, nullptr, nullptr, nullptr));
+  return session_ != nullptr;
+}
+
+bool SshLink::OpenSocket() {
+  sock_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  return sock_.IsOpen();
+}
+
+void SshLink::Adopt(LIBSSH2_SESSION* session, int sock) {
+  session_.reset(session);
+  sock_.Reset(sock);
+  libraryHeld_ = true;
+}
+
 void SshLink::Release(LIBSSH2_SESSION*& outSession, int& outSock) {
-  outSession = session;
-  outSock = sock;
-  session = nullptr;
-  sock = -1;
-  libraryHeld_ = false;  // closeSSHSession gives it back
+  outSession = session_.release();
+  outSock = sock_.Release();
+  libraryHeld_ = false;
 }
 
 bool SshLink::PeerStillOpen() const {
-  if (sock < 0 || broken) return false;
+  if (!sock_.IsOpen() || broken) return false;
   char byte = 0;
-  const ssize_t peeked = ::recv(sock, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  const ssize_t peeked = ::recv(sock_.Get(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
   if (peeked > 0) return true;
   return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
@@ -262,18 +277,16 @@ std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host
     Error(kOpenContext, "libssh2 initialization failed (%d)", initResult);
     return nullptr;
   }
-  link->session = libssh2_session_init_ex(nullptr, nullptr, nullptr, nullptr);
-  if (link->session == nullptr) {
+  if (!link->InitSession()) {
     Error(kOpenContext, "session initialization failed");
     return nullptr;
   }
-  link->sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (link->sock < 0) {
+  if (!link->OpenSocket()) {
     Error(kOpenContext, "socket initialization failed");
     return nullptr;
   }
-  LIBSSH2_SESSION* const session = link->session;
-  const int sock = link->sock;
+  LIBSSH2_SESSION* const session = link->Session();
+  const int sock = link->Sock();
   const long connectSeconds =
       SecondsSetting("WQOSDK_SSH_CONNECT_TIMEOUT", kDefaultConnectTimeoutSeconds);
   if (ConnectWithin(sock, target, Deadline(connectSeconds)) != 0) {
@@ -359,9 +372,8 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
 
 bool WQOpenShiftConnection::closeSSHSession(LIBSSH2_SESSION* session, int sock) {
   if (session != nullptr) {
-    FreeSession(session);
-    ::close(sock);
-    LibraryUse::Release();
+    SshLink link;  // frees them as any link does, when it goes
+    link.Adopt(session, sock);
   }
   DebugLvl("closeSSHSession", 0, "SSH session closed");
   return true;
@@ -380,8 +392,8 @@ enum class ExecOutcome {
 // Runs `command` on its own channel of `link`. Marks the link broken on a transport error.
 ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& host,
                       const std::string& command, std::string& out, std::string& err) {
-  LIBSSH2_SESSION* const session = link.session;
-  const int sock = link.sock;
+  LIBSSH2_SESSION* const session = link.Session();
+  const int sock = link.Sock();
   const long commandSeconds =
       SecondsSetting("WQOSDK_SSH_COMMAND_TIMEOUT", kDefaultCommandTimeoutSeconds);
   const Deadline deadline(commandSeconds);

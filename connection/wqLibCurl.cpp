@@ -82,14 +82,21 @@ bool SetOption(const DebugLog& log, const char* context, CURL* curl, CURLoption 
   return true;
 }
 
+// A request's header list, freed with the request.
+struct SlistFree {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, SlistFree>;
+
 #define WQ_SETOPT(option, value) \
-  SetOption(*this, __PRETTY_FUNCTION__, static_cast<CURL*>(curl_), option, value, #option)
+  SetOption(*this, __PRETTY_FUNCTION__, curl_.get(), option, value, #option)
 
 }  // namespace
 
+void WQLibCurl::EasyCleanup::operator()(void* handle) const { curl_easy_cleanup(handle); }
+
 WQLibCurl::WQLibCurl()
     : DebugLog(nullptr),
-      curl_(nullptr),
       keepAlive_(true),
       failOnHttpError_(true),
       writeCallback_(nullptr),
@@ -97,13 +104,7 @@ WQLibCurl::WQLibCurl()
       status_(0),
       errorBuffer_() {}
 
-WQLibCurl::~WQLibCurl() {
-  ClearCredentials();
-  if (curl_ != nullptr) {
-    curl_easy_cleanup(static_cast<CURL*>(curl_));
-    curl_ = nullptr;
-  }
-}
+WQLibCurl::~WQLibCurl() { ClearCredentials(); }
 
 bool WQLibCurl::WQLibCurlInit(const char* header, bool keepAlive, bool failOnHttpError,
                               WriteCallback writeCallback) {
@@ -115,13 +116,13 @@ bool WQLibCurl::WQLibCurlInit(const char* header, bool keepAlive, bool failOnHtt
   // The handle is kept across logins so that its connection cache survives; a reset
   // drops every option of the previous session.
   if (curl_ == nullptr) {
-    curl_ = curl_easy_init();
+    curl_.reset(curl_easy_init());
     if (curl_ == nullptr) {
       Error(__PRETTY_FUNCTION__, "curl_easy_init failed");
       return false;
     }
   } else {
-    curl_easy_reset(static_cast<CURL*>(curl_));
+    curl_easy_reset(curl_.get());
   }
   keepAlive_ = keepAlive;
   failOnHttpError_ = failOnHttpError;
@@ -241,22 +242,24 @@ bool WQLibCurl::WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const 
     return false;
   }
 
-  curl_slist* list = nullptr;
+  HeaderList list;
   bool ok = true;
   // "Expect:" stops libcurl from waiting for a 100-continue before larger bodies.
   std::vector<std::string> lines = headers_;
   lines.emplace_back("Expect:");
   for (const std::string& line : lines) {
-    curl_slist* grown = curl_slist_append(list, line.c_str());
+    // On failure curl_slist_append leaves the list as it was, still held here.
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
     if (grown == nullptr) {
       Error(__PRETTY_FUNCTION__, "Out of memory building the request headers");
       ok = false;
       break;
     }
-    list = grown;
+    static_cast<void>(list.release());
+    list.reset(grown);
   }
 
-  ok = ok && WQ_SETOPT(CURLOPT_URL, url) && WQ_SETOPT(CURLOPT_HTTPHEADER, list) &&
+  ok = ok && WQ_SETOPT(CURLOPT_URL, url) && WQ_SETOPT(CURLOPT_HTTPHEADER, list.get()) &&
        SetMethod(type, body, length, customMethod) && WQ_SETOPT(CURLOPT_VERBOSE, verbose ? 1L : 0L);
   if (ok && !credentials_.empty()) {
     ok = WQ_SETOPT(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC)) &&
@@ -266,16 +269,16 @@ bool WQLibCurl::WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const 
   }
 
   CURLcode code = CURLE_OK;
-  if (ok) code = curl_easy_perform(static_cast<CURL*>(curl_));
+  if (ok) code = curl_easy_perform(curl_.get());
 
   // Neither the header list nor the credentials may outlive this request in the handle.
   WQ_SETOPT(CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
   WQ_SETOPT(CURLOPT_USERPWD, static_cast<const char*>(nullptr));
-  curl_slist_free_all(list);
+  list.reset();
   if (!ok) return false;
 
   long status = 0;
-  CURLcode infoCode = curl_easy_getinfo(static_cast<CURL*>(curl_), CURLINFO_RESPONSE_CODE, &status);
+  CURLcode infoCode = curl_easy_getinfo(curl_.get(), CURLINFO_RESPONSE_CODE, &status);
   if (infoCode != CURLE_OK) {
     Error(__PRETTY_FUNCTION__, "Failed to read the response code: %s", curl_easy_strerror(infoCode));
   }
