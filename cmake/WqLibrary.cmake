@@ -1,11 +1,6 @@
 # The one shared library the agent loads, built from the module OBJECT libraries,
 # with its install rules, exported CMake package and pkg-config file.
-set(wq_objects)
-foreach(module IN LISTS WQOSDK_MODULES)
-  if(TARGET wq_${module})
-    list(APPEND wq_objects wq_${module})
-  endif()
-endforeach()
+list(TRANSFORM WQOSDK_MODULES PREPEND wq_ OUTPUT_VARIABLE wq_objects)
 
 # The public headers: the chief header of each module, the HTTP client interface, the node
 # selector, the host service interfaces and the json_spirit-compatible layer, with every header

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <regex>
 
+#include "connection/logContexts.h"
 #include "host/platformInfo.h"
 #include "host/process.h"
 #include "host/strFormat.h"
@@ -10,20 +11,6 @@
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kSendReqContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE, const string&, "
-    "const string&, std::string&)";
-const char* const kRenewTokenContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::renewToken()";
-const char* const kConnectContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::connect(const string&, const string&, "
-    "const string&, const std::map<std::__cxx11::basic_string<char>, "
-    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
-const char* const kConnectServiceAccountContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::connectServiceAccount(const string&, "
-    "const string&, const string&, const std::map<std::__cxx11::basic_string<char>, "
-    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
 
 const char* const kUnauthorizedBody = "Unauthorized";
 const char* const kDefaultPort = "8443";
@@ -107,7 +94,8 @@ bool WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE type, const std::string& path,
   const std::string fullUrl = url + path;
 
   if (!connected) {
-    Error(kSendReqContext, "Connect module has to be called before making any queries.");
+    Error(ConnectionContexts::kSendReq,
+          "Connect module has to be called before making any queries.");
     return false;
   }
   lastErrorResponse.clear();
@@ -115,7 +103,7 @@ bool WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE type, const std::string& path,
   httpClient->WQLibCurlFreeHttpHeaderList();
   for (const std::string& header : headers) {
     if (!httpClient->WQLibCurlAppendHeader(HTTP_HDR_STANDARD, header.c_str())) {
-      Error(kSendReqContext, "Failed to set header [%s]", header.c_str());
+      Error(ConnectionContexts::kSendReq, "Failed to set header [%s]", header.c_str());
       return false;
     }
   }
@@ -132,7 +120,7 @@ bool WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE type, const std::string& path,
     if (!sent) break;
     response = ResponseText(*httpClient);
     if (response != kUnauthorizedBody) break;
-    DebugLvl("sendReq", 0, "Token out of date, retry ");
+    DebugLvl(ConnectionContexts::kSendReqTrace, 0, "Token out of date, retry ");
   }
 
   // What a Secret holds never reaches the log.
@@ -141,15 +129,16 @@ bool WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE type, const std::string& path,
   if (!sent) {
     response = ResponseText(*httpClient);
     lastErrorResponse = response;
-    Error(kSendReqContext, "API failed. operation [%d]. URL[%s]. Body [%s]. Response [%s]",
-          static_cast<int>(type), fullUrl.c_str(), loggedBody.c_str(),
-          LoggableBody(response, secretPath).c_str());
-    if (type != HTTP_GET) Error(kSendReqContext, "req body[%s]", loggedBody.c_str());
+    Error(ConnectionContexts::kSendReq,
+          "API failed. operation [%d]. URL[%s]. Body [%s]. Response [%s]", static_cast<int>(type),
+          fullUrl.c_str(), loggedBody.c_str(), LoggableBody(response, secretPath).c_str());
+    if (type != HTTP_GET) Error(ConnectionContexts::kSendReq, "req body[%s]", loggedBody.c_str());
     return false;
   }
-  DebugLvl("sendReq", 0, "Http request URL [%d] [%s], body [%s]", static_cast<int>(type),
-           fullUrl.c_str(), loggedBody.c_str());
-  DebugLvl("sendReq", 2, "Response [%s]", LoggableBody(response, secretPath).c_str());
+  DebugLvl(ConnectionContexts::kSendReqTrace, 0, "Http request URL [%d] [%s], body [%s]",
+           static_cast<int>(type), fullUrl.c_str(), loggedBody.c_str());
+  DebugLvl(ConnectionContexts::kSendReqTrace, 2, "Response [%s]",
+           LoggableBody(response, secretPath).c_str());
   return true;
 }
 
@@ -163,14 +152,14 @@ bool WQOpenShiftConnection::renewToken() {
 
   httpClient->WQLibCurlFreeHttpHeaderList();
   if (!httpClient->WQLibCurlAppendHeader(HTTP_HDR_STANDARD, csrfHeader.c_str())) {
-    Error(kRenewTokenContext, "Failed to set header [%s]", csrfHeader.c_str());
+    Error(ConnectionContexts::kRenewToken, "Failed to set header [%s]", csrfHeader.c_str());
     Wipe(credentials);
     return false;
   }
   bool appended = httpClient->WQLibCurlAppendHeader(HTTP_HDR_USERPWD, credentials.c_str());
   Wipe(credentials);
   if (!appended) {
-    Error(kRenewTokenContext, "Failed to set CURL Accept header");
+    Error(ConnectionContexts::kRenewToken, "Failed to set CURL Accept header");
     return false;
   }
 
@@ -181,7 +170,7 @@ bool WQOpenShiftConnection::renewToken() {
   if (!sent) {
     int code = httpClient->GetHttpErrorCode();
     if (code != 302) {
-      Error(kRenewTokenContext, "Failed to get token, Response Code[%d]", code);
+      Error(ConnectionContexts::kRenewToken, "Failed to get token, Response Code[%d]", code);
       return false;
     }
     location = httpClient->GetHttpResponseHeader("Location");
@@ -192,12 +181,13 @@ bool WQOpenShiftConnection::renewToken() {
   if (found) {
     Wipe(token);
     token = match[1].str();
-    DebugLvl("renewToken", 0, "Got a token [%s] ", MaskSecret(token).c_str());
+    DebugLvl(ConnectionContexts::kRenewTokenTrace, 0, "Got a token [%s] ",
+             MaskSecret(token).c_str());
   }
   Wipe(location);
   // Every later request would fail on a login that brought no token: say so here.
   if (!found) {
-    Error(kRenewTokenContext,
+    Error(ConnectionContexts::kRenewToken,
           "Failed to get token: the answer of the OAuth endpoint carries no access token");
   }
   return found;
@@ -220,7 +210,7 @@ bool WQOpenShiftConnection::beginLogin(const char* context, const std::string& u
 bool WQOpenShiftConnection::connect(const std::string& url, const std::string& user,
                                     const std::string& password,
                                     const std::map<std::string, SSshLoginCreds>& sshCredentials) {
-  if (!beginLogin(kConnectContext, url, sshCredentials)) return false;
+  if (!beginLogin(ConnectionContexts::kConnect, url, sshCredentials)) return false;
   this->user = user;
   Wipe(this->password);
   this->password = password;
@@ -229,12 +219,12 @@ bool WQOpenShiftConnection::connect(const std::string& url, const std::string& u
   // child process: it is neither written into the command line nor left in ours.
   std::string base;
   if (!GetBaseDirectory(base)) {
-    Error(kConnectContext, "Failed to get base location");
+    Error(ConnectionContexts::kConnect, "Failed to get base location");
   } else if (this->user.find('\'') != std::string::npos) {
-    Error(kConnectContext,
+    Error(ConnectionContexts::kConnect,
           "Skipping the command-line login: the user name holds a single quote, which cannot "
           "be passed to the shell safely");
-  } else if (CommandPartsAreSafe(*this, kConnectContext,
+  } else if (CommandPartsAreSafe(*this, ConnectionContexts::kConnect,
                                  {{"base directory", base}, {"address", this->url}})) {
     const std::string command = WqFormat(
         "%s/wqOpenShiftCLI login %s --insecure-skip-tls-verify=true --username='%s' "
@@ -250,8 +240,8 @@ bool WQOpenShiftConnection::connect(const std::string& url, const std::string& u
     int result = WqProcess::system(command, out, err, 0, false, env);
     Wipe(env.front().second);
     if (result != 0) {
-      Error(kConnectContext, "Failed to execute - [%s] Out[%s] Err[%s].", logged.c_str(),
-            out.c_str(), err.c_str());
+      Error(ConnectionContexts::kConnect, "Failed to execute - [%s] Out[%s] Err[%s].",
+            logged.c_str(), out.c_str(), err.c_str());
     }
   }
   return renewToken();
@@ -260,15 +250,15 @@ bool WQOpenShiftConnection::connect(const std::string& url, const std::string& u
 bool WQOpenShiftConnection::connectServiceAccount(
     const std::string& url, const std::string& serviceAccount, const std::string& token,
     const std::map<std::string, SSshLoginCreds>& sshCredentials) {
-  if (!beginLogin(kConnectServiceAccountContext, url, sshCredentials)) return false;
+  if (!beginLogin(ConnectionContexts::kConnectServiceAccount, url, sshCredentials)) return false;
   this->serviceAccount = serviceAccount;
   Wipe(this->token);
   this->token = token;
 
   std::string base;
   if (!GetBaseDirectory(base)) {
-    Error(kConnectServiceAccountContext, "Failed to get base location");
-  } else if (CommandPartsAreSafe(*this, kConnectServiceAccountContext,
+    Error(ConnectionContexts::kConnectServiceAccount, "Failed to get base location");
+  } else if (CommandPartsAreSafe(*this, ConnectionContexts::kConnectServiceAccount,
                                  {{"base directory", base}, {"address", this->url}})) {
     const std::string prefix = base + "/wqOpenShiftCLI login " + this->url +
                                " --insecure-skip-tls-verify=true " + "--token=";
@@ -280,7 +270,7 @@ bool WQOpenShiftConnection::connectServiceAccount(
     Wipe(env.front().second);
     if (result != 0) {
       const std::string logged = prefix + MaskSecret(this->token) + "\n";
-      Error(kConnectServiceAccountContext, "Failed to execute - [%s] Out[%s] Err[%s].",
+      Error(ConnectionContexts::kConnectServiceAccount, "Failed to execute - [%s] Out[%s] Err[%s].",
             logged.c_str(), out.c_str(), err.c_str());
     }
   }

@@ -1,16 +1,13 @@
 // Commands in a pod's container, through the cluster command-line client.
+#include "connection/logContexts.h"
 #include "connection/openshiftConnection.h"
-#include "host/platformInfo.h"
 #include "connection/textSafety.h"
+#include "host/platformInfo.h"
 #include "host/process.h"
 
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kExecInPodContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::executeCommandInPod(const string&, "
-    "const string&, const string&, const string&, std::string&, std::string&)";
 
 // The command line up to the token and from the token on: the log shows the two parts
 // around a masked token.
@@ -40,14 +37,14 @@ bool WQOpenShiftConnection::executeCommandInPod(const std::string& nameSpace,
   // The names stand unquoted in a command line that the local shell runs.
   for (const std::string* name : {&nameSpace, &pod, &container}) {
     if (IsClusterName(*name) || (name == &container && name->empty())) continue;
-    Error(kExecInPodContext, "Refusing [%s]: not a valid name of a namespace, pod or container",
-          name->c_str());
+    Error(ConnectionContexts::kExecuteCommandInPod,
+          "Refusing [%s]: not a valid name of a namespace, pod or container", name->c_str());
     return false;
   }
   std::string base;
   WQPlatformInfo platformInfo;
   if (!platformInfo.getString("Base", "dBASEHOME", base)) {
-    Error(kExecInPodContext, "Failed to get base location");
+    Error(ConnectionContexts::kExecuteCommandInPod, "Failed to get base location");
     return false;
   }
   const PodCommandLine line = BuildPodCommandLine(base, nameSpace, pod, container, command);
@@ -57,8 +54,8 @@ bool WQOpenShiftConnection::executeCommandInPod(const std::string& nameSpace,
   WipeSecret(env.front().second);
   if (result != 0) {
     const std::string logged = line.beforeToken + MaskSecret(token) + line.afterToken;
-    Error(kExecInPodContext, "Failed to execute - [%s] Out[%s] Err[%s].", logged.c_str(),
-          out.c_str(), err.c_str());
+    Error(ConnectionContexts::kExecuteCommandInPod, "Failed to execute - [%s] Out[%s] Err[%s].",
+          logged.c_str(), out.c_str(), err.c_str());
     return false;
   }
   return true;

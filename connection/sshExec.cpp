@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "connection/logContexts.h"
 #include "connection/openshiftConnection.h"
 #include "connection/sshKeys.h"
 #include "connection/sshSession.h"
@@ -22,13 +23,6 @@
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kOpenContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::openSSHSession(const string&, "
-    "LIBSSH2_SESSION*&, int&)";
-const char* const kExecContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::executeRemoteCommand(const string&, "
-    "const string&, std::string&, std::string&)";
 
 const unsigned short kSshPort = 22;
 const long kDefaultConnectTimeoutSeconds = 10;
@@ -165,15 +159,6 @@ std::string LastError(LIBSSH2_SESSION* session) {
   return message != nullptr ? std::string(message, static_cast<size_t>(length)) : std::string();
 }
 
-// Frees a session and any channel still open on it. Blocking again for the last messages,
-// but bounded: in non-blocking mode libssh2_session_free may give up with EAGAIN and leak,
-// and a node gone silent must not hold the caller.
-void FreeSession(LIBSSH2_SESSION* session) {
-  libssh2_session_set_blocking(session, 1);
-  libssh2_session_set_timeout(session, kFreeTimeoutMs);
-  libssh2_session_free(session);
-}
-
 // An exec channel that frees itself: on a healthy link with a bounded wait, so a kept
 // session can carry the next command; on a broken one the session frees it with itself.
 class SshChannel {
@@ -182,7 +167,7 @@ class SshChannel {
   ~SshChannel() {
     if (channel_ == nullptr || link_.broken) return;
     const Deadline bound(kFreeTimeoutMs / 1000);
-    if (RetryWhileBlocked(link_.sock, link_.session, bound,
+    if (RetryWhileBlocked(link_.Sock(), link_.Session(), bound,
                           [&] { return libssh2_channel_free(channel_); }) != 0) {
       link_.broken = true;
     }
@@ -198,9 +183,19 @@ class SshChannel {
 
 }  // namespace
 
+// Blocking again for the last messages, but bounded: in non-blocking mode
+// libssh2_session_free may give up with EAGAIN and leak, and a node gone silent must not hold
+// the caller.
+void SshLink::SessionFree::operator()(LIBSSH2_SESSION* session) const {
+  libssh2_session_set_blocking(session, 1);
+  libssh2_session_set_timeout(session, kFreeTimeoutMs);
+  libssh2_session_free(session);
+}
+
 SshLink::~SshLink() {
-  if (session != nullptr) FreeSession(session);
-  if (sock >= 0) ::close(sock);
+  // The session and the socket go before the library state they use.
+  session_.reset();
+  sock_.Reset();
   if (libraryHeld_) LibraryUse::Release();
 }
 
@@ -210,18 +205,32 @@ int SshLink::AcquireLibrary() {
   return rc;
 }
 
+bool SshLink::InitSession() {
+  session_.reset(libssh2_session_init_ex(nullptr, nullptr, nullptr, nullptr));
+  return session_ != nullptr;
+}
+
+bool SshLink::OpenSocket() {
+  sock_.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  return sock_.IsOpen();
+}
+
+void SshLink::Adopt(LIBSSH2_SESSION* session, int sock) {
+  session_.reset(session);
+  sock_.Reset(sock);
+  libraryHeld_ = true;
+}
+
 void SshLink::Release(LIBSSH2_SESSION*& outSession, int& outSock) {
-  outSession = session;
-  outSock = sock;
-  session = nullptr;
-  sock = -1;
-  libraryHeld_ = false;  // closeSSHSession gives it back
+  outSession = session_.release();
+  outSock = sock_.Release();
+  libraryHeld_ = false;
 }
 
 bool SshLink::PeerStillOpen() const {
-  if (sock < 0 || broken) return false;
+  if (!sock_.IsOpen() || broken) return false;
   char byte = 0;
-  const ssize_t peeked = ::recv(sock, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  const ssize_t peeked = ::recv(sock_.Get(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
   if (peeked > 0) return true;
   return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
@@ -229,58 +238,59 @@ bool SshLink::PeerStillOpen() const {
 std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host) {
   const auto entry = sshCredentials.find(host);
   if (entry == sshCredentials.end()) {
-    Error(kOpenContext, "Failed to find ssh credentials for [%s]", host.c_str());
+    Error(ConnectionContexts::kOpenSshSession, "Failed to find ssh credentials for [%s]",
+          host.c_str());
     return nullptr;
   }
   NodeSecrets secrets(entry->second);
-  DebugLvl(kOpenContext, 2, "SSH: host [%s] user [%s]", host.c_str(), secrets.userName.c_str());
+  DebugLvl(ConnectionContexts::kOpenSshSession, 2, "SSH: host [%s] user [%s]", host.c_str(),
+           secrets.userName.c_str());
 
   CLuIPAddr address;
   if (CLuIPAddr::GetByName(host, &address, 0).IsError()) {
-    Error(kOpenContext, "Failed to get ip address from [%s]", host.c_str());
+    Error(ConnectionContexts::kOpenSshSession, "Failed to get ip address from [%s]", host.c_str());
     return nullptr;
   }
   CLuString ipText;
   if (address.GetAddressString(&ipText).IsError()) {
-    Error(kOpenContext, "Failed to convert to IP string");
+    Error(ConnectionContexts::kOpenSshSession, "Failed to convert to IP string");
     return nullptr;
   }
-  DebugLvl("openSSHSession", 0, "Hostname[%s], IP Address[%s]", host.c_str(), ipText.c_str());
+  DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "Hostname[%s], IP Address[%s]",
+           host.c_str(), ipText.c_str());
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_port = htons(kSshPort);
   // inet_addr would turn an IPv6 text into 255.255.255.255; say so instead.
   if (::inet_pton(AF_INET, ipText.c_str(), &target.sin_addr) != 1) {
-    Error(kOpenContext, "[%s] resolves to [%s], which is not an IPv4 address", host.c_str(),
-          ipText.c_str());
+    Error(ConnectionContexts::kOpenSshSession,
+          "[%s] resolves to [%s], which is not an IPv4 address", host.c_str(), ipText.c_str());
     return nullptr;
   }
 
   auto link = std::make_unique<SshLink>();
   const int initResult = link->AcquireLibrary();
   if (initResult != 0) {
-    Error(kOpenContext, "libssh2 initialization failed (%d)", initResult);
+    Error(ConnectionContexts::kOpenSshSession, "libssh2 initialization failed (%d)", initResult);
     return nullptr;
   }
-  link->session = libssh2_session_init_ex(nullptr, nullptr, nullptr, nullptr);
-  if (link->session == nullptr) {
-    Error(kOpenContext, "session initialization failed");
+  if (!link->InitSession()) {
+    Error(ConnectionContexts::kOpenSshSession, "session initialization failed");
     return nullptr;
   }
-  link->sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (link->sock < 0) {
-    Error(kOpenContext, "socket initialization failed");
+  if (!link->OpenSocket()) {
+    Error(ConnectionContexts::kOpenSshSession, "socket initialization failed");
     return nullptr;
   }
-  LIBSSH2_SESSION* const session = link->session;
-  const int sock = link->sock;
+  LIBSSH2_SESSION* const session = link->Session();
+  const int sock = link->Sock();
   const long connectSeconds =
       SecondsSetting("WQOSDK_SSH_CONNECT_TIMEOUT", kDefaultConnectTimeoutSeconds);
   if (ConnectWithin(sock, target, Deadline(connectSeconds)) != 0) {
     const int error = errno;
-    Error(kOpenContext, "failed to connect[%d]", -1);
-    Error(kOpenContext, "Connection to [%s] port %d: %s", ipText.c_str(), kSshPort,
-          std::strerror(error));
+    Error(ConnectionContexts::kOpenSshSession, "failed to connect[%d]", -1);
+    Error(ConnectionContexts::kOpenSshSession, "Connection to [%s] port %d: %s", ipText.c_str(),
+          kSshPort, std::strerror(error));
     return nullptr;
   }
 
@@ -300,23 +310,24 @@ std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host
     return libssh2_session_handshake(session, static_cast<libssh2_socket_t>(sock));
   });
   if (handshake != 0) {
-    Error(kOpenContext, "Failure establishing SSH session: %d", handshake);
+    Error(ConnectionContexts::kOpenSshSession, "Failure establishing SSH session: %d", handshake);
     return nullptr;
   }
 
   const std::string fingerprint = SshKeys::SessionFingerprint(session);
   const std::string keyType = SshKeys::SessionKeyType(session);
   if (knownHosts.empty()) {
-    DebugLvl("openSSHSession", 2, "Host key of [%s]: %s %s", host.c_str(), keyType.c_str(),
-             fingerprint.c_str());
+    DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 2, "Host key of [%s]: %s %s", host.c_str(),
+             keyType.c_str(), fingerprint.c_str());
   } else {
     const SshKeys::Verdict verdict = SshKeys::Check(session, knownHosts, host);
     if (verdict != SshKeys::Verdict::Match) {
       const char* why = verdict == SshKeys::Verdict::Mismatch   ? "does not match"
                         : verdict == SshKeys::Verdict::NotFound ? "is not listed in"
                                                                 : "cannot be checked: cannot read";
-      Error(kOpenContext, "Refusing [%s]: its host key %s %s %s the known hosts file [%s]",
-            host.c_str(), keyType.c_str(), fingerprint.c_str(), why, knownHosts.c_str());
+      Error(ConnectionContexts::kOpenSshSession,
+            "Refusing [%s]: its host key %s %s %s the known hosts file [%s]", host.c_str(),
+            keyType.c_str(), fingerprint.c_str(), why, knownHosts.c_str());
       return nullptr;
     }
   }
@@ -332,18 +343,18 @@ std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host
         secrets.privateKey.c_str(), secrets.privateKey.size(), secrets.passphrase.c_str());
   });
   if (auth != 0) {
-    Error(kOpenContext, "Authentication by password failed");
-    Error(kOpenContext, "SSH login of [%s] at [%s] refused (%d): %s", secrets.userName.c_str(),
-          host.c_str(), auth, LastError(session).c_str());
+    Error(ConnectionContexts::kOpenSshSession, "Authentication by password failed");
+    Error(ConnectionContexts::kOpenSshSession, "SSH login of [%s] at [%s] refused (%d): %s",
+          secrets.userName.c_str(), host.c_str(), auth, LastError(session).c_str());
     if (secrets.password.empty() && SshKeys::IsRsaPrivateKey(secrets.privateKey)) {
-      Error(kOpenContext,
+      Error(ConnectionContexts::kOpenSshSession,
             "The key is an RSA key: this SSH library signs with ssh-rsa (SHA-1) only, which "
             "OpenSSH 8.8 and later refuse unless the node's PubkeyAcceptedAlgorithms adds "
             "ssh-rsa; use an ed25519 or ECDSA key instead");
     }
     return nullptr;
   }
-  DebugLvl("openSSHSession", 0, "SSH session opened");
+  DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "SSH session opened");
   return link;
 }
 
@@ -359,11 +370,10 @@ bool WQOpenShiftConnection::openSSHSession(const std::string& host, LIBSSH2_SESS
 
 bool WQOpenShiftConnection::closeSSHSession(LIBSSH2_SESSION* session, int sock) {
   if (session != nullptr) {
-    FreeSession(session);
-    ::close(sock);
-    LibraryUse::Release();
+    SshLink link;  // frees them as any link does, when it goes
+    link.Adopt(session, sock);
   }
-  DebugLvl("closeSSHSession", 0, "SSH session closed");
+  DebugLvl(ConnectionContexts::kCloseSshSessionTrace, 0, "SSH session closed");
   return true;
 }
 
@@ -380,14 +390,15 @@ enum class ExecOutcome {
 // Runs `command` on its own channel of `link`. Marks the link broken on a transport error.
 ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& host,
                       const std::string& command, std::string& out, std::string& err) {
-  LIBSSH2_SESSION* const session = link.session;
-  const int sock = link.sock;
+  LIBSSH2_SESSION* const session = link.Session();
+  const int sock = link.Sock();
   const long commandSeconds =
       SecondsSetting("WQOSDK_SSH_COMMAND_TIMEOUT", kDefaultCommandTimeoutSeconds);
   const Deadline deadline(commandSeconds);
   auto timedOut = [&](const char* step) {
-    log.Error(kExecContext, "Command [%s] on [%s] timed out after %ld seconds (%s)",
-              command.c_str(), host.c_str(), commandSeconds, step);
+    log.Error(ConnectionContexts::kExecuteRemoteCommand,
+              "Command [%s] on [%s] timed out after %ld seconds (%s)", command.c_str(),
+              host.c_str(), commandSeconds, step);
     link.broken = true;
     return ExecOutcome::Broken;
   };
@@ -404,20 +415,21 @@ ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& hos
     waitsocket(sock, session, deadline.RemainingMs());
   }
   if (opened == nullptr) {
-    log.Error(kExecContext, "Channel initialization failed");
+    log.Error(ConnectionContexts::kExecuteRemoteCommand, "Channel initialization failed");
     link.broken = true;
     return ExecOutcome::NotSent;
   }
   const SshChannel channel(link, opened);
 
-  log.DebugLvl("executeRemoteCommand", 0, "Command[%s]", command.c_str());
+  log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Command[%s]", command.c_str());
   const int started = RetryWhileBlocked(sock, session, deadline, [&] {
     return libssh2_channel_process_startup(channel.get(), "exec", 4, command.c_str(),
                                            static_cast<unsigned int>(command.size()));
   });
   if (started == LIBSSH2_ERROR_TIMEOUT) return timedOut("starting the command");
   if (started != 0) {
-    log.Error(kExecContext, "Command execution failed [%s]", command.c_str());
+    log.Error(ConnectionContexts::kExecuteRemoteCommand, "Command execution failed [%s]",
+              command.c_str());
     link.broken = true;
     return ExecOutcome::Broken;
   }
@@ -444,7 +456,8 @@ ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& hos
           continue;
         }
         if (count < 0) {
-          log.Error(kExecContext, "libssh2_channel_read returned %d\n", int(count));
+          log.Error(ConnectionContexts::kExecuteRemoteCommand, "libssh2_channel_read returned %d\n",
+                    int(count));
           link.broken = true;
         }
         stream.done = true;
@@ -482,19 +495,21 @@ ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& hos
     link.broken = true;
   }
   if (signalled) {
-    log.DebugLvl("executeRemoteCommand", 0, "Got signal: %s", exitSignal.c_str());
+    log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Got signal: %s",
+                 exitSignal.c_str());
   } else if (exitCode != 0) {
-    log.Error(kExecContext, "EXIT: %d", exitCode);
+    log.Error(ConnectionContexts::kExecuteRemoteCommand, "EXIT: %d", exitCode);
   }
-  log.DebugLvl("executeRemoteCommand", 0, "stdout[%s] stderr[%s]", out.c_str(), err.c_str());
+  log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "stdout[%s] stderr[%s]",
+               out.c_str(), err.c_str());
 
   const ExecOutcome failed = link.broken ? ExecOutcome::Broken : ExecOutcome::Failed;
   if (!err.empty()) {
-    log.Error(kExecContext, "command return error [%s]", err.c_str());
+    log.Error(ConnectionContexts::kExecuteRemoteCommand, "command return error [%s]", err.c_str());
     return failed;
   }
   if (out.empty()) {
-    log.Error(kExecContext, "command return nothing");
+    log.Error(ConnectionContexts::kExecuteRemoteCommand, "command return nothing");
     return failed;
   }
   return link.broken ? ExecOutcome::Broken : ExecOutcome::Succeeded;
@@ -509,19 +524,21 @@ bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
     closeNodeSessions();  // reuse was on before
     std::unique_ptr<SshLink> link = openLink(host);
     if (!link) {
-      Error(kExecContext, "Failed to set up ssh session for host [%s]", host.c_str());
+      Error(ConnectionContexts::kExecuteRemoteCommand, "Failed to set up ssh session for host [%s]",
+            host.c_str());
       return false;
     }
     const ExecOutcome outcome = RunOnLink(*this, *link, host, command, out, err);
     link.reset();
-    DebugLvl("closeSSHSession", 0, "SSH session closed");
+    DebugLvl(ConnectionContexts::kCloseSshSessionTrace, 0, "SSH session closed");
     return outcome == ExecOutcome::Succeeded;
   }
 
   bool reused = false;
   SshLink* link = keptLink(host, reused);
   if (link == nullptr) {
-    Error(kExecContext, "Failed to set up ssh session for host [%s]", host.c_str());
+    Error(ConnectionContexts::kExecuteRemoteCommand, "Failed to set up ssh session for host [%s]",
+          host.c_str());
     return false;
   }
   ExecOutcome outcome = RunOnLink(*this, *link, host, command, out, err);
@@ -530,7 +547,8 @@ bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
     dropKeptLink(host, "failed before the command was sent");
     link = keptLink(host, reused);
     if (link == nullptr) {
-      Error(kExecContext, "Failed to set up ssh session for host [%s]", host.c_str());
+      Error(ConnectionContexts::kExecuteRemoteCommand, "Failed to set up ssh session for host [%s]",
+            host.c_str());
       return false;
     }
     outcome = RunOnLink(*this, *link, host, command, out, err);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "connection/logContexts.h"
 #include "connection/openshiftConnection.h"
 #include "connection/sshSession.h"
 #include "host/settings.h"
@@ -40,7 +41,8 @@ void WQOpenShiftConnection::closeNodeSessions() {
   if (!sshPool || sshPool->kept.empty()) return;
   for (auto& entry : sshPool->kept) {
     entry.second.link.reset();
-    DebugLvl("closeSSHSession", 0, "SSH session to [%s] closed", entry.first.c_str());
+    DebugLvl(ConnectionContexts::kCloseSshSessionTrace, 0, "SSH session to [%s] closed",
+             entry.first.c_str());
   }
   sshPool->kept.clear();
 }
@@ -62,8 +64,8 @@ SshLink* WQOpenShiftConnection::keptLink(const std::string& host, bool& reused) 
       ++entry;
       continue;
     }
-    DebugLvl("closeSSHSession", 0, "SSH session to [%s] idle for %ld seconds, closed",
-             entry->first.c_str(),
+    DebugLvl(ConnectionContexts::kCloseSshSessionTrace, 0,
+             "SSH session to [%s] idle for %ld seconds, closed", entry->first.c_str(),
              static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(idle).count()));
     entry = kept.erase(entry);
   }
@@ -73,7 +75,8 @@ SshLink* WQOpenShiftConnection::keptLink(const std::string& host, bool& reused) 
   } else if (found != kept.end()) {
     found->second.lastUsed = now;
     reused = true;
-    DebugLvl("openSSHSession", 2, "SSH session to [%s] reused", host.c_str());
+    DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 2, "SSH session to [%s] reused",
+             host.c_str());
     return found->second.link.get();
   }
   std::unique_ptr<SshLink> link = openLink(host);
@@ -89,7 +92,8 @@ void WQOpenShiftConnection::dropKeptLink(const std::string& host, const char* wh
   const auto found = sshPool->kept.find(host);
   if (found == sshPool->kept.end()) return;
   sshPool->kept.erase(found);
-  DebugLvl("closeSSHSession", 0, "SSH session to [%s] closed: %s", host.c_str(), why);
+  DebugLvl(ConnectionContexts::kCloseSshSessionTrace, 0, "SSH session to [%s] closed: %s",
+           host.c_str(), why);
 }
 
 bool WQOpenShiftConnection::keptContainerPrefix(const std::string& host,
@@ -117,8 +121,8 @@ bool WQOpenShiftConnection::forgetGoneContainerPrefix(const std::string& host,
   if (found == sshPool->kept.end() || !found->second.hasPrefix) return false;
   found->second.hasPrefix = false;
   found->second.prefix.clear();
-  DebugLvl("executeRemoteCommand", 2, "Container of [%s] is gone; looking it up again",
-           host.c_str());
+  DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 2,
+           "Container of [%s] is gone; looking it up again", host.c_str());
   return true;
 }
 

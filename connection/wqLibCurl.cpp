@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "connection/logContexts.h"
 #include "host/luFile.h"
 #include "host/platformInfo.h"
 #include "host/settings.h"
@@ -82,14 +83,21 @@ bool SetOption(const DebugLog& log, const char* context, CURL* curl, CURLoption 
   return true;
 }
 
-#define WQ_SETOPT(option, value) \
-  SetOption(*this, __PRETTY_FUNCTION__, static_cast<CURL*>(curl_), option, value, #option)
+// A request's header list, freed with the request.
+struct SlistFree {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, SlistFree>;
+
+// Sets an option of the handle; a failure is logged under the calling member's `context`.
+#define WQ_SETOPT(option, value) SetOption(*this, context, curl_.get(), option, value, #option)
 
 }  // namespace
 
+void WQLibCurl::EasyCleanup::operator()(void* handle) const { curl_easy_cleanup(handle); }
+
 WQLibCurl::WQLibCurl()
     : DebugLog(nullptr),
-      curl_(nullptr),
       keepAlive_(true),
       failOnHttpError_(true),
       writeCallback_(nullptr),
@@ -97,31 +105,26 @@ WQLibCurl::WQLibCurl()
       status_(0),
       errorBuffer_() {}
 
-WQLibCurl::~WQLibCurl() {
-  ClearCredentials();
-  if (curl_ != nullptr) {
-    curl_easy_cleanup(static_cast<CURL*>(curl_));
-    curl_ = nullptr;
-  }
-}
+WQLibCurl::~WQLibCurl() { ClearCredentials(); }
 
 bool WQLibCurl::WQLibCurlInit(const char* header, bool keepAlive, bool failOnHttpError,
                               WriteCallback writeCallback) {
+  const char* const context = ConnectionContexts::kCurlInit;
   CURLcode initCode = GlobalInit();
   if (initCode != CURLE_OK) {
-    Error(__PRETTY_FUNCTION__, "curl_global_init failed: %s", curl_easy_strerror(initCode));
+    Error(context, "curl_global_init failed: %s", curl_easy_strerror(initCode));
     return false;
   }
   // The handle is kept across logins so that its connection cache survives; a reset
   // drops every option of the previous session.
   if (curl_ == nullptr) {
-    curl_ = curl_easy_init();
+    curl_.reset(curl_easy_init());
     if (curl_ == nullptr) {
-      Error(__PRETTY_FUNCTION__, "curl_easy_init failed");
+      Error(context, "curl_easy_init failed");
       return false;
     }
   } else {
-    curl_easy_reset(static_cast<CURL*>(curl_));
+    curl_easy_reset(curl_.get());
   }
   keepAlive_ = keepAlive;
   failOnHttpError_ = failOnHttpError;
@@ -134,6 +137,7 @@ bool WQLibCurl::WQLibCurlInit(const char* header, bool keepAlive, bool failOnHtt
 }
 
 bool WQLibCurl::ConfigureHandle() {
+  const char* const context = ConnectionContexts::kCurlConfigureHandle;
   return WQ_SETOPT(CURLOPT_NOSIGNAL, 1L) && WQ_SETOPT(CURLOPT_FOLLOWLOCATION, 0L) &&
          WQ_SETOPT(CURLOPT_PROTOCOLS_STR, "http,https") &&
          WQ_SETOPT(CURLOPT_ERRORBUFFER, errorBuffer_) &&
@@ -152,6 +156,7 @@ bool WQLibCurl::ConfigureHandle() {
 }
 
 bool WQLibCurl::ConfigureTls() {
+  const char* const context = ConnectionContexts::kCurlConfigureTls;
   std::string base;
   bool haveBase = WQPlatformInfo().getString("Base", "dBASEHOME", base);
   caFile_ = Settings::Get("WQOSDK_CA_FILE");
@@ -159,8 +164,8 @@ bool WQLibCurl::ConfigureTls() {
     // A CA named explicitly must be usable: falling back to an unverified connection
     // would hide the mistake.
     if (access(caFile_.c_str(), R_OK) != 0) {
-      Error(__PRETTY_FUNCTION__, "CA file [%s] named by WQOSDK_CA_FILE cannot be read: %s",
-            caFile_.c_str(), strerror(errno));
+      Error(context, "CA file [%s] named by WQOSDK_CA_FILE cannot be read: %s", caFile_.c_str(),
+            strerror(errno));
       return false;
     }
   } else if (haveBase) {
@@ -169,14 +174,13 @@ bool WQLibCurl::ConfigureTls() {
   }
 
   if (caFile_.empty()) {
-    Debug(__PRETTY_FUNCTION__,
+    Debug(context,
           "Warning: the server certificate is not verified. To verify it, put the cluster's CA "
           "certificate in [%s/%s] or name a CA file in WQOSDK_CA_FILE",
           haveBase ? base.c_str() : "<base directory>", kCaFileName);
     return WQ_SETOPT(CURLOPT_SSL_VERIFYPEER, 0L) && WQ_SETOPT(CURLOPT_SSL_VERIFYHOST, 0L);
   }
-  DebugLvl(__PRETTY_FUNCTION__, 0, "Verifying the server certificate with CA file [%s]",
-           caFile_.c_str());
+  DebugLvl(context, 0, "Verifying the server certificate with CA file [%s]", caFile_.c_str());
   return WQ_SETOPT(CURLOPT_CAINFO, caFile_.c_str()) && WQ_SETOPT(CURLOPT_SSL_VERIFYPEER, 1L) &&
          WQ_SETOPT(CURLOPT_SSL_VERIFYHOST, 2L);
 }
@@ -211,6 +215,7 @@ bool WQLibCurl::WQLibCurlAppendHeader(_http_hdr_type_ kind, const char* text) {
 
 bool WQLibCurl::SetMethod(HTTP_REQ_TYPE type, const void* body, size_t length,
                           const char* customMethod) {
+  const char* const context = ConnectionContexts::kCurlSetMethod;
   // The handle keeps options from the previous request: every method-related option is
   // set again each time.
   bool ok = WQ_SETOPT(CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr)) &&
@@ -231,32 +236,35 @@ bool WQLibCurl::SetMethod(HTTP_REQ_TYPE type, const void* body, size_t length,
 
 bool WQLibCurl::WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const void* body,
                                      size_t length, bool verbose, const char* customMethod) {
+  const char* const context = ConnectionContexts::kCurlSendHttpReq;
   ResetLastResponse();
   if (curl_ == nullptr) {
-    Error(__PRETTY_FUNCTION__, "The HTTP client is not initialised");
+    Error(context, "The HTTP client is not initialised");
     return false;
   }
   if (url == nullptr || *url == '\0') {
-    Error(__PRETTY_FUNCTION__, "No URL given");
+    Error(context, "No URL given");
     return false;
   }
 
-  curl_slist* list = nullptr;
+  HeaderList list;
   bool ok = true;
   // "Expect:" stops libcurl from waiting for a 100-continue before larger bodies.
   std::vector<std::string> lines = headers_;
   lines.emplace_back("Expect:");
   for (const std::string& line : lines) {
-    curl_slist* grown = curl_slist_append(list, line.c_str());
+    // On failure curl_slist_append leaves the list as it was, still held here.
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
     if (grown == nullptr) {
-      Error(__PRETTY_FUNCTION__, "Out of memory building the request headers");
+      Error(context, "Out of memory building the request headers");
       ok = false;
       break;
     }
-    list = grown;
+    static_cast<void>(list.release());
+    list.reset(grown);
   }
 
-  ok = ok && WQ_SETOPT(CURLOPT_URL, url) && WQ_SETOPT(CURLOPT_HTTPHEADER, list) &&
+  ok = ok && WQ_SETOPT(CURLOPT_URL, url) && WQ_SETOPT(CURLOPT_HTTPHEADER, list.get()) &&
        SetMethod(type, body, length, customMethod) && WQ_SETOPT(CURLOPT_VERBOSE, verbose ? 1L : 0L);
   if (ok && !credentials_.empty()) {
     ok = WQ_SETOPT(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC)) &&
@@ -266,24 +274,24 @@ bool WQLibCurl::WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const 
   }
 
   CURLcode code = CURLE_OK;
-  if (ok) code = curl_easy_perform(static_cast<CURL*>(curl_));
+  if (ok) code = curl_easy_perform(curl_.get());
 
   // Neither the header list nor the credentials may outlive this request in the handle.
   WQ_SETOPT(CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
   WQ_SETOPT(CURLOPT_USERPWD, static_cast<const char*>(nullptr));
-  curl_slist_free_all(list);
+  list.reset();
   if (!ok) return false;
 
   long status = 0;
-  CURLcode infoCode = curl_easy_getinfo(static_cast<CURL*>(curl_), CURLINFO_RESPONSE_CODE, &status);
+  CURLcode infoCode = curl_easy_getinfo(curl_.get(), CURLINFO_RESPONSE_CODE, &status);
   if (infoCode != CURLE_OK) {
-    Error(__PRETTY_FUNCTION__, "Failed to read the response code: %s", curl_easy_strerror(infoCode));
+    Error(context, "Failed to read the response code: %s", curl_easy_strerror(infoCode));
   }
   status_ = static_cast<int>(status);
 
   if (code != CURLE_OK) {
     errorText_ = errorBuffer_[0] != '\0' ? errorBuffer_ : curl_easy_strerror(code);
-    Error(__PRETTY_FUNCTION__, "%s request to [%s] failed: %s (%s)",
+    Error(context, "%s request to [%s] failed: %s (%s)",
           customMethod != nullptr ? customMethod : VerbOf(type), url, curl_easy_strerror(code),
           errorText_.c_str());
     return false;
@@ -326,7 +334,7 @@ void WQLibCurl::AppendHeaderLine(const char* data, size_t length) {
 }
 
 void WQLibCurl::LogTransportNote(const char* data, size_t length) const {
-  DebugLvl("WQLibCurl", 3, "%s", TrimLineEnd(data, length).c_str());
+  DebugLvl(ConnectionContexts::kCurlTrace, 3, "%s", TrimLineEnd(data, length).c_str());
 }
 
 const char* WQLibCurl::GetHttpResponse(size_t& length, bool errorText) {

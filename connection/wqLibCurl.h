@@ -2,6 +2,7 @@
 // HTTP client over libcurl: one easy handle per client, so that consecutive requests
 // reuse the same TLS connection; the last response is kept for the getters.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,7 +74,12 @@ class WQLibCurl : public DebugLog {
   void ResetLastResponse();
   void ClearCredentials();
 
-  void* curl_;  // CURL*, kept opaque so that users of this header need no libcurl headers
+  // Frees a libcurl easy handle (a CURL*, kept opaque so that users of this header need no
+  // libcurl headers).
+  struct EasyCleanup {
+    void operator()(void* handle) const;
+  };
+  std::unique_ptr<void, EasyCleanup> curl_;
   std::string initHeader_;
   std::vector<std::string> headers_;
   std::string credentials_;  // "user:password" for Basic authentication; wiped when freed

@@ -11,6 +11,7 @@
 
 #include "host/settings.h"
 #include "host/strFormat.h"
+#include "host/uniqueFd.h"
 
 namespace OpenShiftSDKWrapper {
 namespace {
@@ -22,7 +23,8 @@ struct LogState {
   LogSink sink;
   bool loaded = false;
   int verbosity = 0;
-  int fd = -1;  // opened on first use; STDERR_FILENO when no file is configured
+  int fd = -1;    // where lines go: the log file, or STDERR_FILENO when none is configured
+  UniqueFd file;  // the log file, opened on first use
 };
 
 LogState& State() {
@@ -42,6 +44,7 @@ void LoadLocked(LogState& state) {
       fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0) {
+      state.file.Reset(fd);
       state.fd = fd;
     } else {
       const std::string warning = "cannot open log file " + path + ", logging to stderr\n";
@@ -145,7 +148,7 @@ int DebugLog::Verbosity() {
 void DebugLog::ReloadSettings() {
   LogState& state = State();
   std::lock_guard<std::mutex> lock(state.mutex);
-  if (state.fd > STDERR_FILENO) ::close(state.fd);
+  state.file.Reset();
   state.fd = -1;
   state.loaded = false;
   LoadLocked(state);

@@ -71,8 +71,6 @@ CLuString CLuError::AsString() const {
   return CLuString(text_.empty() ? reason : text_ + ": " + reason);
 }
 
-CLuFile::~CLuFile() { Close(); }
-
 CLuError CLuFile::Open(const std::string& path, int flags, int mode) {
   Close();
   // Exported definitions include secrets; nobody else needs to read them.
@@ -82,7 +80,7 @@ CLuError CLuFile::Open(const std::string& path, int flags, int mode) {
     fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, create_mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return Errno("open " + path);
-  fd_ = fd;
+  fd_.Reset(fd);
   path_ = path;
   return CLuError::Success();
 }
@@ -90,12 +88,12 @@ CLuError CLuFile::Open(const std::string& path, int flags, int mode) {
 CLuError CLuFile::Write(const void* buffer, size_t length, size_t* written) {
   size_t done = 0;
   CLuError result = CLuError::Success();
-  if (fd_ < 0) {
+  if (!fd_.IsOpen()) {
     result = CLuError::FromErrno(EBADF, "write");
   } else {
     const char* bytes = static_cast<const char*>(buffer);
     while (done < length) {
-      const ssize_t n = ::write(fd_, bytes + done, length - done);
+      const ssize_t n = ::write(fd_.Get(), bytes + done, length - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         result = CLuError::FromErrno(n < 0 ? errno : EIO, "write " + path_);
@@ -109,14 +107,10 @@ CLuError CLuFile::Write(const void* buffer, size_t length, size_t* written) {
 }
 
 CLuError CLuFile::Close() {
-  if (fd_ < 0) return CLuError::Success();
-  const int fd = fd_;
-  fd_ = -1;
   // No fsync: it can take seconds on busy file systems, and the caller only needs the
   // data handed to the kernel. close() still reports late errors such as NFS quota.
-  // On Linux the descriptor is gone even when close() is interrupted, so no retry.
-  if (::close(fd) != 0 && errno != EINTR) return Errno("close " + path_);
-  return CLuError::Success();
+  const int code = fd_.Close();
+  return code == 0 ? CLuError::Success() : CLuError::FromErrno(code, "close " + path_);
 }
 
 CLuError CLuFile::ReadWholeFile(const std::string& path, std::string* content) {
@@ -135,7 +129,8 @@ struct CLuDirectory::Listing {
   size_t next = 0;
 };
 
-CLuDirectory::~CLuDirectory() { delete listing_; }
+CLuDirectory::CLuDirectory() = default;
+CLuDirectory::~CLuDirectory() = default;
 
 CLuError CLuDirectory::Create(const std::string& path, bool recursive) {
   if (path.empty()) return CLuError::FromErrno(ENOENT, "mkdir");
@@ -152,11 +147,10 @@ CLuError CLuDirectory::Create(const std::string& path, bool recursive) {
 }
 
 CLuError CLuDirectory::Open(const std::string& path, const std::string& pattern, bool /*flag*/) {
-  delete listing_;
-  listing_ = nullptr;
+  listing_.reset();
   DIR* dir = ::opendir(path.c_str());
   if (dir == nullptr) return Errno("opendir " + path);
-  auto* listing = new Listing;
+  auto listing = std::make_unique<Listing>();
   const std::string glob = pattern.empty() ? std::string("*") : pattern;
   errno = 0;
   while (dirent* d = ::readdir(dir)) {
@@ -176,13 +170,12 @@ CLuError CLuDirectory::Open(const std::string& path, const std::string& pattern,
   const int read_error = errno;
   ::closedir(dir);
   if (read_error != 0) {
-    delete listing;
     return CLuError::FromErrno(read_error, "readdir " + path);
   }
   // readdir order depends on the file system; callers and tests want a stable one.
   std::sort(listing->entries.begin(), listing->entries.end(),
             [](const SLuDirEntry& a, const SLuDirEntry& b) { return a.name.str() < b.name.str(); });
-  listing_ = listing;
+  listing_ = std::move(listing);
   return CLuError::Success();
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // Files, directories, paths, errors and the host string type.
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <utility>
+
+#include "host/uniqueFd.h"
 
 namespace OpenShiftSDKWrapper {
 
@@ -41,13 +44,9 @@ class CLuError {
   std::string text_;
 };
 
+// Closed when it goes, if Close was not called; not copyable.
 class CLuFile {
  public:
-  CLuFile() = default;
-  ~CLuFile();
-  CLuFile(const CLuFile&) = delete;
-  CLuFile& operator=(const CLuFile&) = delete;
-
   // open(2) flags, never following a link at `path`; a `mode` of 0 creates the file as 0600
   // (definitions may hold secrets). Files that must appear whole: WriteFileAtomically.
   CLuError Open(const std::string& path, int flags, int mode);
@@ -56,13 +55,13 @@ class CLuFile {
   // Closes (no fsync: the data only has to reach the kernel); reports a late write
   // failure that close() returns, such as a quota reached on a network file system.
   CLuError Close();
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd_.IsOpen(); }
   // A regular file, at most kObjectFileReadLimit bytes; links, FIFOs, devices and
   // directories are refused without blocking (see ReadRegularFile in host/safeFiles.h).
   static CLuError ReadWholeFile(const std::string& path, std::string* content);
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
   std::string path_;
 };
 
@@ -73,10 +72,8 @@ struct SLuDirEntry {
 
 class CLuDirectory {
  public:
-  CLuDirectory() = default;
+  CLuDirectory();
   ~CLuDirectory();
-  CLuDirectory(const CLuDirectory&) = delete;
-  CLuDirectory& operator=(const CLuDirectory&) = delete;
 
   // Creates `path`; with `recursive` its missing parents too. An existing directory is success.
   static CLuError Create(const std::string& path, bool recursive);
@@ -87,7 +84,7 @@ class CLuDirectory {
 
  private:
   struct Listing;
-  Listing* listing_ = nullptr;
+  std::unique_ptr<Listing> listing_;
 };
 
 class CLuPath {

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "host/uniqueFd.h"
+
 extern char** environ;
 
 namespace OpenShiftSDKWrapper {
@@ -46,25 +48,7 @@ RunnerState& Runners() {
   return state;
 }
 
-// Closes on scope exit; for the pipe ends and the pidfd of one run.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() { Reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
-
-bool MakePipe(Fd& read_end, Fd& write_end) {
+bool MakePipe(UniqueFd& read_end, UniqueFd& write_end) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
   read_end.Reset(fds[0]);
@@ -238,22 +222,22 @@ int WqProcess::RunReal(const ProcessRequest& request, std::string& out, std::str
   std::string shell = "/bin/sh", dash_c = "-c", command = request.command;
   char* argv[] = {&shell[0], &dash_c[0], &command[0], nullptr};
 
-  Fd null_fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-  Fd out_read, out_write, err_read, err_write;
-  if (null_fd.get() < 0 || !MakePipe(out_read, out_write) || !MakePipe(err_read, err_write)) {
+  UniqueFd null_fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+  UniqueFd out_read, out_write, err_read, err_write;
+  if (null_fd.Get() < 0 || !MakePipe(out_read, out_write) || !MakePipe(err_read, err_write)) {
     return -1;
   }
 
   const pid_t pid = ::fork();
   if (pid < 0) return -1;
-  if (pid == 0) ExecChild(null_fd.get(), out_write.get(), err_write.get(), argv, envp.data());
+  if (pid == 0) ExecChild(null_fd.Get(), out_write.Get(), err_write.Get(), argv, envp.data());
 
   // Only the child may hold the write ends, or the reads below would never see EOF.
   out_write.Reset();
   err_write.Reset();
   null_fd.Reset();
-  Fd pid_fd(PidFd(pid));
-  Drain(pid, out_read.get(), err_read.get(), pid_fd.get(), out, err);
+  UniqueFd pid_fd(PidFd(pid));
+  Drain(pid, out_read.Get(), err_read.Get(), pid_fd.Get(), out, err);
   return WaitForChild(pid);
 }
 

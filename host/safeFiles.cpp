@@ -42,24 +42,6 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-UniqueFd::~UniqueFd() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.Release();
-  }
-  return *this;
-}
-
-int UniqueFd::Release() {
-  const int fd = fd_;
-  fd_ = -1;
-  return fd;
-}
-
 bool ReadRegularFile(const std::string& path, size_t limit, std::string& content,
                      std::string& error) {
   return ReadRegularFileAt(AT_FDCWD, path, limit, content, error);
@@ -170,8 +152,9 @@ bool WriteFileAtomicallyAt(int dirFd, const std::string& shownDir, const std::st
     error = Failure("cannot write", shown, errno);
     ok = false;
   }
-  if (ok && ::close(out.Release()) != 0 && errno != EINTR) {
-    error = Failure("cannot write", shown, errno);
+  const int closeError = ok ? out.Close() : 0;
+  if (closeError != 0) {
+    error = Failure("cannot write", shown, closeError);
     ok = false;
   }
   if (ok && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {

@@ -7,30 +7,14 @@
 #include <cstddef>
 #include <string>
 
+#include "host/uniqueFd.h"
+
 namespace OpenShiftSDKWrapper {
 
 // Most bytes read from a file of each kind; a longer file is refused, not cut.
 constexpr size_t kManifestReadLimit = size_t{256} << 20;   // manifests with per-file records
 constexpr size_t kSecretFileReadLimit = size_t{1} << 20;   // passwords, tokens, keys
 constexpr size_t kObjectFileReadLimit = size_t{64} << 20;  // saved object definitions
-
-// A file descriptor closed when the object goes.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd();
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int Get() const { return fd_; }
-  bool IsOpen() const { return fd_ >= 0; }
-  int Release();
-
- private:
-  int fd_ = -1;
-};
 
 // Reads the regular file `path` whole. Opened with O_NOFOLLOW|O_NONBLOCK and checked with
 // fstat, so a link, FIFO, socket, device or directory is refused at once; more than `limit`

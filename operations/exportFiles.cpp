@@ -3,17 +3,11 @@
 
 #include "host/safeFiles.h"
 #include "json/json_spirit.h"
+#include "operations/logContexts.h"
 #include "operations/openshiftOperations.h"
 #include "queries/openshiftQueries.h"
 
 namespace OpenShiftSDKWrapper {
-
-namespace {
-
-const char* const kWriteContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftOperations::WriteToFile(const string&, const string&)";
-
-}  // namespace
 
 // The file is written whole under a temporary name created beside it (never through a link
 // planted at either name), synced and renamed into place, owner-only: definitions include
@@ -27,10 +21,11 @@ bool WQOpenShiftOperations::WriteToFile(const std::string& text, const std::stri
   bool notOpened = false;
   if (!WriteFileAtomically(directory, name, text, 0600, error, &notOpened)) {
     if (notOpened) {
-      Error(kWriteContext, "Failed to open [%s] err [%s]", path.c_str(), error.c_str());
-    } else {
-      Error(kWriteContext, "Failed to write config to file [%s] err [%s]", path.c_str(),
+      Error(OperationContexts::kWriteToFile, "Failed to open [%s] err [%s]", path.c_str(),
             error.c_str());
+    } else {
+      Error(OperationContexts::kWriteToFile, "Failed to write config to file [%s] err [%s]",
+            path.c_str(), error.c_str());
     }
     return false;
   }
@@ -46,7 +41,7 @@ bool WriteObjectToFile(WQOpenShiftOperations& operations, const std::string& tex
                        const std::string& path) {
   json_spirit::mValue value;
   if (!json_spirit::read(text, value) || value.type() != json_spirit::obj_type) {
-    operations.Error(kWriteContext,
+    operations.Error(OperationContexts::kWriteToFile,
                      "Failed to write config to file [%s] err [the answer is not a JSON object]",
                      path.c_str());
     return false;

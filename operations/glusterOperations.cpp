@@ -7,50 +7,15 @@
 #include "connection/openshiftConnection.h"
 #include "host/luFile.h"
 #include "host/process.h"
+#include "operations/logContexts.h"
 #include "operations/openshiftOperations.h"
 #include "queries/glusterNodeSelector.h"
 #include "queries/glusterOutput.h"
 #include "queries/openshiftQueries.h"
 
-// Error lines carry the operation's full signature as their context.
-#define WQ_GLUSTER_OPERATION_CONTEXT(signature) \
-  "bool OpenShiftSDKWrapper::WQOpenShiftOperations::" signature
-
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kStartContext =
-    WQ_GLUSTER_OPERATION_CONTEXT("StartGlusterVolume(const string&, const string&)");
-const char* const kStopContext =
-    WQ_GLUSTER_OPERATION_CONTEXT("StopGlusterVolume(const string&, const string&)");
-const char* const kCreateSnapshotContext = WQ_GLUSTER_OPERATION_CONTEXT(
-    "CreateGlusterVolumeSnapshot(const string&, const string&, const string&, std::string&)");
-const char* const kActivateContext =
-    WQ_GLUSTER_OPERATION_CONTEXT("ActivateGlusterVolumeSnapshot(const string&, const string&)");
-const char* const kDeactivateContext =
-    WQ_GLUSTER_OPERATION_CONTEXT("DeactivateGlusterVolumeSnapshot(const string&, const string&)");
-const char* const kDeleteSnapshotContext =
-    WQ_GLUSTER_OPERATION_CONTEXT("DeleteGlusterVolumeSnapshot(const string&, const string&)");
-const char* const kMountSnapshotContext = WQ_GLUSTER_OPERATION_CONTEXT(
-    "MountGlusterVolumeSnapshot(const string&, const string&, const string&, const string&)");
-const char* const kMountVolumeContext = WQ_GLUSTER_OPERATION_CONTEXT(
-    "MountGlusterVolume(const string&, const string&, const string&)");
-const char* const kUnmountVolumeContext =
-    WQ_GLUSTER_OPERATION_CONTEXT("UnMountGlusterVolume(const string&)");
-const char* const kCleanVolumeContext =
-    WQ_GLUSTER_OPERATION_CONTEXT("CleanGlusterVolume(const string&)");
-const char* const kCreatePvSnapshotContext = WQ_GLUSTER_OPERATION_CONTEXT(
-    "CreatePersistentVolumeSnapShot(const string&, const string&, const string&, const "
-    "string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
-const char* const kMountPvContext = WQ_GLUSTER_OPERATION_CONTEXT(
-    "MountPersistentVolume(const string&, const string&, const string&)");
-const char* const kDeletePvSnapshotContext = WQ_GLUSTER_OPERATION_CONTEXT(
-    "DeletePersistentVolumeSnapShot(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
-const char* const kUnmountPvContext = WQ_GLUSTER_OPERATION_CONTEXT(
-    "UnmountPersistentVolume(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
-const char* const kCleanPvContext =
-    WQ_GLUSTER_OPERATION_CONTEXT("CleanPersistentVolume(const string&)");
 
 GlusterArgument Node(const std::string& node) { return {"node", node, GlusterWord::Address}; }
 GlusterArgument Volume(const std::string& volume) {
@@ -105,31 +70,34 @@ bool WQOpenShiftOperations::RunNodeCommand(const char* context,
 
 bool WQOpenShiftOperations::StartGlusterVolume(const std::string& node,
                                                const std::string& volume) {
-  return RunNodeCommand(kStartContext, {Node(node), Volume(volume)}, node,
+  return RunNodeCommand(OperationContexts::kStartGlusterVolume, {Node(node), Volume(volume)}, node,
                         " gluster volume start " + volume);
 }
 
 bool WQOpenShiftOperations::StopGlusterVolume(const std::string& node,
                                               const std::string& volume) {
-  return RunNodeCommand(kStopContext, {Node(node), Volume(volume)}, node,
+  return RunNodeCommand(OperationContexts::kStopGlusterVolume, {Node(node), Volume(volume)}, node,
                         " bash -c 'gluster volume stop " + volume + " <<< y'");
 }
 
 bool WQOpenShiftOperations::ActivateGlusterVolumeSnapshot(const std::string& node,
                                                           const std::string& snapshot) {
-  return RunNodeCommand(kActivateContext, {Node(node), Snapshot(snapshot)}, node,
+  return RunNodeCommand(OperationContexts::kActivateGlusterVolumeSnapshot,
+                        {Node(node), Snapshot(snapshot)}, node,
                         " gluster snapshot activate " + snapshot);
 }
 
 bool WQOpenShiftOperations::DeactivateGlusterVolumeSnapshot(const std::string& node,
                                                             const std::string& snapshot) {
-  return RunNodeCommand(kDeactivateContext, {Node(node), Snapshot(snapshot)}, node,
+  return RunNodeCommand(OperationContexts::kDeactivateGlusterVolumeSnapshot,
+                        {Node(node), Snapshot(snapshot)}, node,
                         " bash -c 'gluster snapshot deactivate " + snapshot + " <<< y'");
 }
 
 bool WQOpenShiftOperations::DeleteGlusterVolumeSnapshot(const std::string& node,
                                                         const std::string& snapshot) {
-  return RunNodeCommand(kDeleteSnapshotContext, {Node(node), Snapshot(snapshot)}, node,
+  return RunNodeCommand(OperationContexts::kDeleteGlusterVolumeSnapshot,
+                        {Node(node), Snapshot(snapshot)}, node,
                         " bash -c 'gluster snapshot delete " + snapshot + " <<< y'");
 }
 
@@ -137,7 +105,7 @@ bool WQOpenShiftOperations::CreateGlusterVolumeSnapshot(const std::string& node,
                                                         const std::string& volume,
                                                         const std::string& snapshot,
                                                         std::string& createdName) {
-  if (!GlusterArgumentsAreSafe(*this, kCreateSnapshotContext,
+  if (!GlusterArgumentsAreSafe(*this, OperationContexts::kCreateGlusterVolumeSnapshot,
                                {Node(node), Volume(volume), Snapshot(snapshot)})) {
     return false;
   }
@@ -145,13 +113,15 @@ bool WQOpenShiftOperations::CreateGlusterVolumeSnapshot(const std::string& node,
   if (!queries->GetGlusterfsContainerCommandPrefix(node, prefix)) return false;
   GLUSTER_RESOURCE_STATUS status = GLUSTER_RESOURCE_STOPPED;
   if (!queries->GetGlusterVolumeStatus(node, volume, status)) {
-    Error(kCreateSnapshotContext, "Failed to get status of gluster volume [%s]", volume.c_str());
+    Error(OperationContexts::kCreateGlusterVolumeSnapshot,
+          "Failed to get status of gluster volume [%s]", volume.c_str());
     return false;
   }
   bool startedHere = false;
   if (status != GLUSTER_RESOURCE_STARTED) {
     if (!StartGlusterVolume(node, volume)) {
-      Error(kCreateSnapshotContext, "Failed to start gluster volume [%s]", volume.c_str());
+      Error(OperationContexts::kCreateGlusterVolumeSnapshot, "Failed to start gluster volume [%s]",
+            volume.c_str());
       return false;
     }
     startedHere = true;
@@ -163,7 +133,7 @@ bool WQOpenShiftOperations::CreateSnapshotOnNode(const std::string& node, const 
                                                  const std::string& volume,
                                                  const std::string& snapshot, bool stopAfter,
                                                  std::string& createdName) {
-  if (!GlusterArgumentsAreSafe(*this, kCreateSnapshotContext,
+  if (!GlusterArgumentsAreSafe(*this, OperationContexts::kCreateGlusterVolumeSnapshot,
                                {Node(node), Volume(volume), Snapshot(snapshot)})) {
     return false;
   }
@@ -171,14 +141,14 @@ bool WQOpenShiftOperations::CreateSnapshotOnNode(const std::string& node, const 
   // line, whose fifth word would otherwise be glued to the name.
   std::string out;
   if (!queries->RunGlusterCommandWithPrefix(
-          kCreateSnapshotContext, node, prefix,
+          OperationContexts::kCreateGlusterVolumeSnapshot, node, prefix,
           " gluster snapshot create " + snapshot + " " + volume +
               " | awk '/^snapshot create: success/ {print $5}' | tr -d '\\n'",
           out)) {
     return false;
   }
   if (!ParseCreatedSnapshotName(out, createdName)) {
-    Error(kCreateSnapshotContext,
+    Error(OperationContexts::kCreateGlusterVolumeSnapshot,
           "Refusing the snapshot name [%s] printed for gluster volume [%s]: it is not one plain "
           "word",
           out.c_str(), volume.c_str());
@@ -186,8 +156,9 @@ bool WQOpenShiftOperations::CreateSnapshotOnNode(const std::string& node, const 
   }
   if (stopAfter && !StopGlusterVolume(node, volume)) {
     // The caller gets no name for the snapshot made above: it must not outlive this call.
-    Error(kCreateSnapshotContext, "Failed to stop gluster volume [%s] - will delete snapshot [%s]",
-          volume.c_str(), createdName.c_str());
+    Error(OperationContexts::kCreateGlusterVolumeSnapshot,
+          "Failed to stop gluster volume [%s] - will delete snapshot [%s]", volume.c_str(),
+          createdName.c_str());
     DeleteGlusterVolumeSnapshot(node, createdName);
     createdName.clear();
     return false;
@@ -199,63 +170,65 @@ bool WQOpenShiftOperations::MountGlusterVolumeSnapshot(const std::string& node,
                                                        const std::string& snapshot,
                                                        const std::string& volume,
                                                        const std::string& directory) {
-  if (!GlusterArgumentsAreSafe(*this, kMountSnapshotContext,
+  if (!GlusterArgumentsAreSafe(*this, OperationContexts::kMountGlusterVolumeSnapshot,
                                {Node(node), Snapshot(snapshot), Volume(volume)}) ||
-      !MountDirectoryIsSafe(*this, kMountSnapshotContext, directory)) {
+      !MountDirectoryIsSafe(*this, OperationContexts::kMountGlusterVolumeSnapshot, directory)) {
     return false;
   }
-  if (!MountPointIsDirectory(kMountSnapshotContext, directory)) return false;
+  if (!MountPointIsDirectory(OperationContexts::kMountGlusterVolumeSnapshot, directory))
+    return false;
   // Read-only, and nothing in a tenant's volume (set-user-ID programs, device nodes) gives
   // anything on this machine.
   std::ostringstream command;
   command << "mount -t glusterfs -o ro,nosuid,nodev " << node << ":/snaps/" << snapshot << "/"
           << volume << " \"" << directory << "\"";
-  return RunLocalCommand(kMountSnapshotContext, command.str(),
+  return RunLocalCommand(OperationContexts::kMountGlusterVolumeSnapshot, command.str(),
                          "Failed to mount snapshot volume err [%s] out [%s]");
 }
 
 bool WQOpenShiftOperations::MountGlusterVolume(const std::string& node,
                                                const std::string& volume,
                                                const std::string& directory) {
-  if (!GlusterArgumentsAreSafe(*this, kMountVolumeContext, {Node(node), Volume(volume)}) ||
-      !MountDirectoryIsSafe(*this, kMountVolumeContext, directory)) {
+  if (!GlusterArgumentsAreSafe(*this, OperationContexts::kMountGlusterVolume,
+                               {Node(node), Volume(volume)}) ||
+      !MountDirectoryIsSafe(*this, OperationContexts::kMountGlusterVolume, directory)) {
     return false;
   }
-  if (!MountPointIsDirectory(kMountVolumeContext, directory)) return false;
+  if (!MountPointIsDirectory(OperationContexts::kMountGlusterVolume, directory)) return false;
   std::ostringstream command;
   command << "mount -t glusterfs -o nosuid,nodev " << node << ":/" << volume << " \"" << directory
           << "\"";
-  return RunLocalCommand(kMountVolumeContext, command.str(),
+  return RunLocalCommand(OperationContexts::kMountGlusterVolume, command.str(),
                          "Failed to mount volume err [%s] out [%s]");
 }
 
 bool WQOpenShiftOperations::UnMountGlusterVolume(const std::string& directory) {
   // umount follows a link: through one it would unmount whatever the link names.
-  if (!MountDirectoryIsSafe(*this, kUnmountVolumeContext, directory) ||
-      !MountPointIsDirectory(kUnmountVolumeContext, directory)) {
+  if (!MountDirectoryIsSafe(*this, OperationContexts::kUnMountGlusterVolume, directory) ||
+      !MountPointIsDirectory(OperationContexts::kUnMountGlusterVolume, directory)) {
     return false;
   }
   std::ostringstream command;
   command << "umount \"" << directory << "\"";
-  return RunLocalCommand(kUnmountVolumeContext, command.str(),
+  return RunLocalCommand(OperationContexts::kUnMountGlusterVolume, command.str(),
                          "Failed to unmount volume err [%s] out [%s]");
 }
 
 bool WQOpenShiftOperations::CleanGlusterVolume(const std::string& directory) {
   if (directory.empty()) {
-    Error(kCleanVolumeContext, "Invalid Mount Path");
+    Error(OperationContexts::kCleanGlusterVolume, "Invalid Mount Path");
     return false;
   }
   if (IsUncleanableDirectory(directory)) {
-    Error(kCleanVolumeContext,
+    Error(OperationContexts::kCleanGlusterVolume,
           "Invalid Mount Path [%s]: the root directory and relative paths are never cleaned",
           directory.c_str());
     return false;
   }
-  if (!MountDirectoryIsSafe(*this, kCleanVolumeContext, directory)) return false;
+  if (!MountDirectoryIsSafe(*this, OperationContexts::kCleanGlusterVolume, directory)) return false;
   std::ostringstream command;
   command << "rm -rf \"" << directory << "\"/*";
-  return RunLocalCommand(kCleanVolumeContext, command.str(),
+  return RunLocalCommand(OperationContexts::kCleanGlusterVolume, command.str(),
                          "Failed to clean volume err [%s] out [%s]");
 }
 
@@ -290,13 +263,15 @@ bool WQOpenShiftOperations::CreatePersistentVolumeSnapShot(const std::string& ns
                                                            const std::string& snapshot,
                                                            const std::string& directory,
                                                            SVolumeInfoLib& record) {
-  if (!GlusterArgumentsAreSafe(*this, kCreatePvSnapshotContext, {Snapshot(snapshot)}) ||
-      !MountDirectoryIsSafe(*this, kCreatePvSnapshotContext, directory)) {
+  if (!GlusterArgumentsAreSafe(*this, OperationContexts::kCreatePersistentVolumeSnapShot,
+                               {Snapshot(snapshot)}) ||
+      !MountDirectoryIsSafe(*this, OperationContexts::kCreatePersistentVolumeSnapShot, directory)) {
     return false;
   }
   SPersistentVolumeInfoLib pv;
   std::vector<SEndpointAddressInfoLib> addresses;
-  if (!FetchGlusterNodes(kCreatePvSnapshotContext, ns, pvName, pvName, pv, addresses)) {
+  if (!FetchGlusterNodes(OperationContexts::kCreatePersistentVolumeSnapShot, ns, pvName, pvName, pv,
+                         addresses)) {
     return false;
   }
   const std::string& volume = pv.spec.glusterfs.path;
@@ -305,17 +280,18 @@ bool WQOpenShiftOperations::CreatePersistentVolumeSnapShot(const std::string& ns
   std::string created;
   for (;;) {
     if (!selector.SelectNextNode(node)) {
-      Error(kCreatePvSnapshotContext,
+      Error(OperationContexts::kCreatePersistentVolumeSnapShot,
             "Failed to create snapshot for gluster volume [%s] from any of the nodes",
             volume.c_str());
       return false;
     }
     if (CreateGlusterVolumeSnapshot(node, volume, snapshot, created)) break;
-    Error(kCreatePvSnapshotContext, "Failed to create snapshot for gluster volume [%s] from node [%s]",
-          volume.c_str(), node.c_str());
+    Error(OperationContexts::kCreatePersistentVolumeSnapShot,
+          "Failed to create snapshot for gluster volume [%s] from node [%s]", volume.c_str(),
+          node.c_str());
   }
-  Error(kCreatePvSnapshotContext, "Snapshot created for gluster volume [%s] from node [%s]",
-        volume.c_str(), node.c_str());
+  Error(OperationContexts::kCreatePersistentVolumeSnapShot,
+        "Snapshot created for gluster volume [%s] from node [%s]", volume.c_str(), node.c_str());
   return ActivateAndMountSnapshot(ns, node, created, pv, directory, record);
 }
 
@@ -323,7 +299,8 @@ bool WQOpenShiftOperations::SelectSnapshotNode(const std::string& ns, const std:
                                                SPersistentVolumeInfoLib& pv, std::string& node,
                                                std::string& prefix, bool& startedHere) {
   std::vector<SEndpointAddressInfoLib> addresses;
-  if (!FetchGlusterNodes(kCreatePvSnapshotContext, ns, pvName, pvName, pv, addresses)) {
+  if (!FetchGlusterNodes(OperationContexts::kCreatePersistentVolumeSnapShot, ns, pvName, pvName, pv,
+                         addresses)) {
     return false;
   }
   const std::string& volume = pv.spec.glusterfs.path;
@@ -331,23 +308,25 @@ bool WQOpenShiftOperations::SelectSnapshotNode(const std::string& ns, const std:
   GLUSTER_RESOURCE_STATUS status = GLUSTER_RESOURCE_STOPPED;
   for (;;) {
     if (!selector.SelectNextNode(node)) {
-      Error(kCreatePvSnapshotContext,
+      Error(OperationContexts::kCreatePersistentVolumeSnapShot,
             "Failed to prepare a snapshot of gluster volume [%s] on any of the nodes",
             volume.c_str());
       return false;
     }
-    if (GlusterArgumentsAreSafe(*this, kCreateSnapshotContext, {Node(node), Volume(volume)}) &&
+    if (GlusterArgumentsAreSafe(*this, OperationContexts::kCreateGlusterVolumeSnapshot,
+                                {Node(node), Volume(volume)}) &&
         queries->GetGlusterfsContainerCommandPrefix(node, prefix) &&
         queries->GetGlusterVolumeStatus(node, volume, status)) {
       break;
     }
-    Error(kCreatePvSnapshotContext, "Failed to get status of gluster volume [%s] from [%s]",
-          volume.c_str(), node.c_str());
+    Error(OperationContexts::kCreatePersistentVolumeSnapShot,
+          "Failed to get status of gluster volume [%s] from [%s]", volume.c_str(), node.c_str());
   }
   startedHere = false;
   if (status != GLUSTER_RESOURCE_STARTED) {
     if (!StartGlusterVolume(node, volume)) {
-      Error(kCreateSnapshotContext, "Failed to start gluster volume [%s]", volume.c_str());
+      Error(OperationContexts::kCreateGlusterVolumeSnapshot, "Failed to start gluster volume [%s]",
+            volume.c_str());
       return false;
     }
     startedHere = true;
@@ -362,7 +341,7 @@ bool WQOpenShiftOperations::ActivateAndMountSnapshot(const std::string& ns, cons
                                                      SVolumeInfoLib& record) {
   const std::string& volume = pv.spec.glusterfs.path;
   if (!ActivateGlusterVolumeSnapshot(node, created)) {
-    Error(kCreatePvSnapshotContext,
+    Error(OperationContexts::kCreatePersistentVolumeSnapShot,
           "Failed to activate snapshot [%s] for gluster volume [%s] from node [%s] - will deelte "
           "snapshot",
           created.c_str(), volume.c_str(), node.c_str());
@@ -371,7 +350,7 @@ bool WQOpenShiftOperations::ActivateAndMountSnapshot(const std::string& ns, cons
   }
   const CLuError made = CLuDirectory::Create(directory, true);
   if (made.IsError()) {
-    Error(kCreatePvSnapshotContext,
+    Error(OperationContexts::kCreatePersistentVolumeSnapShot,
           "Failed to create directory [%s] to mount volume, err [%s] - will deactivate and "
           "delete snapshot",
           directory.c_str(), made.AsString().c_str());
@@ -380,7 +359,7 @@ bool WQOpenShiftOperations::ActivateAndMountSnapshot(const std::string& ns, cons
     return false;
   }
   if (!MountGlusterVolumeSnapshot(node, created, volume, directory)) {
-    Error(kCreatePvSnapshotContext,
+    Error(OperationContexts::kCreatePersistentVolumeSnapShot,
           "Failed to mount snapshot [%s] for gluster volume [%s/%s] - will deactivate and delete "
           "snapshot",
           created.c_str(), ns.c_str(), volume.c_str());
@@ -405,33 +384,37 @@ bool WQOpenShiftOperations::ActivateAndMountSnapshot(const std::string& ns, cons
 bool WQOpenShiftOperations::MountPersistentVolume(const std::string& ns,
                                                   const std::string& pvName,
                                                   const std::string& directory) {
-  if (!MountDirectoryIsSafe(*this, kMountPvContext, directory)) return false;
+  if (!MountDirectoryIsSafe(*this, OperationContexts::kMountPersistentVolume, directory))
+    return false;
   SPersistentVolumeInfoLib pv;
   std::vector<SEndpointAddressInfoLib> addresses;
-  if (!FetchGlusterNodes(kMountPvContext, ns, pvName, pvName, pv, addresses)) return false;
+  if (!FetchGlusterNodes(OperationContexts::kMountPersistentVolume, ns, pvName, pvName, pv,
+                         addresses))
+    return false;
   const std::string& volume = pv.spec.glusterfs.path;
   GlusterNodeSelector selector(addresses);
   std::string node;
   GLUSTER_RESOURCE_STATUS status = GLUSTER_RESOURCE_STOPPED;
   for (;;) {
     if (!selector.SelectNextNode(node)) {
-      Error(kMountPvContext, "Failed to get status of gluster volume [%s] from any of the nodes",
-            volume.c_str());
+      Error(OperationContexts::kMountPersistentVolume,
+            "Failed to get status of gluster volume [%s] from any of the nodes", volume.c_str());
       return false;
     }
     if (queries->GetGlusterVolumeStatus(node, volume, status)) break;
-    Error(kMountPvContext, "Failed to get status of gluster volume [%s] from [%s]",
-          volume.c_str(), node.c_str());
+    Error(OperationContexts::kMountPersistentVolume,
+          "Failed to get status of gluster volume [%s] from [%s]", volume.c_str(), node.c_str());
   }
-  Error(kMountPvContext, "Status of  gluster volume [%s] fetched from node [%s]", volume.c_str(),
-        node.c_str());
+  Error(OperationContexts::kMountPersistentVolume,
+        "Status of  gluster volume [%s] fetched from node [%s]", volume.c_str(), node.c_str());
   if (status != GLUSTER_RESOURCE_STARTED && !StartGlusterVolume(node, volume)) {
-    Error(kMountPvContext, "Failed to start gluster volume [%s]", volume.c_str());
+    Error(OperationContexts::kMountPersistentVolume, "Failed to start gluster volume [%s]",
+          volume.c_str());
     return false;
   }
   if (!MountGlusterVolume(node, volume, directory)) {
-    Error(kMountPvContext, "Failed to mpount gluster volume [%s] from [%s]", volume.c_str(),
-          node.c_str());
+    Error(OperationContexts::kMountPersistentVolume,
+          "Failed to mpount gluster volume [%s] from [%s]", volume.c_str(), node.c_str());
     return false;
   }
   return true;
@@ -440,29 +423,30 @@ bool WQOpenShiftOperations::MountPersistentVolume(const std::string& ns,
 bool WQOpenShiftOperations::DeletePersistentVolumeSnapShot(const std::string& ns,
                                                            SVolumeInfoLib& record) {
   const std::string& snapshot = record.glusterfs.snapshotName;
-  if (!GlusterArgumentsAreSafe(*this, kDeletePvSnapshotContext, {Snapshot(snapshot)})) {
+  if (!GlusterArgumentsAreSafe(*this, OperationContexts::kDeletePersistentVolumeSnapShot,
+                               {Snapshot(snapshot)})) {
     return false;
   }
   SPersistentVolumeInfoLib pv;
   std::vector<SEndpointAddressInfoLib> addresses;
-  if (!FetchGlusterNodes(kDeletePvSnapshotContext, ns, record.persistentVolumeName, record.name,
-                         pv, addresses)) {
+  if (!FetchGlusterNodes(OperationContexts::kDeletePersistentVolumeSnapShot, ns,
+                         record.persistentVolumeName, record.name, pv, addresses)) {
     return false;
   }
   GlusterNodeSelector selector(addresses);
   std::string node;
   while (selector.SelectNextNode(node)) {
     if (DeleteGlusterVolumeSnapshot(node, snapshot)) {
-      Error(kDeletePvSnapshotContext,
+      Error(OperationContexts::kDeletePersistentVolumeSnapShot,
             "Deleted  snapshot of persistent volume [%s] - gluster snap[%s] from node [%s]",
             record.name.c_str(), snapshot.c_str(), node.c_str());
       return true;
     }
-    Error(kDeletePvSnapshotContext,
+    Error(OperationContexts::kDeletePersistentVolumeSnapShot,
           "Failed to delete snapshot of persistent volume [%s] - gluster snap[%s] from node [%s]",
           record.name.c_str(), snapshot.c_str(), node.c_str());
   }
-  Error(kDeletePvSnapshotContext,
+  Error(OperationContexts::kDeletePersistentVolumeSnapShot,
         "Failed to delete snapshot of gluster volume [%s] from any of the nodes",
         record.name.c_str());
   return false;
@@ -471,7 +455,7 @@ bool WQOpenShiftOperations::DeletePersistentVolumeSnapShot(const std::string& ns
 bool WQOpenShiftOperations::UnmountPersistentVolume(const std::string& /*ns*/,
                                                     SVolumeInfoLib& record) {
   if (!UnMountGlusterVolume(record.glusterfs.path)) {
-    Error(kUnmountPvContext, "Failed to unmount persistent volume [%s]",
+    Error(OperationContexts::kUnmountPersistentVolume, "Failed to unmount persistent volume [%s]",
           record.glusterfs.path.c_str());
     return false;
   }
@@ -480,7 +464,8 @@ bool WQOpenShiftOperations::UnmountPersistentVolume(const std::string& /*ns*/,
 
 bool WQOpenShiftOperations::CleanPersistentVolume(const std::string& directory) {
   if (!CleanGlusterVolume(directory)) {
-    Error(kCleanPvContext, "Failed to clean persistent volume [%s]", directory.c_str());
+    Error(OperationContexts::kCleanPersistentVolume, "Failed to clean persistent volume [%s]",
+          directory.c_str());
     return false;
   }
   return true;

@@ -5,12 +5,11 @@
 #include "host/luSleep.h"
 #include "host/settings.h"
 #include "host/strFormat.h"
+#include "operations/logContexts.h"
 #include "queries/openshiftQueries.h"
 #include "queries/resourcePaths.h"
 
 // Error lines carry the operation's full signature as their context.
-#define WQ_OPERATION_CONTEXT(signature) "bool OpenShiftSDKWrapper::WQOpenShiftOperations::" signature
-
 namespace OpenShiftSDKWrapper {
 
 namespace {
@@ -91,9 +90,8 @@ bool WQOpenShiftOperations::SendRecord(const WriteSteps& steps, Prepare prepare,
 bool WQOpenShiftOperations::CreateDeploymentConfig(const std::string& ns,
                                                    SDeploymentConfigInfoLib& deploymentConfig) {
   static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("CreateDeploymentConfig(const string&, OpenShiftSDKWrapper::SDeploymentConfigInfoLib&)"),
-      "Failed to PrepareDeploymentConfig", "Failed to SerializeDeploymentConfig",
-      "Failed to CreateDeploymentConfig", false};
+      OperationContexts::kCreateDeploymentConfig, "Failed to PrepareDeploymentConfig",
+      "Failed to SerializeDeploymentConfig", "Failed to CreateDeploymentConfig", false};
   return SendRecord(
       steps, [&] { return parser->PrepareDeploymentConfig(deploymentConfig); },
       [&](std::string& body) { return parser->SerializeDeploymentConfig(deploymentConfig, body); },
@@ -104,9 +102,8 @@ bool WQOpenShiftOperations::UpdateDeploymentConfig(const std::string& ns, const 
                                                    SDeploymentConfigInfoLib& deploymentConfig,
                                                    SDeploymentConfigInfoLib& current) {
   static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("UpdateDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SDeploymentConfigInfoLib&, OpenShiftSDKWrapper::SDeploymentConfigInfoLib&)"),
-      "Failed to PrepareDeploymentConfig", "Failed to SerializeDeploymentConfig",
-      "Failed to UpdateDeploymentConfig", false};
+      OperationContexts::kUpdateDeploymentConfig, "Failed to PrepareDeploymentConfig",
+      "Failed to SerializeDeploymentConfig", "Failed to UpdateDeploymentConfig", false};
   return SendRecord(
       steps, [&] { return parser->PrepareDeploymentConfig(deploymentConfig, current); },
       [&](std::string& body) { return parser->SerializeDeploymentConfig(deploymentConfig, body); },
@@ -115,9 +112,9 @@ bool WQOpenShiftOperations::UpdateDeploymentConfig(const std::string& ns, const 
 
 bool WQOpenShiftOperations::ScaleDeploymentConfig(const std::string& ns, const std::string& name,
                                                   SScaleInfoLib& scale) {
-  static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("ScaleDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SScaleInfoLib&)"),
-      "", "Failed to SerializeScale", "Failed to ScaleDeploymentConfig", false};
+  static const WriteSteps steps{OperationContexts::kScaleDeploymentConfig, "",
+                                "Failed to SerializeScale", "Failed to ScaleDeploymentConfig",
+                                false};
   if (!SendRecord(
           steps, NothingToPrepare,
           [&](std::string& body) { return parser->SerializeScale(scale, body); },
@@ -142,17 +139,16 @@ bool WQOpenShiftOperations::SendDeleteOptions(const char* context, const char* r
 
 bool WQOpenShiftOperations::DeleteDeploymentConfig(const std::string& ns, const std::string& name,
                                                    SDeleteOptionsInfoLib& options) {
-  return SendDeleteOptions(
-      WQ_OPERATION_CONTEXT("DeleteDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
-      "Failed to DeleteDeploymentConfig", options, Object(kOapiNamespaces, ns, "deploymentconfigs", name));
+  return SendDeleteOptions(OperationContexts::kDeleteDeploymentConfig,
+                           "Failed to DeleteDeploymentConfig", options,
+                           Object(kOapiNamespaces, ns, "deploymentconfigs", name));
 }
 
 bool WQOpenShiftOperations::CreatePersistentVolumeClaim(const std::string& ns,
                                                         SPersistentVolumeClaimInfoLib& claim) {
   static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("CreatePersistentVolumeClaim(const string&, OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib&)"),
-      "Failed to PreparePersistentVolumeClaim", "Failed to SerializePersistentVolumeClaim",
-      "Failed to CreatePersistentVolumeClaim", false};
+      OperationContexts::kCreatePersistentVolumeClaim, "Failed to PreparePersistentVolumeClaim",
+      "Failed to SerializePersistentVolumeClaim", "Failed to CreatePersistentVolumeClaim", false};
   if (!SendRecord(
           steps, [&] { return parser->PreparePersistentVolumeClaim(claim); },
           [&](std::string& body) { return parser->SerializePersistentVolumeClaim(claim, body); },
@@ -168,9 +164,8 @@ bool WQOpenShiftOperations::UpdatePersistentVolumeClaim(const std::string& ns,
                                                         const std::string& name,
                                                         SPersistentVolumeClaimInfoLib& claim) {
   static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("UpdatePersistentVolumeClaim(const string&, const string&, OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib&)"),
-      "Failed to PreparePersistentVolumeClaim", "Failed to SerializePersistentVolumeClaim",
-      "Failed to UpdatePersistentVolumeClaim", true};
+      OperationContexts::kUpdatePersistentVolumeClaim, "Failed to PreparePersistentVolumeClaim",
+      "Failed to SerializePersistentVolumeClaim", "Failed to UpdatePersistentVolumeClaim", true};
   return SendRecord(
       steps, [&] { return parser->PreparePersistentVolumeClaim(claim); },
       [&](std::string& body) { return parser->SerializePersistentVolumeClaim(claim, body); },
@@ -180,16 +175,15 @@ bool WQOpenShiftOperations::UpdatePersistentVolumeClaim(const std::string& ns,
 bool WQOpenShiftOperations::DeletePersistentVolumeClaim(const std::string& ns,
                                                         const std::string& name,
                                                         SDeleteOptionsInfoLib& options) {
-  return SendDeleteOptions(
-      WQ_OPERATION_CONTEXT("DeletePersistentVolumeClaim(const string&, const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
-      "Failed to DeletePersistentVolumeClaim", options, Object(kCoreNamespaces, ns, "persistentvolumeclaims", name));
+  return SendDeleteOptions(OperationContexts::kDeletePersistentVolumeClaim,
+                           "Failed to DeletePersistentVolumeClaim", options,
+                           Object(kCoreNamespaces, ns, "persistentvolumeclaims", name));
 }
 
 bool WQOpenShiftOperations::CreatePersistentVolume(SPersistentVolumeInfoLib& volume) {
   static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("CreatePersistentVolume(OpenShiftSDKWrapper::SPersistentVolumeInfoLib&)"),
-      "Failed to PreparePersistentVolume", "Failed to SerializePersistentVolume",
-      "Failed to CreatePersistentVolume", false};
+      OperationContexts::kCreatePersistentVolume, "Failed to PreparePersistentVolume",
+      "Failed to SerializePersistentVolume", "Failed to CreatePersistentVolume", false};
   return SendRecord(
       steps, [&] { return parser->PreparePersistentVolume(volume); },
       [&](std::string& body) { return parser->SerializePersistentVolume(volume, body); },
@@ -199,9 +193,8 @@ bool WQOpenShiftOperations::CreatePersistentVolume(SPersistentVolumeInfoLib& vol
 bool WQOpenShiftOperations::UpdatePersistentVolume(const std::string& name,
                                                    SPersistentVolumeInfoLib& volume) {
   static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("UpdatePersistentVolume(const string&, OpenShiftSDKWrapper::SPersistentVolumeInfoLib&)"),
-      "Failed to PreparePersistentVolume", "Failed to SerializePersistentVolume",
-      "Failed to UpdatePersistentVolume", false};
+      OperationContexts::kUpdatePersistentVolume, "Failed to PreparePersistentVolume",
+      "Failed to SerializePersistentVolume", "Failed to UpdatePersistentVolume", false};
   return SendRecord(
       steps, [&] { return parser->PreparePersistentVolume(volume); },
       [&](std::string& body) { return parser->SerializePersistentVolume(volume, body); },
@@ -211,18 +204,14 @@ bool WQOpenShiftOperations::UpdatePersistentVolume(const std::string& name,
 
 bool WQOpenShiftOperations::DeletePersistentVolume(const std::string& name,
                                                    SDeleteOptionsInfoLib& options) {
-  return SendDeleteOptions(
-      WQ_OPERATION_CONTEXT(
-          "DeletePersistentVolume(const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
-      "Failed to DeletePersistentVolume", options,
-      ResourcePath::ClusterObject(ResourcePath::kPersistentVolumes, name));
+  return SendDeleteOptions(OperationContexts::kDeletePersistentVolume,
+                           "Failed to DeletePersistentVolume", options,
+                           ResourcePath::ClusterObject(ResourcePath::kPersistentVolumes, name));
 }
 
 bool WQOpenShiftOperations::CreateEndpoints(const std::string& ns, SEndpointsInfoLib& endpoints) {
-  static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("CreateEndpoints(const string&, OpenShiftSDKWrapper::SEndpointsInfoLib&)"),
-      "Failed to PrepareEndpoints", "Failed to SerializeEndpoints", "Failed to CreateEndpoints",
-      false};
+  static const WriteSteps steps{OperationContexts::kCreateEndpoints, "Failed to PrepareEndpoints",
+                                "Failed to SerializeEndpoints", "Failed to CreateEndpoints", false};
   return SendRecord(
       steps, [&] { return parser->PrepareEndpoints(endpoints); },
       [&](std::string& body) { return parser->SerializeEndpoints(endpoints, body); },
@@ -232,9 +221,8 @@ bool WQOpenShiftOperations::CreateEndpoints(const std::string& ns, SEndpointsInf
 bool WQOpenShiftOperations::UpdateEndpoints(const std::string& ns, const std::string& name,
                                             SEndpointsInfoLib& endpoints) {
   // "Failed to Endpoints" is the wording agents already match in their logs.
-  static const WriteSteps steps{
-      WQ_OPERATION_CONTEXT("UpdateEndpoints(const string&, const string&, OpenShiftSDKWrapper::SEndpointsInfoLib&)"),
-      "Failed to Endpoints", "Failed to SerializeEndpoints", "Failed to UpdateEndpoints", false};
+  static const WriteSteps steps{OperationContexts::kUpdateEndpoints, "Failed to Endpoints",
+                                "Failed to SerializeEndpoints", "Failed to UpdateEndpoints", false};
   return SendRecord(
       steps, [&] { return parser->PrepareEndpoints(endpoints); },
       [&](std::string& body) { return parser->SerializeEndpoints(endpoints, body); },
@@ -243,9 +231,8 @@ bool WQOpenShiftOperations::UpdateEndpoints(const std::string& ns, const std::st
 
 bool WQOpenShiftOperations::DeleteEndpoints(const std::string& ns, const std::string& name,
                                             SDeleteOptionsInfoLib& options) {
-  return SendDeleteOptions(
-      WQ_OPERATION_CONTEXT("DeleteEndpoints(const string&, const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
-      "Failed to DeleteEndpoints", options, Object(kCoreNamespaces, ns, "endpoints", name));
+  return SendDeleteOptions(OperationContexts::kDeleteEndpoints, "Failed to DeleteEndpoints",
+                           options, Object(kCoreNamespaces, ns, "endpoints", name));
 }
 
 bool WQOpenShiftOperations::CreateOrUpdate(const CreateOrUpdateSteps& steps, const std::string& ns,
@@ -281,31 +268,29 @@ bool WQOpenShiftOperations::CreateOrUpdate(const CreateOrUpdateSteps& steps, con
 
 bool WQOpenShiftOperations::CreateOrUpdateSecret(const std::string& ns, const std::string& name,
                                                  const std::string& secretJson) {
-  static const CreateOrUpdateSteps steps{
-      WQ_OPERATION_CONTEXT("CreateOrUpdateSecret(const string&, const string&, const string&)"),
-      "secrets",
-      true,
-      &WQOpenShiftParser::PrepareSecret,
-      &WQOpenShiftQueries::GetSecretInfo,
-      "Update secret failed [%s]:[%s] resp [%s]",
-      "Updated secret [%s]:[%s]",
-      "Create secret failed [%s]:[%s] resp [%s]",
-      "Created secret [%s]:[%s]"};
+  static const CreateOrUpdateSteps steps{OperationContexts::kCreateOrUpdateSecret,
+                                         "secrets",
+                                         true,
+                                         &WQOpenShiftParser::PrepareSecret,
+                                         &WQOpenShiftQueries::GetSecretInfo,
+                                         "Update secret failed [%s]:[%s] resp [%s]",
+                                         "Updated secret [%s]:[%s]",
+                                         "Create secret failed [%s]:[%s] resp [%s]",
+                                         "Created secret [%s]:[%s]"};
   return CreateOrUpdate(steps, ns, name, secretJson);
 }
 
 bool WQOpenShiftOperations::CreateOrUpdateConfigMap(const std::string& ns, const std::string& name,
                                                     const std::string& configMapJson) {
-  static const CreateOrUpdateSteps steps{
-      WQ_OPERATION_CONTEXT("CreateOrUpdateConfigMap(const string&, const string&, const string&)"),
-      "configmaps",
-      false,
-      &WQOpenShiftParser::PrepareConfigMap,
-      &WQOpenShiftQueries::GetConfigMapInfo,
-      "Update configmap failed [%s]:[%s] resp [%s]",
-      "Updated configmap [%s]:[%s]",
-      "Create configmap failed [%s]:[%s] resp [%s]",
-      "Created configmap [%s]:[%s]"};
+  static const CreateOrUpdateSteps steps{OperationContexts::kCreateOrUpdateConfigMap,
+                                         "configmaps",
+                                         false,
+                                         &WQOpenShiftParser::PrepareConfigMap,
+                                         &WQOpenShiftQueries::GetConfigMapInfo,
+                                         "Update configmap failed [%s]:[%s] resp [%s]",
+                                         "Updated configmap [%s]:[%s]",
+                                         "Create configmap failed [%s]:[%s] resp [%s]",
+                                         "Created configmap [%s]:[%s]"};
   return CreateOrUpdate(steps, ns, name, configMapJson);
 }
 
@@ -333,7 +318,7 @@ bool WQOpenShiftOperations::PollUntil(const char* context, const std::string& wh
 
 bool WQOpenShiftOperations::WaitForPendingPVC(const std::string& ns, const std::string& name) {
   return PollUntil(
-      WQ_OPERATION_CONTEXT("WaitForPendingPVC(const string&, const string&)"),
+      OperationContexts::kWaitForPendingPVC,
       WqFormat("PersistentVolumeClaim [%s/%s] to leave phase Pending", ns.c_str(), name.c_str()),
       [&] {
         SPersistentVolumeClaimInfoLib claim;
@@ -345,7 +330,7 @@ bool WQOpenShiftOperations::WaitForPendingPVC(const std::string& ns, const std::
 bool WQOpenShiftOperations::WaitForScaleReplica(const std::string& ns, const std::string& name,
                                                 SScaleInfoLib& scale) {
   return PollUntil(
-      WQ_OPERATION_CONTEXT("WaitForScaleReplica(const string&, const string&, OpenShiftSDKWrapper::SScaleInfoLib&)"),
+      OperationContexts::kWaitForScaleReplica,
       WqFormat("DeploymentConfig [%s/%s] to have %d available replicas", ns.c_str(), name.c_str(),
                scale.spec.replicas),
       [&] {

@@ -1,29 +1,12 @@
 // GlusterFS status queries, run with the gluster command on a storage node over SSH.
 #include "connection/openshiftConnection.h"
 #include "queries/glusterOutput.h"
+#include "queries/logContexts.h"
 #include "queries/openshiftQueries.h"
-
-// Error lines carry the query's full signature as their context.
-#define WQ_GLUSTER_QUERY_CONTEXT(signature) \
-  "bool OpenShiftSDKWrapper::WQOpenShiftQueries::" signature
 
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kVolumeStatusContext = WQ_GLUSTER_QUERY_CONTEXT(
-    "GetGlusterVolumeStatus(const string&, const string&, "
-    "OpenShiftSDKWrapper::GLUSTER_RESOURCE_STATUS&)");
-const char* const kSnapshotListContext = WQ_GLUSTER_QUERY_CONTEXT(
-    "GetGlusterVolumeSnapshotList(const string&, const string&, "
-    "std::vector<std::__cxx11::basic_string<char> >&)");
-const char* const kSnapshotStatusContext = WQ_GLUSTER_QUERY_CONTEXT(
-    "GetGlusterVolumeSnapshotStatus(const string&, const string&, "
-    "OpenShiftSDKWrapper::GLUSTER_RESOURCE_STATUS&)");
-const char* const kSnapVolumeNameContext = WQ_GLUSTER_QUERY_CONTEXT(
-    "GetGlusterSnapVolumeName(const string&, const string&, std::string&)");
-const char* const kPrefixContext = WQ_GLUSTER_QUERY_CONTEXT(
-    "GetGlusterfsContainerCommandPrefix(const string&, std::string&)");
 
 const char* const kContainerIdCommand =
     "docker ps | grep k8s_glusterfs_glusterfs-storage | awk '{print $1}' | tr -d '\\n'";
@@ -38,14 +21,14 @@ bool WQOpenShiftQueries::GetGlusterfsContainerCommandPrefix(const std::string& h
   std::string out;
   std::string err;
   if (!connection->executeRemoteCommand(host, kContainerIdCommand, out, err)) {
-    Error(kPrefixContext,
+    Error(QueryContexts::kGetGlusterfsContainerCommandPrefix,
           "Failed to get execute command [%s] - it could be that gluster services are not "
           "containerized",
           kContainerIdCommand);
     return true;
   }
   if (!ContainerCommandPrefix(out, prefix)) {
-    Error(kPrefixContext,
+    Error(QueryContexts::kGetGlusterfsContainerCommandPrefix,
           "Refusing the container id [%s] found on [%s]: it is not one plain word, so no "
           "command is run in it",
           out.c_str(), host.c_str());
@@ -97,37 +80,38 @@ bool WQOpenShiftQueries::ReadGlusterStatus(const char* context, const std::strin
 bool WQOpenShiftQueries::GetGlusterVolumeStatus(const std::string& host,
                                                 const std::string& volume,
                                                 GLUSTER_RESOURCE_STATUS& status) {
-  if (!GlusterArgumentsAreSafe(*this, kVolumeStatusContext,
-                               {{"node", host, GlusterWord::Address},
-                                {"volume", volume, GlusterWord::Name}})) {
+  if (!GlusterArgumentsAreSafe(
+          *this, QueryContexts::kGetGlusterVolumeStatus,
+          {{"node", host, GlusterWord::Address}, {"volume", volume, GlusterWord::Name}})) {
     return false;
   }
-  return ReadGlusterStatus(kVolumeStatusContext, host,
+  return ReadGlusterStatus(QueryContexts::kGetGlusterVolumeStatus, host,
                            " gluster volume info " + volume + " | grep Status", status);
 }
 
 bool WQOpenShiftQueries::GetGlusterVolumeSnapshotStatus(const std::string& host,
                                                         const std::string& snapshot,
                                                         GLUSTER_RESOURCE_STATUS& status) {
-  if (!GlusterArgumentsAreSafe(*this, kSnapshotStatusContext,
-                               {{"node", host, GlusterWord::Address},
-                                {"snapshot", snapshot, GlusterWord::Name}})) {
+  if (!GlusterArgumentsAreSafe(
+          *this, QueryContexts::kGetGlusterVolumeSnapshotStatus,
+          {{"node", host, GlusterWord::Address}, {"snapshot", snapshot, GlusterWord::Name}})) {
     return false;
   }
-  return ReadGlusterStatus(kSnapshotStatusContext, host,
+  return ReadGlusterStatus(QueryContexts::kGetGlusterVolumeSnapshotStatus, host,
                            " gluster snapshot info " + snapshot + " | grep Status", status);
 }
 
 bool WQOpenShiftQueries::GetGlusterVolumeSnapshotList(const std::string& host,
                                                       const std::string& volume,
                                                       std::vector<std::string>& snapshots) {
-  if (!GlusterArgumentsAreSafe(*this, kSnapshotListContext,
-                               {{"node", host, GlusterWord::Address},
-                                {"volume", volume, GlusterWord::Name}})) {
+  if (!GlusterArgumentsAreSafe(
+          *this, QueryContexts::kGetGlusterVolumeSnapshotList,
+          {{"node", host, GlusterWord::Address}, {"volume", volume, GlusterWord::Name}})) {
     return false;
   }
   std::string out;
-  if (!RunGlusterCommand(kSnapshotListContext, host, " gluster snapshot list " + volume, out)) {
+  if (!RunGlusterCommand(QueryContexts::kGetGlusterVolumeSnapshotList, host,
+                         " gluster snapshot list " + volume, out)) {
     return false;
   }
   AppendGlusterSnapshotList(out, snapshots);
@@ -137,20 +121,20 @@ bool WQOpenShiftQueries::GetGlusterVolumeSnapshotList(const std::string& host,
 bool WQOpenShiftQueries::GetGlusterSnapVolumeName(const std::string& host,
                                                   const std::string& snapshot,
                                                   std::string& snapVolumeName) {
-  if (!GlusterArgumentsAreSafe(*this, kSnapVolumeNameContext,
-                               {{"node", host, GlusterWord::Address},
-                                {"snapshot", snapshot, GlusterWord::Name}})) {
+  if (!GlusterArgumentsAreSafe(
+          *this, QueryContexts::kGetGlusterSnapVolumeName,
+          {{"node", host, GlusterWord::Address}, {"snapshot", snapshot, GlusterWord::Name}})) {
     return false;
   }
   std::string out;
-  if (!RunGlusterCommand(kSnapVolumeNameContext, host,
+  if (!RunGlusterCommand(QueryContexts::kGetGlusterSnapVolumeName, host,
                          " gluster snapshot info " + snapshot +
                              " | grep \"Snap Volume Name\" | awk '{print $5}' | tr -d '\\n'",
                          out)) {
     return false;
   }
   // The name goes into later command lines (mount paths), so it must be a plain word.
-  if (!GlusterArgumentsAreSafe(*this, kSnapVolumeNameContext,
+  if (!GlusterArgumentsAreSafe(*this, QueryContexts::kGetGlusterSnapVolumeName,
                                {{"snap volume name", out, GlusterWord::Name}})) {
     return false;
   }

@@ -2,11 +2,10 @@
 
 #include "connection/openshiftConnection.h"
 #include "host/strFormat.h"
+#include "queries/logContexts.h"
 #include "queries/resourcePaths.h"
 
 // Error lines carry the query's full signature as their context.
-#define WQ_QUERY_CONTEXT(signature) "bool OpenShiftSDKWrapper::WQOpenShiftQueries::" signature
-
 namespace OpenShiftSDKWrapper {
 
 namespace {
@@ -54,21 +53,16 @@ bool WQOpenShiftQueries::FetchText(const char* context, const ResourcePath::Path
 }
 
 bool WQOpenShiftQueries::GetProjectInfoList(std::vector<SProjectInfoLib>& projects, UINT64) {
-  return FetchAndParse(
-      WQ_QUERY_CONTEXT(
-          "GetProjectInfoList(std::vector<OpenShiftSDKWrapper::SProjectInfoLib>&, UINT64)"),
-      ResourcePath::Path{kProjects, {}}, projects, &WQOpenShiftParser::ParseProjectList,
-      "Failed to get project list", "Failed to parse project list");
+  return FetchAndParse(QueryContexts::kGetProjectInfoList, ResourcePath::Path{kProjects, {}},
+                       projects, &WQOpenShiftParser::ParseProjectList, "Failed to get project list",
+                       "Failed to parse project list");
 }
 
 bool WQOpenShiftQueries::GetStorageClassList(std::vector<SStorageClassInfoLib>& storageClasses,
                                              UINT64) {
-  return FetchAndParse(
-      WQ_QUERY_CONTEXT(
-          "GetStorageClassList(std::vector<OpenShiftSDKWrapper::SStorageClassInfoLib>&, UINT64)"),
-      ResourcePath::Path{kStorageClasses, {}}, storageClasses,
-      &WQOpenShiftParser::ParseStorageClassList, "Failed to get storage class list",
-      "Failed to parse storage class list");
+  return FetchAndParse(QueryContexts::kGetStorageClassList, ResourcePath::Path{kStorageClasses, {}},
+                       storageClasses, &WQOpenShiftParser::ParseStorageClassList,
+                       "Failed to get storage class list", "Failed to parse storage class list");
 }
 
 bool WQOpenShiftQueries::GetDeploymentConfigList(
@@ -76,16 +70,16 @@ bool WQOpenShiftQueries::GetDeploymentConfigList(
   const ResourcePath::Path path =
       ns.empty() ? ResourcePath::Path{kAllDeploymentConfigs, {}}
                  : ResourcePath::Collection(ResourcePath::kOapiNamespaces, ns, "deploymentconfigs");
-  return FetchAndParse(
-      WQ_QUERY_CONTEXT("GetDeploymentConfigList(const string&, std::vector<OpenShiftSDKWrapper::SDeploymentConfigInfoLib>&, UINT64)"),
-      path, deploymentConfigs, &WQOpenShiftParser::ParseDeploymentConfigList,
-      "Failed to get deploymentconfig list", "Failed to parse deploymentconfig list");
+  return FetchAndParse(QueryContexts::kGetDeploymentConfigList, path, deploymentConfigs,
+                       &WQOpenShiftParser::ParseDeploymentConfigList,
+                       "Failed to get deploymentconfig list",
+                       "Failed to parse deploymentconfig list");
 }
 
 bool WQOpenShiftQueries::GetDeploymentConfig(const std::string& ns, const std::string& name,
                                              std::string& json, UINT64) {
   return FetchText(
-      WQ_QUERY_CONTEXT("GetDeploymentConfig(const string&, const string&, std::string&, UINT64)"),
+      QueryContexts::kGetDeploymentConfigText,
       ResourcePath::Object(ResourcePath::kOapiNamespaces, ns, "deploymentconfigs", name), json,
       WqFormat("Failed to get DeploymentConfig [%s] in [%s]", name.c_str(), ns.c_str()));
 }
@@ -97,51 +91,49 @@ bool WQOpenShiftQueries::GetDeploymentConfig(const std::string& ns, const std::s
   // The text form has logged its own failure.
   if (!GetDeploymentConfig(ns, name, json, reserved)) return false;
   if (parser->ParseDeploymentConfig(json, deploymentConfig)) return true;
-  Error(WQ_QUERY_CONTEXT("GetDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SDeploymentConfigInfoLib&, UINT64)"),
-        "Failed to parse deploymentconfig");
+  Error(QueryContexts::kGetDeploymentConfigRecord, "Failed to parse deploymentconfig");
   return false;
 }
 
 bool WQOpenShiftQueries::GetPersistentVolumeClaimInfoList(
     const std::string& ns, std::vector<SPersistentVolumeClaimInfoLib>& claims, UINT64) {
   return FetchAndParse(
-      WQ_QUERY_CONTEXT("GetPersistentVolumeClaimInfoList(const string&, std::vector<OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib>&, UINT64)"),
+      QueryContexts::kGetPersistentVolumeClaimInfoList,
       ResourcePath::Collection(ResourcePath::kCoreNamespaces, ns, "persistentvolumeclaims"), claims,
-      &WQOpenShiftParser::ParsePersistentVolumeClaimList, "Failed to get PersistentVolumeClaim list",
-      "Failed to parse PersistentVolumeClaim list");
+      &WQOpenShiftParser::ParsePersistentVolumeClaimList,
+      "Failed to get PersistentVolumeClaim list", "Failed to parse PersistentVolumeClaim list");
 }
 
 bool WQOpenShiftQueries::GetPodInfoList(const std::string& ns, std::vector<SPodInfoLib>& pods,
                                         UINT64) {
-  return FetchAndParse(
-      WQ_QUERY_CONTEXT("GetPodInfoList(const string&, std::vector<OpenShiftSDKWrapper::SPodInfoLib>&, UINT64)"),
-      ResourcePath::Collection(ResourcePath::kCoreNamespaces, ns, "pods"), pods,
-      &WQOpenShiftParser::ParsePodList, "Failed to get Pod list", "Failed to parse Pod list");
+  return FetchAndParse(QueryContexts::kGetPodInfoList,
+                       ResourcePath::Collection(ResourcePath::kCoreNamespaces, ns, "pods"), pods,
+                       &WQOpenShiftParser::ParsePodList, "Failed to get Pod list",
+                       "Failed to parse Pod list");
 }
 
 bool WQOpenShiftQueries::GetPodInfo(const std::string& ns, const std::string& name,
                                     SPodInfoLib& pod, UINT64) {
-  return FetchAndParse(
-      WQ_QUERY_CONTEXT("GetPodInfo(const string&, const string&, OpenShiftSDKWrapper::SPodInfoLib&, UINT64)"),
-      ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "pods", name), pod,
-      &WQOpenShiftParser::ParsePod, "Failed to get the Pod", "Failed to parse the Pod");
+  return FetchAndParse(QueryContexts::kGetPodInfo,
+                       ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "pods", name), pod,
+                       &WQOpenShiftParser::ParsePod, "Failed to get the Pod",
+                       "Failed to parse the Pod");
 }
 
 bool WQOpenShiftQueries::GetPersistentVolumeClaimInfo(const std::string& ns,
                                                       const std::string& name, std::string& json,
                                                       UINT64) {
   return FetchText(
-      WQ_QUERY_CONTEXT("GetPersistentVolumeClaimInfo(const string&, const string&, std::string&, UINT64)"),
-      ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "persistentvolumeclaims", name),
-      json, "Failed to get PersistentVolumeClaim");
+      QueryContexts::kGetPersistentVolumeClaimInfoText,
+      ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "persistentvolumeclaims", name), json,
+      "Failed to get PersistentVolumeClaim");
 }
 
 bool WQOpenShiftQueries::GetPersistentVolumeClaimInfo(const std::string& ns,
                                                       const std::string& name,
                                                       SPersistentVolumeClaimInfoLib& claim,
                                                       UINT64 reserved) {
-  static const char* const context = WQ_QUERY_CONTEXT(
-      "GetPersistentVolumeClaimInfo(const string&, const string&, OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib&, UINT64)");
+  static const char* const context = QueryContexts::kGetPersistentVolumeClaimInfoRecord;
   std::string json;
   // The text form has logged its own failure.
   if (!GetPersistentVolumeClaimInfo(ns, name, json, reserved)) return false;
@@ -153,8 +145,7 @@ bool WQOpenShiftQueries::GetPersistentVolumeClaimInfo(const std::string& ns,
 
 bool WQOpenShiftQueries::GetPersistentVolumeInfo(const std::string& name,
                                                  SPersistentVolumeInfoLib& volume, UINT64) {
-  return FetchAndParse(WQ_QUERY_CONTEXT("GetPersistentVolumeInfo(const string&, "
-                                        "OpenShiftSDKWrapper::SPersistentVolumeInfoLib&, UINT64)"),
+  return FetchAndParse(QueryContexts::kGetPersistentVolumeInfo,
                        ResourcePath::ClusterObject(ResourcePath::kPersistentVolumes, name), volume,
                        &WQOpenShiftParser::ParsePersistentVolume, "Failed to get PersistentVolume",
                        "Failed to parse PersistentVolume");
@@ -162,26 +153,25 @@ bool WQOpenShiftQueries::GetPersistentVolumeInfo(const std::string& name,
 
 bool WQOpenShiftQueries::GetEndpointsInfo(const std::string& ns, const std::string& name,
                                           SEndpointsInfoLib& endpoints, UINT64) {
-  return FetchAndParse(
-      WQ_QUERY_CONTEXT("GetEndpointsInfo(const string&, const string&, OpenShiftSDKWrapper::SEndpointsInfoLib&, UINT64)"),
-      ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "endpoints", name), endpoints,
-      &WQOpenShiftParser::ParseEndpoints, "Failed to get endpoints", "Failed to parse endpoints");
+  return FetchAndParse(QueryContexts::kGetEndpointsInfo,
+                       ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "endpoints", name),
+                       endpoints, &WQOpenShiftParser::ParseEndpoints, "Failed to get endpoints",
+                       "Failed to parse endpoints");
 }
 
 bool WQOpenShiftQueries::GetSecretInfo(const std::string& ns, const std::string& name,
                                        std::string& json, UINT64) {
-  return FetchText(
-      WQ_QUERY_CONTEXT("GetSecretInfo(const string&, const string&, std::string&, UINT64)"),
-      ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "secrets", name), json,
-      WqFormat("Failed to get Secret [%s] in [%s]", name.c_str(), ns.c_str()));
+  return FetchText(QueryContexts::kGetSecretInfo,
+                   ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "secrets", name), json,
+                   WqFormat("Failed to get Secret [%s] in [%s]", name.c_str(), ns.c_str()));
 }
 
 bool WQOpenShiftQueries::GetConfigMapInfo(const std::string& ns, const std::string& name,
                                           std::string& json, UINT64) {
-  return FetchText(
-      WQ_QUERY_CONTEXT("GetConfigMapInfo(const string&, const string&, std::string&, UINT64)"),
-      ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "configmaps", name), json,
-      WqFormat("Failed to get ConfigMap [%s] in [%s]", name.c_str(), ns.c_str()));
+  return FetchText(QueryContexts::kGetConfigMapInfo,
+                   ResourcePath::Object(ResourcePath::kCoreNamespaces, ns, "configmaps", name),
+                   json,
+                   WqFormat("Failed to get ConfigMap [%s] in [%s]", name.c_str(), ns.c_str()));
 }
 
 }  // namespace OpenShiftSDKWrapper

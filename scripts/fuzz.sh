@@ -11,8 +11,7 @@ seconds=${1:-600}
 shift || true
 build=${WQ_FUZZ_BUILD:-build/fuzz}
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -DWQOSDK_FUZZ=ON -DWQOSDK_WERROR=ON \
-  -DWQOSDK_BUILD_TESTS=OFF -DWQOSDK_BUILD_BENCH=OFF >/dev/null
+cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" --target wq_fuzz -j2
 
 if [ $# -gt 0 ]; then

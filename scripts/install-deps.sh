@@ -7,7 +7,7 @@ pkgs=(
   libcurl4-openssl-dev libssl-dev libssh2-1-dev
   libboost1.81-dev libboost-json1.81-dev
   libcpp-httplib-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   openssl ca-certificates iproute2 util-linux procps valgrind
   openssh-server openssh-client glusterfs-server glusterfs-client python3
 )

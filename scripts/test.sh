@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the library with warnings as errors, runs every test,
-# then builds the unit tests once more under AddressSanitizer + UndefinedBehaviorSanitizer
-# (with LeakSanitizer) and runs them, and last fuzzes every fuzz target for a bounded time
-# with clang's libFuzzer. Usage: scripts/test.sh [extra ctest arguments]
+# Installs what is missing, checks the layout of the C++ files with clang-format, builds the
+# library with warnings as errors, runs every test, then builds the unit tests once more under
+# AddressSanitizer + UndefinedBehaviorSanitizer (with LeakSanitizer) and runs them, and last
+# fuzzes every fuzz target for a bounded time with clang's libFuzzer. The flags of each build
+# and test stage are the presets of CMakePresets.json (ci, asan, fuzz).
+# Usage: scripts/test.sh [extra ctest arguments]
 #
 # WQ_TEST_BUDGET_SECONDS (default 4800) bounds the whole run: a later stage that would not
 # fit in what is left is skipped with a line saying so, so a slow machine still reports the
 # stages that ran instead of being cut off. Under CI=true a stage that does not fit fails the
 # run instead (a line naming the stage, exit status 1): CI passes only with every stage run.
+# A file that clang-format would lay out otherwise fails the run at its end, after the tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -35,12 +38,24 @@ if [ "$(id -u)" = 0 ]; then
   bash scripts/install-deps.sh
 fi
 
-# Line tables only: full debug information triples the compile time of the table-heavy codec.
-cmake -S . -B build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQOSDK_WERROR=ON \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
-cmake --build build/ci -j"$jobs"
+# Every tracked C++ file as .clang-format lays it out; `clang-format -i` on the files named
+# mends them.
+format_status=0
+format_log=$(mktemp)
+if ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror 2>"$format_log"; then
+  format_status=1
+  head -n 40 "$format_log"
+  echo "FAILED: clang-format would change $(grep -c ': error: ' "$format_log") places in" \
+    "$(grep -o '^[^:]*:[0-9]*:[0-9]*: error' "$format_log" | cut -d: -f1 | sort -u | wc -l)" \
+    "files; to mend: git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i" >&2
+fi
+rm -f "$format_log"
+stage "format check"
+
+cmake --preset ci >/dev/null
+cmake --build --preset ci -j"$jobs"
 stage "build"
-(cd build/ci && ctest --output-on-failure -j"$jobs" --timeout 900 "$@")
+ctest --preset ci -j"$jobs" "$@"
 stage "tests"
 
 # The sanitizer build needs only the programs behind the unit tests, among them the fuzz
@@ -51,23 +66,24 @@ tests = json.load(sys.stdin)["tests"]
 names = {os.path.basename(t["command"][0]) for t in tests if t.get("command")}
 print(" ".join(sorted(n for n in names if n.endswith("_tests") or n.startswith("replay_"))))')
 if fits 1500 "unit tests under AddressSanitizer/UndefinedBehaviorSanitizer"; then
-  cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DWQOSDK_WERROR=ON -DWQOSDK_SANITIZE=ON \
-    -DWQOSDK_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" >/dev/null
+  cmake --preset asan >/dev/null
   # shellcheck disable=SC2086
-  cmake --build build/asan -j"$jobs" --target $unit_targets
+  cmake --build --preset asan -j"$jobs" --target $unit_targets
   stage "sanitizer build"
-  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
-  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  (cd build/asan && ctest --output-on-failure -j"$jobs" --timeout 900 -L unit -E '^valgrind_' "$@")
+  # The preset picks the unit tests and sets ASAN_OPTIONS and UBSAN_OPTIONS.
+  ctest --preset asan -j"$jobs" "$@"
   stage "sanitizer tests"
 fi
 
 # Each fuzz target runs for WQ_FUZZ_SECONDS (20) from its seed corpus; only the fuzz
 # targets are built in this tree. The extra ctest arguments are for the stages above.
-if [ -f fuzz/CMakeLists.txt ] && fits 900 "fuzzing"; then
-  CC=clang CXX=clang++ cmake -S . -B build/fuzz -DWQOSDK_FUZZ=ON -DWQOSDK_WERROR=ON \
-    -DWQOSDK_BUILD_TESTS=OFF -DWQOSDK_BUILD_BENCH=OFF >/dev/null
-  cmake --build build/fuzz --target wq_fuzz -j"$jobs"
-  (cd build/fuzz && ctest --output-on-failure -j"$jobs" -L fuzz)
+if fits 900 "fuzzing"; then
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j"$jobs"
+  ctest --preset fuzz -j"$jobs"
 fi
 echo "test command finished in $((SECONDS - start)) s"
+if [ "$format_status" != 0 ]; then
+  echo "FAILED: the clang-format check (see its lines at the start)" >&2
+  exit 1
+fi

@@ -6,22 +6,12 @@
 #include "connection/textSafety.h"
 #include "queries/openshiftQueries.h"
 #include "wrapper/dcPods.h"
+#include "wrapper/logContexts.h"
 #include "wrapper/openshiftWrapper.h"
 
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kExecuteContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::ExecuteCommandInDC(const string&, const "
-    "string&, const string&, std::string&, std::string&)";
-const char* const kAnnotationContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::ExecuteAnnotationCommandInDC(const "
-    "string&, const string&, const string&, std::string&, std::string&)";
-const char* const kInternalContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::InternalExecuteCommandInDC(const string&, "
-    "const OpenShiftSDKWrapper::SDeploymentConfigInfoLib&, const string&, std::string&, "
-    "std::string&)";
 
 const SKeyValueInfoLib* Find(const SObjectInfoLib& map, const std::string& key) {
   const auto found = std::find_if(map.keyValues.begin(), map.keyValues.end(),
@@ -75,8 +65,8 @@ bool WQOpenShiftSDKWrapper::ExecuteCommandInDC(const std::string& nameSpace,
                                                std::string& err) {
   SDeploymentConfigInfoLib dc;
   if (!queries->GetDeploymentConfig(nameSpace, dcName, dc, 0)) {
-    Error(kExecuteContext, "Failed to get Deployment Config Info for [%s/%s]", nameSpace.c_str(),
-          dcName.c_str());
+    Error(WrapperContexts::kExecuteCommandInDC, "Failed to get Deployment Config Info for [%s/%s]",
+          nameSpace.c_str(), dcName.c_str());
     return false;
   }
   return InternalExecuteCommandInDC(nameSpace, dc, command, out, err);
@@ -88,14 +78,15 @@ bool WQOpenShiftSDKWrapper::ExecuteAnnotationCommandInDC(const std::string& name
                                                          std::string& out, std::string& err) {
   SDeploymentConfigInfoLib dc;
   if (!queries->GetDeploymentConfig(nameSpace, dcName, dc, 0)) {
-    Error(kAnnotationContext, "Failed to get Deployment Config Info for [%s/%s]",
-          nameSpace.c_str(), dcName.c_str());
+    Error(WrapperContexts::kExecuteAnnotationCommandInDC,
+          "Failed to get Deployment Config Info for [%s/%s]", nameSpace.c_str(), dcName.c_str());
     return false;
   }
   const SKeyValueInfoLib* entry = Find(dc.metadata.annotations, annotation);
   if (entry == nullptr) {
-    Error(kAnnotationContext, "Failed to get annnotation [%s] for [%s/%s]", annotation.c_str(),
-          nameSpace.c_str(), dcName.c_str());
+    Error(WrapperContexts::kExecuteAnnotationCommandInDC,
+          "Failed to get annnotation [%s] for [%s/%s]", annotation.c_str(), nameSpace.c_str(),
+          dcName.c_str());
     return false;
   }
   const std::string command = entry->value;
@@ -112,7 +103,7 @@ bool WQOpenShiftSDKWrapper::InternalExecuteCommandInDC(const std::string& nameSp
   std::vector<std::string> words;
   std::string why;
   if (!SplitShellWords(command, words, why)) {
-    Error(kInternalContext,
+    Error(WrapperContexts::kInternalExecuteCommandInDC,
           "Refusing command [%s] for [%s/%s]: %s; a command is plain words and quoted strings",
           command.c_str(), nameSpace.c_str(), dcName.c_str(), why.c_str());
     return false;
@@ -122,17 +113,18 @@ bool WQOpenShiftSDKWrapper::InternalExecuteCommandInDC(const std::string& nameSp
     quoted += (quoted.empty() ? "" : " ") + QuoteShellWord(word);
   }
   if (dc.status.readyReplicas != dc.status.replicas) {
-    Error(kInternalContext, "Not all replicas ready for [%s/%s]", nameSpace.c_str(),
-          dcName.c_str());
+    Error(WrapperContexts::kInternalExecuteCommandInDC, "Not all replicas ready for [%s/%s]",
+          nameSpace.c_str(), dcName.c_str());
     return false;
   }
   std::vector<SPodInfoLib> pods;
   if (!queries->GetPodInfoList(nameSpace, pods, 0)) {
-    Error(kInternalContext, "Failed to get pod list for [%s]", nameSpace.c_str());
+    Error(WrapperContexts::kInternalExecuteCommandInDC, "Failed to get pod list for [%s]",
+          nameSpace.c_str());
     return false;
   }
-  Debug(kInternalContext, "Executing Command [%s] In Pod for [%s][%s]", command.c_str(),
-        nameSpace.c_str(), dcName.c_str());
+  Debug(WrapperContexts::kInternalExecuteCommandInDC, "Executing Command [%s] In Pod for [%s][%s]",
+        command.c_str(), nameSpace.c_str(), dcName.c_str());
   std::string outputs;
   std::string errors;
   for (const SPodInfoLib& pod : pods) {
@@ -142,8 +134,8 @@ bool WQOpenShiftSDKWrapper::InternalExecuteCommandInDC(const std::string& nameSp
     std::string podErr;
     if (!connection->executeCommandInPod(nameSpace, podName, std::string(), quoted, podOut,
                                          podErr)) {
-      Error(kInternalContext, "Failed to execute command in pod for [%s/%s]", nameSpace.c_str(),
-            podName.c_str());
+      Error(WrapperContexts::kInternalExecuteCommandInDC,
+            "Failed to execute command in pod for [%s/%s]", nameSpace.c_str(), podName.c_str());
       return false;
     }
     outputs += podName + ":" + podOut + "\n";

@@ -2,15 +2,11 @@
 
 #include "connection/textSafety.h"
 #include "operations/openshiftOperations.h"
+#include "wrapper/logContexts.h"
 
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kConnectContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::Connect(const string&, const string&, "
-    "const string&, const std::map<std::__cxx11::basic_string<char>, "
-    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
 
 template <typename T>
 void Release(T*& owned) {
@@ -52,7 +48,7 @@ bool WQOpenShiftSDKWrapper::Connect(const std::string& url, const std::string& u
   const std::string marker = "@@wqdelim@@";
   if (!user.empty() && user.compare(0, marker.length(), marker) == 0) {
     const std::string serviceAccount = user.substr(marker.length());
-    Debug(kConnectContext, "Connect SA [%s][%s]", serviceAccount.c_str(),
+    Debug(WrapperContexts::kConnect, "Connect SA [%s][%s]", serviceAccount.c_str(),
           MaskSecret(password).c_str());
     return ConnectServiceAccount(url, serviceAccount, password, sshCredentials);
   }

@@ -13,6 +13,7 @@
 
 #include "host/luSleep.h"
 #include "host/settings.h"
+#include "host/uniqueFd.h"
 
 namespace OpenShiftSDKWrapper {
 
@@ -125,9 +126,9 @@ bool GlusterMountAnswers(const std::string& directory) {
   text << file.rdbuf();
   if (!IsGlusterMountAt(text.str(), resolved)) return false;
   const std::string probe = std::string(resolved) + "/" + kProbeName;
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return false;
-  ::close(fd);
+  UniqueFd fd(::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!fd.IsOpen()) return false;
+  fd.Reset();  // closed before the name goes
   return ::unlink(probe.c_str()) == 0;
 }
 

@@ -12,6 +12,7 @@
 #include "host/luSleep.h"
 #include "operations/openshiftOperations.h"
 #include "queries/glusterOutput.h"
+#include "wrapper/logContexts.h"
 #include "wrapper/openshiftWrapper.h"
 #include "wrapper/readiness.h"
 #include "wrapper/workflowSupport.h"
@@ -19,20 +20,6 @@
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kPrepareContext = WQ_WRAPPER_CONTEXT(
-    "PrepareVolume(const string&, const string&, const string&, const "
-    "OpenShiftSDKWrapper::SVolumeInfoLib&, bool, std::string&)");
-const char* const kPrepareWhenReadyContext = WQ_WRAPPER_CONTEXT(
-    "PrepareVolumeWhenReady(const string&, const string&, const string&, const "
-    "OpenShiftSDKWrapper::SVolumeInfoLib&, bool, std::string&)");
-const char* const kRestoreDeploymentContext = WQ_WRAPPER_CONTEXT(
-    "RestoreDeployment(const string&, const string&, const string&, bool, const "
-    "std::map<std::__cxx11::basic_string<char>, std::__cxx11::basic_string<char> >&)");
-const char* const kRestoreSecretsContext =
-    WQ_WRAPPER_CONTEXT("RestoreSecrets(const string&, const string&)");
-const char* const kRestoreConfigMapsContext =
-    WQ_WRAPPER_CONTEXT("RestoreConfigMaps(const string&, const string&)");
 
 const char* const kDeploymentConfigPrefix = "deploymentconfig_";
 
@@ -137,13 +124,13 @@ bool RestoreSavedObjects(WQOpenShiftSDKWrapper& facade, const SavedKind& kind,
 }
 
 const SavedKind kSecrets = {"secret_",
-                            kRestoreSecretsContext,
-                            kRestoreSecretsContext,
+                            WrapperContexts::kRestoreSecrets,
+                            WrapperContexts::kRestoreSecrets,
                             "secret",
                             &WQOpenShiftSDKWrapper::CreateOrUpdateSecret,
                             "Failed to create/update secret [%s] in [%s]"};
 const SavedKind kConfigMaps = {"configmap_",
-                               kRestoreConfigMapsContext,
+                               WrapperContexts::kRestoreConfigMaps,
                                "RestoreConfigMaps",
                                "config map",
                                &WQOpenShiftSDKWrapper::CreateOrUpdateConfigMap,
@@ -174,8 +161,8 @@ void LogWait(const DebugLog& log, const char* context, const std::string& what,
 bool WQOpenShiftSDKWrapper::PrepareVolume(const std::string& nameSpace, const std::string& nameBase,
                                           const std::string& mountBase, const SVolumeInfoLib& saved,
                                           bool reuse, std::string& claimUsed) {
-  return PrepareVolumeSteps(kPrepareContext, nameSpace, nameBase, mountBase, saved, reuse,
-                            claimUsed, false);
+  return PrepareVolumeSteps(WrapperContexts::kPrepareVolume, nameSpace, nameBase, mountBase, saved,
+                            reuse, claimUsed, false);
 }
 
 bool WQOpenShiftSDKWrapper::PrepareVolumeWhenReady(const std::string& nameSpace,
@@ -208,8 +195,9 @@ bool WQOpenShiftSDKWrapper::PrepareVolumeWhenReady(const std::string& nameSpace,
       connection.closeNodeSessions();
     }
   } kept(*connection);
-  return PrepareVolumeSteps(kPrepareWhenReadyContext, nameSpace, nameBase, mountBase, saved, reuse,
-                            claimUsed, true, observer ? &observer : nullptr);
+  return PrepareVolumeSteps(WrapperContexts::kPrepareVolumeWhenReady, nameSpace, nameBase,
+                            mountBase, saved, reuse, claimUsed, true,
+                            observer ? &observer : nullptr);
 }
 
 void WQOpenShiftSDKWrapper::SetNodeConnectionReuse(long idleSeconds) {
@@ -400,8 +388,9 @@ bool WQOpenShiftSDKWrapper::RestoreDeployment(const std::string& nameSpace,
   const std::string ownEntry = prefix + dcName;
   std::vector<std::string> files;
   std::string chosen;
-  if (!VisitSavedFiles(*this, kRestoreDeploymentContext, kRestoreDeploymentContext, restoreDir,
-                       prefix, [&](const std::string& entryName, const std::string& path) {
+  if (!VisitSavedFiles(*this, WrapperContexts::kRestoreDeployment,
+                       WrapperContexts::kRestoreDeployment, restoreDir, prefix,
+                       [&](const std::string& entryName, const std::string& path) {
                          files.push_back(path);
                          if (entryName == ownEntry) chosen = path;
                          return true;
@@ -409,12 +398,13 @@ bool WQOpenShiftSDKWrapper::RestoreDeployment(const std::string& nameSpace,
     return false;
   }
   if (files.empty()) {
-    Error(kRestoreDeploymentContext, "Deployment Config file prefix [%s] not found at [%s]",
-          prefix.c_str(), restoreDir.c_str());
+    Error(WrapperContexts::kRestoreDeployment,
+          "Deployment Config file prefix [%s] not found at [%s]", prefix.c_str(),
+          restoreDir.c_str());
     return false;
   }
   if (chosen.empty() && files.size() > 1) {
-    Error(kRestoreDeploymentContext,
+    Error(WrapperContexts::kRestoreDeployment,
           "Deployment Config file [%s] not found at [%s], and [%zu] other files have the prefix",
           ownEntry.c_str(), restoreDir.c_str(), files.size());
     return false;
@@ -422,10 +412,11 @@ bool WQOpenShiftSDKWrapper::RestoreDeployment(const std::string& nameSpace,
   if (chosen.empty()) chosen = files.front();
 
   std::string text;
-  if (!ReadSavedFile(*this, kRestoreDeploymentContext, chosen, text)) return false;
+  if (!ReadSavedFile(*this, WrapperContexts::kRestoreDeployment, chosen, text)) return false;
   SDeploymentConfigInfoLib dc;
   if (!parser->ParseDeploymentConfig(text, dc)) {
-    Error(kRestoreDeploymentContext, "Failed to parse DeploymentConfigInfo %s", text.c_str());
+    Error(WrapperContexts::kRestoreDeployment, "Failed to parse DeploymentConfigInfo %s",
+          text.c_str());
     return false;
   }
   dc.metadata.name = dcName;
@@ -441,12 +432,12 @@ bool WQOpenShiftSDKWrapper::RestoreDeployment(const std::string& nameSpace,
   SDeploymentConfigInfoLib current;
   if (!GetDeploymentConfigInfo(nameSpace, dcName, current, 0)) {
     if (!CreateDeploymentConfig(nameSpace, dc)) {
-      Error(kRestoreDeploymentContext, "Failed to create DeploymentConfig %s/%s with %s",
+      Error(WrapperContexts::kRestoreDeployment, "Failed to create DeploymentConfig %s/%s with %s",
             nameSpace.c_str(), dcName.c_str(), text.c_str());
       return false;
     }
   } else if (!UpdateDeploymentConfig(nameSpace, dcName, dc, current)) {
-    Error(kRestoreDeploymentContext, "Failed to update DeploymentConfig %s/%s with %s",
+    Error(WrapperContexts::kRestoreDeployment, "Failed to update DeploymentConfig %s/%s with %s",
           nameSpace.c_str(), dcName.c_str(), text.c_str());
     return false;
   }

@@ -6,39 +6,13 @@
 
 #include "host/luFile.h"
 #include "operations/openshiftOperations.h"
+#include "wrapper/logContexts.h"
 #include "wrapper/openshiftWrapper.h"
 #include "wrapper/workflowSupport.h"
 
 namespace OpenShiftSDKWrapper {
 
 namespace {
-
-const char* const kPvcSnapshotContext = WQ_WRAPPER_CONTEXT(
-    "CreatePVCSnapshot(const string&, const string&, const string&, const string&, "
-    "OpenShiftSDKWrapper::SVolumeInfoLib&)");
-const char* const kSecretContext = WQ_WRAPPER_CONTEXT(
-    "CreateSecretVolumeSnapshot(const string&, const string&, const string&, const string&)");
-const char* const kConfigMapContext = WQ_WRAPPER_CONTEXT(
-    "SaveConfigMap(const string&, const string&, const string&, const string&)");
-const char* const kVolumeContext = WQ_WRAPPER_CONTEXT(
-    "CreateVolumeSnapshot(const string&, const OpenShiftSDKWrapper::SVolumeInfoLib&, const "
-    "string&, const string&, std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
-const char* const kDeploymentContext = WQ_WRAPPER_CONTEXT(
-    "CreateDeploymentSnapshot(const string&, const string&, const string&, const string&, "
-    "std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
-const char* const kPrepareContext = WQ_WRAPPER_CONTEXT(
-    "PrepareDeploymentSnapshot(const string&, const string&, "
-    "OpenShiftSDKWrapper::SDeploymentBackupPlan&)");
-const char* const kCreateSnapshotsContext = WQ_WRAPPER_CONTEXT(
-    "CreateDeploymentSnapshots(const OpenShiftSDKWrapper::SDeploymentBackupPlan&, const string&, "
-    "std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
-const char* const kMountSnapshotsContext = WQ_WRAPPER_CONTEXT(
-    "MountDeploymentSnapshots(OpenShiftSDKWrapper::SDeploymentBackupPlan&, const string&, "
-    "std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
-const char* const kDeleteContext = WQ_WRAPPER_CONTEXT(
-    "DeleteVolumeSnapshot(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
-const char* const kUnmountContext =
-    WQ_WRAPPER_CONTEXT("UnmountVolume(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
 
 bool IsLowerAlnum(char c) {
   return std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c));
@@ -91,22 +65,24 @@ bool WQOpenShiftSDKWrapper::CreatePVCSnapshot(const std::string& nameSpace,
   // The name becomes a directory and a file name below the backup directory: a name such as
   // "../x" would reach outside it.
   if (!IsObjectName(claimName)) {
-    Error(kPvcSnapshotContext, "Invalid Persistent Volume Claim name [%s/%s]", nameSpace.c_str(),
-          claimName.c_str());
+    Error(WrapperContexts::kCreatePVCSnapshot, "Invalid Persistent Volume Claim name [%s/%s]",
+          nameSpace.c_str(), claimName.c_str());
     return false;
   }
   SPersistentVolumeClaimInfoLib claim;
   if (!GetPersistentVolumeClaimInfo(nameSpace, claimName, claim, 0)) {
-    Error(kPvcSnapshotContext, "Failed to get Persistent Volume Claim Info for [%s/%s]",
-          nameSpace.c_str(), claimName.c_str());
+    Error(WrapperContexts::kCreatePVCSnapshot,
+          "Failed to get Persistent Volume Claim Info for [%s/%s]", nameSpace.c_str(),
+          claimName.c_str());
     return false;
   }
   const std::string& volumeName = claim.spec.volumeName;
   const std::string mountDir = CLuPath::Append(backupDir, claimName);
   if (!operations->CreatePersistentVolumeSnapShot(nameSpace, volumeName, snapshotName, mountDir,
                                                   record)) {
-    Error(kPvcSnapshotContext, "Failed to create Snapshot for Persistent Volume [%s/%s]",
-          nameSpace.c_str(), volumeName.c_str());
+    Error(WrapperContexts::kCreatePVCSnapshot,
+          "Failed to create Snapshot for Persistent Volume [%s/%s]", nameSpace.c_str(),
+          volumeName.c_str());
     return false;
   }
   return SaveClaimDefinition(nameSpace, claimName, claim, backupDir, record);
@@ -126,8 +102,8 @@ bool WQOpenShiftSDKWrapper::SaveClaimDefinition(const std::string& nameSpace,
 
   if (!operations->WritePVCInfoToFile(nameSpace, claimName,
                                       CLuPath::Append(backupDir, "pvc_" + claimName))) {
-    Error(kPvcSnapshotContext, "Failed to write PVC info [%s/%s] to file", nameSpace.c_str(),
-          claimName.c_str());
+    Error(WrapperContexts::kCreatePVCSnapshot, "Failed to write PVC info [%s/%s] to file",
+          nameSpace.c_str(), claimName.c_str());
     return false;
   }
   return true;
@@ -137,7 +113,7 @@ bool WQOpenShiftSDKWrapper::CreateSecretVolumeSnapshot(const std::string& nameSp
                                                        const std::string& secretName,
                                                        const std::string& /*snapshotName*/,
                                                        const std::string& backupDir) {
-  static const SavedDefinition secret = {"secret_", kSecretContext,
+  static const SavedDefinition secret = {"secret_", WrapperContexts::kCreateSecretVolumeSnapshot,
                                          &WQOpenShiftOperations::WriteSecretInfoToFile,
                                          "Failed to write secret [%s/%s] to file",
                                          "Wrote secret to file [%s]:[%s]=>[%s]"};
@@ -148,10 +124,9 @@ bool WQOpenShiftSDKWrapper::SaveConfigMap(const std::string& nameSpace,
                                           const std::string& configMapName,
                                           const std::string& /*snapshotName*/,
                                           const std::string& backupDir) {
-  static const SavedDefinition configMap = {"configmap_", kConfigMapContext,
-                                            &WQOpenShiftOperations::WriteConfigMapToFile,
-                                            "Failed to write configMap [%s/%s] to file",
-                                            "Wrote configMap to file [%s]:[%s]=>[%s]"};
+  static const SavedDefinition configMap = {
+      "configmap_", WrapperContexts::kSaveConfigMap, &WQOpenShiftOperations::WriteConfigMapToFile,
+      "Failed to write configMap [%s/%s] to file", "Wrote configMap to file [%s]:[%s]=>[%s]"};
   return SaveDefinition(*this, *operations, configMap, nameSpace, configMapName, backupDir);
 }
 
@@ -171,8 +146,9 @@ bool WQOpenShiftSDKWrapper::CreateVolumeSnapshot(const std::string& nameSpace,
     // the caller could neither unmount it nor delete it.
     if (snapshotted || record.snapshotState == 1) records.push_back(record);
     if (!snapshotted) {
-      Error(kVolumeContext, "Failed to create Snapshot of Persitstent Volume Claim [%s/%s]",
-            nameSpace.c_str(), claimName.c_str());
+      Error(WrapperContexts::kCreateVolumeSnapshot,
+            "Failed to create Snapshot of Persitstent Volume Claim [%s/%s]", nameSpace.c_str(),
+            claimName.c_str());
       return false;
     }
   }
@@ -186,8 +162,9 @@ bool WQOpenShiftSDKWrapper::SaveSecretVolume(const std::string& nameSpace,
   const std::string& secretName = podVolume.secret.secretName;
   if (!secretName.empty() &&
       !CreateSecretVolumeSnapshot(nameSpace, secretName, snapshotName, backupDir)) {
-    Error(kVolumeContext, "Failed to create Snapshot of Secret Volume Claim [%s/%s]",
-          nameSpace.c_str(), secretName.c_str());
+    Error(WrapperContexts::kCreateVolumeSnapshot,
+          "Failed to create Snapshot of Secret Volume Claim [%s/%s]", nameSpace.c_str(),
+          secretName.c_str());
     return false;
   }
   return true;
@@ -200,8 +177,8 @@ bool WQOpenShiftSDKWrapper::CreateDeploymentSnapshot(const std::string& nameSpac
                                                      std::vector<SVolumeInfoLib>& records) {
   SDeploymentConfigInfoLib dc;
   if (!GetDeploymentConfigInfo(nameSpace, dcName, dc, 0)) {
-    Error(kDeploymentContext, "Failed to get Deployment Config Info for [%s/%s]",
-          nameSpace.c_str(), dcName.c_str());
+    Error(WrapperContexts::kCreateDeploymentSnapshot,
+          "Failed to get Deployment Config Info for [%s/%s]", nameSpace.c_str(), dcName.c_str());
     return false;
   }
   return SnapshotDeploymentSteps(
@@ -220,8 +197,9 @@ bool WQOpenShiftSDKWrapper::SnapshotDeploymentSteps(
   const SPodSpecInfoLib& pod = dc.spec.templateSpec.spec;
   for (const SVolumeInfoLib& volume : pod.volumes) {
     if (volume.hasPersistentVolumeClaim && !claimStep(volume)) {
-      Error(kDeploymentContext, "Failed to create PVC Snapshot for deployment [%s/%s]",
-            nameSpace.c_str(), dcName.c_str());
+      Error(WrapperContexts::kCreateDeploymentSnapshot,
+            "Failed to create PVC Snapshot for deployment [%s/%s]", nameSpace.c_str(),
+            dcName.c_str());
       return false;
     }
     if (volume.hasConfigMap &&
@@ -232,12 +210,13 @@ bool WQOpenShiftSDKWrapper::SnapshotDeploymentSteps(
 
   const std::string path = CLuPath::Append(backupDir, "deploymentconfig_" + dcName);
   if (!operations->WriteDeploymentConfigInfoToFile(nameSpace, dcName, path)) {
-    Error(kDeploymentContext, "Failed to write deployment config [%s/%s] to file",
-          nameSpace.c_str(), dcName.c_str());
+    Error(WrapperContexts::kCreateDeploymentSnapshot,
+          "Failed to write deployment config [%s/%s] to file", nameSpace.c_str(), dcName.c_str());
     return false;
   }
-  Debug(kDeploymentContext, "Wrote deployment config to file [%s]:[%s]=>[%s]", nameSpace.c_str(),
-        dcName.c_str(), path.c_str());
+  Debug(WrapperContexts::kCreateDeploymentSnapshot,
+        "Wrote deployment config to file [%s]:[%s]=>[%s]", nameSpace.c_str(), dcName.c_str(),
+        path.c_str());
 
   // Secrets and config maps the containers take their environment from; the callees log.
   const auto save = [&](const std::string& configMap, const std::string& secret) {
@@ -265,8 +244,8 @@ bool WQOpenShiftSDKWrapper::PrepareDeploymentSnapshot(const std::string& nameSpa
   plan.nameSpace = nameSpace;
   plan.dcName = dcName;
   if (!GetDeploymentConfigInfo(nameSpace, dcName, plan.dc, 0)) {
-    Error(kPrepareContext, "Failed to get Deployment Config Info for [%s/%s]", nameSpace.c_str(),
-          dcName.c_str());
+    Error(WrapperContexts::kPrepareDeploymentSnapshot,
+          "Failed to get Deployment Config Info for [%s/%s]", nameSpace.c_str(), dcName.c_str());
     return false;
   }
   if (connection->sshIdleSeconds() <= 0) {
@@ -285,8 +264,9 @@ bool WQOpenShiftSDKWrapper::PrepareDeploymentSnapshot(const std::string& nameSpa
                               claim.containerPrefix, claim.stopAfterSnapshot) &&
                           connection->openNodeSession(claim.node);
     if (!prepared) {
-      Error(kPrepareContext, "Failed to prepare the snapshot of Persistent Volume Claim [%s/%s]",
-            nameSpace.c_str(), claimName.c_str());
+      Error(WrapperContexts::kPrepareDeploymentSnapshot,
+            "Failed to prepare the snapshot of Persistent Volume Claim [%s/%s]", nameSpace.c_str(),
+            claimName.c_str());
       // Volumes started for their snapshot are stopped again, as no snapshot follows.
       plan.claims.push_back(claim);
       for (const SClaimBackupPlan& started : plan.claims) {
@@ -320,7 +300,7 @@ bool WQOpenShiftSDKWrapper::CreateDeploymentSnapshots(const SDeploymentBackupPla
     if (!operations->CreateSnapshotOnNode(claim.node, claim.containerPrefix,
                                           claim.volume.spec.glusterfs.path, requested,
                                           claim.stopAfterSnapshot, record.glusterfs.snapshotName)) {
-      Error(kCreateSnapshotsContext,
+      Error(WrapperContexts::kCreateDeploymentSnapshots,
             "Failed to create Snapshot of Persistent Volume Claim [%s/%s] on node [%s]",
             plan.nameSpace.c_str(), record.name.c_str(), claim.node.c_str());
       return false;
@@ -336,8 +316,9 @@ bool WQOpenShiftSDKWrapper::MountDeploymentSnapshots(SDeploymentBackupPlan& plan
                                                      const std::string& backupDir,
                                                      std::vector<SVolumeInfoLib>& records) {
   if (records.size() != plan.claims.size()) {
-    Error(kMountSnapshotsContext, "Refusing [%zu] snapshot records for the [%zu] claims of [%s/%s]",
-          records.size(), plan.claims.size(), plan.nameSpace.c_str(), plan.dcName.c_str());
+    Error(WrapperContexts::kMountDeploymentSnapshots,
+          "Refusing [%zu] snapshot records for the [%zu] claims of [%s/%s]", records.size(),
+          plan.claims.size(), plan.nameSpace.c_str(), plan.dcName.c_str());
     return false;
   }
   const std::string& nameSpace = plan.nameSpace;
@@ -354,8 +335,9 @@ bool WQOpenShiftSDKWrapper::MountDeploymentSnapshots(SDeploymentBackupPlan& plan
                                                 record.glusterfs.snapshotName, claim.volume,
                                                 CLuPath::Append(backupDir, claimName), record)) {
         deleted[at] = true;
-        Error(kPvcSnapshotContext, "Failed to create Snapshot for Persistent Volume [%s/%s]",
-              nameSpace.c_str(), claim.claim.spec.volumeName.c_str());
+        Error(WrapperContexts::kCreatePVCSnapshot,
+              "Failed to create Snapshot for Persistent Volume [%s/%s]", nameSpace.c_str(),
+              claim.claim.spec.volumeName.c_str());
         return false;
       }
       if (!SaveClaimDefinition(nameSpace, claimName, claim.claim, backupDir, record)) {
@@ -380,8 +362,9 @@ bool WQOpenShiftSDKWrapper::MountDeploymentSnapshots(SDeploymentBackupPlan& plan
 bool WQOpenShiftSDKWrapper::DeleteVolumeSnapshot(const std::string& nameSpace,
                                                  SVolumeInfoLib& record) {
   if (!operations->DeletePersistentVolumeSnapShot(nameSpace, record)) {
-    Error(kDeleteContext, "Failed to delete snapshot of persistent volume [%s/%s] ",
-          nameSpace.c_str(), record.name.c_str());
+    Error(WrapperContexts::kDeleteVolumeSnapshot,
+          "Failed to delete snapshot of persistent volume [%s/%s] ", nameSpace.c_str(),
+          record.name.c_str());
     return false;
   }
   return true;
@@ -389,8 +372,8 @@ bool WQOpenShiftSDKWrapper::DeleteVolumeSnapshot(const std::string& nameSpace,
 
 bool WQOpenShiftSDKWrapper::UnmountVolume(const std::string& nameSpace, SVolumeInfoLib& record) {
   if (!operations->UnmountPersistentVolume(nameSpace, record)) {
-    Error(kUnmountContext, "Failed to unmount persistent volume [%s/%s] ", nameSpace.c_str(),
-          record.name.c_str());
+    Error(WrapperContexts::kUnmountVolume, "Failed to unmount persistent volume [%s/%s] ",
+          nameSpace.c_str(), record.name.c_str());
     return false;
   }
   return true;

@@ -2,9 +2,6 @@
 // Pieces the backup and restore workflows of the facade share.
 #include <string>
 
-// Error lines of the facade carry the member's full signature as their context.
-#define WQ_WRAPPER_CONTEXT(signature) "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::" signature
-
 namespace OpenShiftSDKWrapper {
 
 // True for a name the cluster accepts for claims, secrets and config maps: at most 253

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/logContexts.h"
 #include "connection/openshiftConnection.h"
 #include "host/debugLog.h"
 #include "host/process.h"
@@ -24,18 +25,11 @@ using OpenShiftSDKWrapper::ProcessRequest;
 const char* const kUser = "developer";
 const char* const kPassword = "s3cret!pw";
 const char* const kServiceAccountToken = "sa-token-1234567890";
-const char* const kSendReqContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE, const string&, "
-    "const string&, std::string&)";
-const char* const kRenewTokenContext = "bool OpenShiftSDKWrapper::WQOpenShiftConnection::renewToken()";
-const char* const kConnectContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::connect(const string&, const string&, "
-    "const string&, const std::map<std::__cxx11::basic_string<char>, "
-    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
+const char* const kSendReqContext = OpenShiftSDKWrapper::ConnectionContexts::kSendReq;
+const char* const kRenewTokenContext = OpenShiftSDKWrapper::ConnectionContexts::kRenewToken;
+const char* const kConnectContext = OpenShiftSDKWrapper::ConnectionContexts::kConnect;
 const char* const kConnectServiceAccountContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::connectServiceAccount(const string&, "
-    "const string&, const string&, const std::map<std::__cxx11::basic_string<char>, "
-    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
+    OpenShiftSDKWrapper::ConnectionContexts::kConnectServiceAccount;
 
 using NoNodes = std::map<std::string, OpenShiftSDKWrapper::SSshLoginCreds>;
 

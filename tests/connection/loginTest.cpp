@@ -44,7 +44,8 @@ TEST_F(LoginTest, PasswordLoginGetsTokenThroughChallenge) {
 
   const auto issued = server_.IssuedTokens();
   ASSERT_EQ(issued.size(), 1u);
-  EXPECT_TRUE(HasLine("DEBUG0", "renewToken", "Got a token [" + issued[0].substr(0, 4) + "...] "));
+  EXPECT_TRUE(HasLine("DEBUG0", OpenShiftSDKWrapper::ConnectionContexts::kRenewTokenTrace,
+                      "Got a token [" + issued[0].substr(0, 4) + "...] "));
   EXPECT_TRUE(NeverLogged(issued[0]));
   EXPECT_TRUE(NeverLogged(kPassword));
 

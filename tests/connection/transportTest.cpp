@@ -59,10 +59,11 @@ TEST_P(TransportMethodTest, SendsExactUrlHeadersAndBody) {
   EXPECT_EQ(sent.Header("Content-Type"), "application/json;charset=UTF-8");
   EXPECT_FALSE(sent.HasHeader("Expect"));
   EXPECT_FALSE(sent.HasHeader("X-CSRF-Token"));
-  EXPECT_TRUE(HasLine("DEBUG0", "sendReq",
+  EXPECT_TRUE(HasLine("DEBUG0", OpenShiftSDKWrapper::ConnectionContexts::kSendReqTrace,
                       std::string("Http request URL [") + std::to_string(row.type) + "] [" +
                           server_.BaseUrl() + kPath + "], body [" + row.body + "]"));
-  EXPECT_TRUE(HasLine("DEBUG2", "sendReq", "Response [{\"kind\":\"X\"}]"));
+  EXPECT_TRUE(HasLine("DEBUG2", OpenShiftSDKWrapper::ConnectionContexts::kSendReqTrace,
+                      "Response [{\"kind\":\"X\"}]"));
 }
 
 // A GET never carries a body, even when one is given.
@@ -167,7 +168,8 @@ TEST_F(TransportTest, MissingBodyIsReadAsEmpty) {
   std::string response = "stale";
   EXPECT_TRUE(connection.get(kPath, response));
   EXPECT_EQ(response, "");
-  EXPECT_TRUE(HasLine("DEBUG2", "sendReq", "Response []"));
+  EXPECT_TRUE(
+      HasLine("DEBUG2", OpenShiftSDKWrapper::ConnectionContexts::kSendReqTrace, "Response []"));
 }
 
 // Transport failures, each of which must end the call within the configured time-outs.

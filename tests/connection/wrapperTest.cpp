@@ -1,5 +1,6 @@
 // The facade's session: the choice between password and service-account login.
 #include "tests/connection/connectionTestUtil.h"
+#include "wrapper/logContexts.h"
 #include "wrapper/openshiftWrapper.h"
 
 namespace conntest {
@@ -7,10 +8,7 @@ namespace {
 
 using OpenShiftSDKWrapper::WQOpenShiftSDKWrapper;
 
-const char* const kFacadeConnectContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::Connect(const string&, const string&, "
-    "const string&, const std::map<std::__cxx11::basic_string<char>, "
-    "OpenShiftSDKWrapper::SSshLoginCreds>&)";
+const char* const kFacadeConnectContext = OpenShiftSDKWrapper::WrapperContexts::kConnect;
 
 struct RouteRow {
   const char* name;

@@ -32,6 +32,7 @@
 #include <sstream>
 #include <thread>
 
+#include "connection/logContexts.h"
 #include "tests/ssh/sandboxTestUtil.h"
 #include "tests/workflows/workflowTestUtil.h"
 
@@ -370,13 +371,16 @@ class FaultCampaign : public WorkflowTest {
 
   void OnLine(const LogLine& line) {
     lines_.push_back(line);
-    if (line.context == "openSSHSession" && line.message.compare(0, 9, "Hostname[") == 0) {
+    if (line.context == OpenShiftSDKWrapper::ConnectionContexts::kOpenSshSessionTrace &&
+        line.message.compare(0, 9, "Hostname[") == 0) {
       sessionCommands_.push_back("");
       if (onSession_) onSession_(sessionCommands_.size());
-    } else if (line.context == "executeRemoteCommand" && line.message.compare(0, 8, "Command[") == 0 &&
-               !sessionCommands_.empty()) {
+    } else if (line.context ==
+                   OpenShiftSDKWrapper::ConnectionContexts::kExecuteRemoteCommandTrace &&
+               line.message.compare(0, 8, "Command[") == 0 && !sessionCommands_.empty()) {
       sessionCommands_.back() = Generalised(line.message.substr(8, line.message.size() - 9));
-    } else if (line.context == "sendReq" && line.message.compare(0, 18, "Http request URL [") == 0) {
+    } else if (line.context == OpenShiftSDKWrapper::ConnectionContexts::kSendReqTrace &&
+               line.message.compare(0, 18, "Http request URL [") == 0) {
       // The file an export wrote after the previous answer is there now.
       NoteExports();
       const size_t open = line.message.find("] [", 17);

@@ -6,6 +6,7 @@
 #include <regex>
 #include <set>
 
+#include "connection/logContexts.h"
 #include "host/luFile.h"
 #include "operations/openshiftOperations.h"
 #include "queries/openshiftQueries.h"
@@ -98,7 +99,8 @@ class GlusterTest : public SandboxTest {
   std::vector<std::string> Commands() const {
     std::vector<std::string> commands;
     for (const LogLine& line : lines_) {
-      if (line.context == "executeRemoteCommand" && line.message.compare(0, 8, "Command[") == 0) {
+      if (line.context == OpenShiftSDKWrapper::ConnectionContexts::kExecuteRemoteCommandTrace &&
+          line.message.compare(0, 8, "Command[") == 0) {
         commands.push_back(line.message.substr(8, line.message.size() - 9));
       }
     }

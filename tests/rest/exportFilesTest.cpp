@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "host/luFile.h"
+#include "operations/logContexts.h"
 #include "tests/rest/restTestUtil.h"
 
 namespace resttest {
@@ -13,8 +14,7 @@ using OpenShiftSDKWrapper::CLuFile;
 using OpenShiftSDKWrapper::WQOpenShiftOperations;
 using wqsim::ScriptedAnswer;
 
-const char* const kWriteContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftOperations::WriteToFile(const string&, const string&)";
+const char* const kWriteContext = OpenShiftSDKWrapper::OperationContexts::kWriteToFile;
 
 struct ExportRow {
   const char* label;

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "host/settings.h"
+#include "operations/logContexts.h"
 #include "tests/rest/restTestUtil.h"
 
 namespace resttest {
@@ -12,7 +13,6 @@ namespace {
 using namespace OpenShiftSDKWrapper;  // NOLINT(google-build-using-namespace)
 using wqsim::ScriptedAnswer;
 
-#define OPERATION_CONTEXT(signature) "bool OpenShiftSDKWrapper::WQOpenShiftOperations::" signature
 
 const WQOpenShiftParser kParser;
 
@@ -93,7 +93,7 @@ std::vector<MutationRow> Rows() {
       {"CreateDeploymentConfig", "POST", "/oapi/v1/namespaces/ops/deploymentconfigs",
        Mutation(Dc, [](WQOpenShiftOperations& o, auto& r) { return o.CreateDeploymentConfig("ops", r); },
                 [](auto& r) { kParser.PrepareDeploymentConfig(r); }, &P::SerializeDeploymentConfig),
-       {}, OPERATION_CONTEXT("CreateDeploymentConfig(const string&, OpenShiftSDKWrapper::SDeploymentConfigInfoLib&)"),
+       {}, OperationContexts::kCreateDeploymentConfig,
        "Failed to CreateDeploymentConfig"},
       {"UpdateDeploymentConfig", "PUT", kDcPath,
        Mutation(Dc,
@@ -108,66 +108,66 @@ std::vector<MutationRow> Rows() {
                   kParser.PrepareDeploymentConfig(r, current);
                 },
                 &P::SerializeDeploymentConfig),
-       {}, OPERATION_CONTEXT("UpdateDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SDeploymentConfigInfoLib&, OpenShiftSDKWrapper::SDeploymentConfigInfoLib&)"),
+       {}, OperationContexts::kUpdateDeploymentConfig,
        "Failed to UpdateDeploymentConfig"},
       // Scaling to the replicas already available returns after one read.
       {"ScaleDeploymentConfig", "PUT", "/oapi/v1/namespaces/ops/deploymentconfigs/web/scale",
        Mutation(+[] { return Scale(0); }, [](WQOpenShiftOperations& o, auto& r) { return o.ScaleDeploymentConfig("ops", "web", r); },
                 Unchanged<SScaleInfoLib>, &P::SerializeScale),
        {std::string("GET ") + kDcPath},
-       OPERATION_CONTEXT("ScaleDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SScaleInfoLib&)"),
+       OperationContexts::kScaleDeploymentConfig,
        "Failed to ScaleDeploymentConfig"},
       {"DeleteDeploymentConfig", "DELETE", kDcPath,
        Mutation(Options, [](WQOpenShiftOperations& o, auto& r) { return o.DeleteDeploymentConfig("ops", "web", r); },
                 Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
-       {}, OPERATION_CONTEXT("DeleteDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
+       {}, OperationContexts::kDeleteDeploymentConfig,
        "Failed to DeleteDeploymentConfig"},
       // The fixture claim is "Bound": the wait ends after one read, without sleeping.
       {"CreatePersistentVolumeClaim", "POST", "/api/v1/namespaces/ops/persistentvolumeclaims",
        Mutation(Claim, [](WQOpenShiftOperations& o, auto& r) { return o.CreatePersistentVolumeClaim("ops", r); },
                 [](auto& r) { kParser.PreparePersistentVolumeClaim(r); }, &P::SerializePersistentVolumeClaim),
        {std::string("GET ") + kClaimPath},
-       OPERATION_CONTEXT("CreatePersistentVolumeClaim(const string&, OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib&)"),
+       OperationContexts::kCreatePersistentVolumeClaim,
        "Failed to CreatePersistentVolumeClaim"},
       {"UpdatePersistentVolumeClaim", "PUT", kClaimPath,
        Mutation(Claim, [](WQOpenShiftOperations& o, auto& r) { return o.UpdatePersistentVolumeClaim("ops", "mypvc", r); },
                 [](auto& r) { kParser.PreparePersistentVolumeClaim(r); }, &P::SerializePersistentVolumeClaim),
-       {}, OPERATION_CONTEXT("UpdatePersistentVolumeClaim(const string&, const string&, OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib&)"),
+       {}, OperationContexts::kUpdatePersistentVolumeClaim,
        "Failed to UpdatePersistentVolumeClaim", true},
       {"DeletePersistentVolumeClaim", "DELETE", kClaimPath,
        Mutation(Options, [](WQOpenShiftOperations& o, auto& r) { return o.DeletePersistentVolumeClaim("ops", "mypvc", r); },
                 Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
-       {}, OPERATION_CONTEXT("DeletePersistentVolumeClaim(const string&, const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
+       {}, OperationContexts::kDeletePersistentVolumeClaim,
        "Failed to DeletePersistentVolumeClaim"},
       {"CreatePersistentVolume", "POST", "/api/v1/persistentvolumes",
        Mutation(Volume, [](WQOpenShiftOperations& o, auto& r) { return o.CreatePersistentVolume(r); },
                 [](auto& r) { kParser.PreparePersistentVolume(r); }, &P::SerializePersistentVolume),
-       {}, OPERATION_CONTEXT("CreatePersistentVolume(OpenShiftSDKWrapper::SPersistentVolumeInfoLib&)"),
+       {}, OperationContexts::kCreatePersistentVolume,
        "Failed to CreatePersistentVolume"},
       {"UpdatePersistentVolume", "PUT", "/api/v1/persistentvolumes/pv1",
        Mutation(Volume, [](WQOpenShiftOperations& o, auto& r) { return o.UpdatePersistentVolume("pv1", r); },
                 [](auto& r) { kParser.PreparePersistentVolume(r); }, &P::SerializePersistentVolume),
-       {}, OPERATION_CONTEXT("UpdatePersistentVolume(const string&, OpenShiftSDKWrapper::SPersistentVolumeInfoLib&)"),
+       {}, OperationContexts::kUpdatePersistentVolume,
        "Failed to UpdatePersistentVolume"},
       {"DeletePersistentVolume", "DELETE", "/api/v1/persistentvolumes/pv1",
        Mutation(Options, [](WQOpenShiftOperations& o, auto& r) { return o.DeletePersistentVolume("pv1", r); },
                 Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
-       {}, OPERATION_CONTEXT("DeletePersistentVolume(const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
+       {}, OperationContexts::kDeletePersistentVolume,
        "Failed to DeletePersistentVolume"},
       {"CreateEndpoints", "POST", "/api/v1/namespaces/ops/endpoints",
        Mutation(Endpoints, [](WQOpenShiftOperations& o, auto& r) { return o.CreateEndpoints("ops", r); },
                 [](auto& r) { kParser.PrepareEndpoints(r); }, &P::SerializeEndpoints),
-       {}, OPERATION_CONTEXT("CreateEndpoints(const string&, OpenShiftSDKWrapper::SEndpointsInfoLib&)"),
+       {}, OperationContexts::kCreateEndpoints,
        "Failed to CreateEndpoints"},
       {"UpdateEndpoints", "PUT", "/api/v1/namespaces/ops/endpoints/gfs",
        Mutation(Endpoints, [](WQOpenShiftOperations& o, auto& r) { return o.UpdateEndpoints("ops", "gfs", r); },
                 [](auto& r) { kParser.PrepareEndpoints(r); }, &P::SerializeEndpoints),
-       {}, OPERATION_CONTEXT("UpdateEndpoints(const string&, const string&, OpenShiftSDKWrapper::SEndpointsInfoLib&)"),
+       {}, OperationContexts::kUpdateEndpoints,
        "Failed to UpdateEndpoints"},
       {"DeleteEndpoints", "DELETE", "/api/v1/namespaces/ops/endpoints/gfs",
        Mutation(Options, [](WQOpenShiftOperations& o, auto& r) { return o.DeleteEndpoints("ops", "gfs", r); },
                 Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
-       {}, OPERATION_CONTEXT("DeleteEndpoints(const string&, const string&, OpenShiftSDKWrapper::SDeleteOptionsInfoLib&)"),
+       {}, OperationContexts::kDeleteEndpoints,
        "Failed to DeleteEndpoints"},
   };
 }
@@ -250,8 +250,8 @@ std::vector<WaitRow> WaitRows() {
          SPersistentVolumeClaimInfoLib claim = Claim();
          return o.CreatePersistentVolumeClaim("ops", claim);
        },
-       OPERATION_CONTEXT("WaitForPendingPVC(const string&, const string&)"),
-       OPERATION_CONTEXT("CreatePersistentVolumeClaim(const string&, OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib&)"),
+       OperationContexts::kWaitForPendingPVC,
+       OperationContexts::kCreatePersistentVolumeClaim,
        "PersistentVolumeClaim [ops/mypvc] to leave phase Pending",
        "Failed to check status of PersistentVolumeClaim"},
       {"ScaleReplicas", "PUT", "/oapi/v1/namespaces/ops/deploymentconfigs/web/scale", kDcPath,
@@ -260,8 +260,8 @@ std::vector<WaitRow> WaitRows() {
          SScaleInfoLib scale = Scale(3);
          return o.ScaleDeploymentConfig("ops", "web", scale);
        },
-       OPERATION_CONTEXT("WaitForScaleReplica(const string&, const string&, OpenShiftSDKWrapper::SScaleInfoLib&)"),
-       OPERATION_CONTEXT("ScaleDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SScaleInfoLib&)"),
+       OperationContexts::kWaitForScaleReplica,
+       OperationContexts::kScaleDeploymentConfig,
        "DeploymentConfig [ops/web] to have 3 available replicas",
        "Failed to check status of DeploymentConfig"},
   };
@@ -440,12 +440,12 @@ INSTANTIATE_TEST_SUITE_P(
         CreateOrUpdateRow{"Secret", "/api/v1/namespaces/ops/secrets", "secret.glusterfs-heketi.json",
                           "heketi-secret", &WQOpenShiftOperations::CreateOrUpdateSecret,
                           &WQOpenShiftParser::PrepareSecret,
-                          OPERATION_CONTEXT("CreateOrUpdateSecret(const string&, const string&, const string&)"),
+                          OperationContexts::kCreateOrUpdateSecret,
                           "secret"},
         CreateOrUpdateRow{"ConfigMap", "/api/v1/namespaces/ops/configmaps", "configmap.oso.json",
                           "configmap", &WQOpenShiftOperations::CreateOrUpdateConfigMap,
                           &WQOpenShiftParser::PrepareConfigMap,
-                          OPERATION_CONTEXT("CreateOrUpdateConfigMap(const string&, const string&, const string&)"),
+                          OperationContexts::kCreateOrUpdateConfigMap,
                           "configmap"}),
     [](const ::testing::TestParamInfo<CreateOrUpdateRow>& info) { return info.param.label; });
 

@@ -2,6 +2,7 @@
 // of a realistic document, and what a failed request or a bad body leaves behind.
 #include <functional>
 
+#include "queries/logContexts.h"
 #include "tests/rest/restTestUtil.h"
 
 namespace resttest {
@@ -9,8 +10,6 @@ namespace {
 
 using namespace OpenShiftSDKWrapper;  // NOLINT(google-build-using-namespace)
 using wqsim::ScriptedAnswer;
-
-#define QUERY_CONTEXT(signature) "bool OpenShiftSDKWrapper::WQOpenShiftQueries::" signature
 
 // One line per record, enough to tell that the right parse ran on the right text.
 std::string Summary(const SProjectInfoLib& p) { return p.metadata.name + ":" + p.status.phase; }
@@ -82,10 +81,8 @@ struct QueryRow {
 };
 void PrintTo(const QueryRow& row, std::ostream* os) { *os << row.label; }
 
-const char* const kDcRecordContext = QUERY_CONTEXT(
-    "GetDeploymentConfig(const string&, const string&, OpenShiftSDKWrapper::SDeploymentConfigInfoLib&, UINT64)");
-const char* const kClaimRecordContext = QUERY_CONTEXT(
-    "GetPersistentVolumeClaimInfo(const string&, const string&, OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib&, UINT64)");
+const char* const kDcRecordContext = QueryContexts::kGetDeploymentConfigRecord;
+const char* const kClaimRecordContext = QueryContexts::kGetPersistentVolumeClaimInfoRecord;
 
 std::vector<QueryRow> Rows() {
   return {
@@ -93,102 +90,102 @@ std::vector<QueryRow> Rows() {
        ListOf("ProjectList", {"project.oso.json", "project.restclient.json"}),
        Into<std::vector<SProjectInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetProjectInfoList(out, 7); }),
        "before:,operations:Active,test:Active",
-       QUERY_CONTEXT("GetProjectInfoList(std::vector<OpenShiftSDKWrapper::SProjectInfoLib>&, UINT64)"),
-       "Failed to get project list", QUERY_CONTEXT("GetProjectInfoList(std::vector<OpenShiftSDKWrapper::SProjectInfoLib>&, UINT64)"),
+       QueryContexts::kGetProjectInfoList,
+       "Failed to get project list", QueryContexts::kGetProjectInfoList,
        "Failed to parse project list"},
       {"StorageClassList", "/apis/storage.k8s.io/v1/storageclasses",
        ListOf("StorageClassList", {"storageclass.glusterfs.gluster-heketi.json", "storageclass.glusterfs.full-parameters.json"}),
        Into<std::vector<SStorageClassInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetStorageClassList(out, 0); }),
        "before,gluster-heketi,slow",
-       QUERY_CONTEXT("GetStorageClassList(std::vector<OpenShiftSDKWrapper::SStorageClassInfoLib>&, UINT64)"),
-       "Failed to get storage class list", QUERY_CONTEXT("GetStorageClassList(std::vector<OpenShiftSDKWrapper::SStorageClassInfoLib>&, UINT64)"),
+       QueryContexts::kGetStorageClassList,
+       "Failed to get storage class list", QueryContexts::kGetStorageClassList,
        "Failed to parse storage class list"},
       {"DeploymentConfigList", "/oapi/v1/namespaces/ops/deploymentconfigs",
        ListOf("DeploymentConfigList", {"deploymentconfig.oso.json"}),
        Into<std::vector<SDeploymentConfigInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfigList("ops", out, 0); }),
        ":before:0,:oso-rhel7-zagg-web:10",
-       QUERY_CONTEXT("GetDeploymentConfigList(const string&, std::vector<OpenShiftSDKWrapper::SDeploymentConfigInfoLib>&, UINT64)"),
-       "Failed to get deploymentconfig list", QUERY_CONTEXT("GetDeploymentConfigList(const string&, std::vector<OpenShiftSDKWrapper::SDeploymentConfigInfoLib>&, UINT64)"),
+       QueryContexts::kGetDeploymentConfigList,
+       "Failed to get deploymentconfig list", QueryContexts::kGetDeploymentConfigList,
        "Failed to parse deploymentconfig list"},
       {"DeploymentConfigListAllNamespaces", "/oapi/v1/deploymentconfigs",
        ListOf("DeploymentConfigList", {"deploymentconfig.oso.json"}),
        Into<std::vector<SDeploymentConfigInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfigList("", out, 0); }),
        ":before:0,:oso-rhel7-zagg-web:10",
-       QUERY_CONTEXT("GetDeploymentConfigList(const string&, std::vector<OpenShiftSDKWrapper::SDeploymentConfigInfoLib>&, UINT64)"),
-       "Failed to get deploymentconfig list", QUERY_CONTEXT("GetDeploymentConfigList(const string&, std::vector<OpenShiftSDKWrapper::SDeploymentConfigInfoLib>&, UINT64)"),
+       QueryContexts::kGetDeploymentConfigList,
+       "Failed to get deploymentconfig list", QueryContexts::kGetDeploymentConfigList,
        "Failed to parse deploymentconfig list"},
       {"DeploymentConfig", "/oapi/v1/namespaces/ops/deploymentconfigs/web",
        Fixture("deploymentconfig.oso.json"),
        Into<SDeploymentConfigInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfig("ops", "web", out, 1); }),
        "DeploymentConfig:oso-rhel7-zagg-web:10",
-       QUERY_CONTEXT("GetDeploymentConfig(const string&, const string&, std::string&, UINT64)"),
+       QueryContexts::kGetDeploymentConfigText,
        "Failed to get DeploymentConfig [web] in [ops]", kDcRecordContext,
        "Failed to parse deploymentconfig"},
       {"DeploymentConfigText", "/oapi/v1/namespaces/ops/deploymentconfigs/web",
        Fixture("deploymentconfig.oso.json"),
        Into<std::string>([](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfig("ops", "web", out, 0); }),
        Fixture("deploymentconfig.oso.json"),
-       QUERY_CONTEXT("GetDeploymentConfig(const string&, const string&, std::string&, UINT64)"),
+       QueryContexts::kGetDeploymentConfigText,
        "Failed to get DeploymentConfig [web] in [ops]", nullptr, nullptr},
       {"ClaimList", "/api/v1/namespaces/ops/persistentvolumeclaims",
        Fixture("persistentvolumeclaim.list.gluster-s3.template.json"),
        Into<std::vector<SPersistentVolumeClaimInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetPersistentVolumeClaimInfoList("ops", out, 0); }),
        "before::,gluster-s3-claim::,gluster-s3-meta-claim::",
-       QUERY_CONTEXT("GetPersistentVolumeClaimInfoList(const string&, std::vector<OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib>&, UINT64)"),
-       "Failed to get PersistentVolumeClaim list", QUERY_CONTEXT("GetPersistentVolumeClaimInfoList(const string&, std::vector<OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib>&, UINT64)"),
+       QueryContexts::kGetPersistentVolumeClaimInfoList,
+       "Failed to get PersistentVolumeClaim list", QueryContexts::kGetPersistentVolumeClaimInfoList,
        "Failed to parse PersistentVolumeClaim list"},
       // No cluster-wide form: an empty namespace leaves two slashes, sent as they are.
       {"PodListEmptyNamespace", "/api/v1/namespaces//pods",
        ListOf("PodList", {"pod.glusterfs-inline.json", "pod.deployer.restclient.json"}),
        Into<std::vector<SPodInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetPodInfoList("", out, 0); }),
        "before:,glusterfs:glusterfs,database-1-deploy:deployment",
-       QUERY_CONTEXT("GetPodInfoList(const string&, std::vector<OpenShiftSDKWrapper::SPodInfoLib>&, UINT64)"),
-       "Failed to get Pod list", QUERY_CONTEXT("GetPodInfoList(const string&, std::vector<OpenShiftSDKWrapper::SPodInfoLib>&, UINT64)"),
+       QueryContexts::kGetPodInfoList,
+       "Failed to get Pod list", QueryContexts::kGetPodInfoList,
        "Failed to parse Pod list"},
       {"Pod", "/api/v1/namespaces/ops/pods/glusterfs", Fixture("pod.glusterfs-inline.json"),
        Into<SPodInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetPodInfo("ops", "glusterfs", out, 0); }),
        "glusterfs:glusterfs",
-       QUERY_CONTEXT("GetPodInfo(const string&, const string&, OpenShiftSDKWrapper::SPodInfoLib&, UINT64)"),
-       "Failed to get the Pod", QUERY_CONTEXT("GetPodInfo(const string&, const string&, OpenShiftSDKWrapper::SPodInfoLib&, UINT64)"),
+       QueryContexts::kGetPodInfo,
+       "Failed to get the Pod", QueryContexts::kGetPodInfo,
        "Failed to parse the Pod"},
       {"Claim", "/api/v1/namespaces/ops/persistentvolumeclaims/mypvc",
        Fixture("persistentvolumeclaim.bound.oso.json"),
        Into<SPersistentVolumeClaimInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetPersistentVolumeClaimInfo("ops", "mypvc", out, 0); }),
        "mypvc:Bound:pv-aws-ow5vl",
-       QUERY_CONTEXT("GetPersistentVolumeClaimInfo(const string&, const string&, std::string&, UINT64)"),
+       QueryContexts::kGetPersistentVolumeClaimInfoText,
        "Failed to get PersistentVolumeClaim", kClaimRecordContext,
        "Failed to parse PersistentVolumeClaim"},
       {"ClaimText", "/api/v1/namespaces/ops/persistentvolumeclaims/mypvc",
        Fixture("persistentvolumeclaim.bound.oso.json"),
        Into<std::string>([](WQOpenShiftQueries& q, auto& out) { return q.GetPersistentVolumeClaimInfo("ops", "mypvc", out, 0); }),
        Fixture("persistentvolumeclaim.bound.oso.json"),
-       QUERY_CONTEXT("GetPersistentVolumeClaimInfo(const string&, const string&, std::string&, UINT64)"),
+       QueryContexts::kGetPersistentVolumeClaimInfoText,
        "Failed to get PersistentVolumeClaim", nullptr, nullptr},
       {"PersistentVolume", "/api/v1/persistentvolumes/gluster-default-volume",
        Fixture("persistentvolume.glusterfs.static.json"),
        Into<SPersistentVolumeInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetPersistentVolumeInfo("gluster-default-volume", out, 0); }),
        "gluster-default-volume:glusterfs-cluster:myVol1",
-       QUERY_CONTEXT("GetPersistentVolumeInfo(const string&, OpenShiftSDKWrapper::SPersistentVolumeInfoLib&, UINT64)"),
-       "Failed to get PersistentVolume", QUERY_CONTEXT("GetPersistentVolumeInfo(const string&, OpenShiftSDKWrapper::SPersistentVolumeInfoLib&, UINT64)"),
+       QueryContexts::kGetPersistentVolumeInfo,
+       "Failed to get PersistentVolume", QueryContexts::kGetPersistentVolumeInfo,
        "Failed to parse PersistentVolume"},
       {"Endpoints", "/api/v1/namespaces/ops/endpoints/glusterfs-cluster",
        Fixture("endpoints.glusterfs.json"),
        Into<SEndpointsInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetEndpointsInfo("ops", "glusterfs-cluster", out, 0); }),
        "glusterfs-cluster:10.240.106.152:10.240.79.157",
-       QUERY_CONTEXT("GetEndpointsInfo(const string&, const string&, OpenShiftSDKWrapper::SEndpointsInfoLib&, UINT64)"),
-       "Failed to get endpoints", QUERY_CONTEXT("GetEndpointsInfo(const string&, const string&, OpenShiftSDKWrapper::SEndpointsInfoLib&, UINT64)"),
+       QueryContexts::kGetEndpointsInfo,
+       "Failed to get endpoints", QueryContexts::kGetEndpointsInfo,
        "Failed to parse endpoints"},
       {"SecretText", "/api/v1/namespaces/ops/secrets/heketi-secret",
        Fixture("secret.glusterfs-heketi.json"),
        Into<std::string>([](WQOpenShiftQueries& q, auto& out) { return q.GetSecretInfo("ops", "heketi-secret", out, 0); }),
        Fixture("secret.glusterfs-heketi.json"),
-       QUERY_CONTEXT("GetSecretInfo(const string&, const string&, std::string&, UINT64)"),
+       QueryContexts::kGetSecretInfo,
        "Failed to get Secret [heketi-secret] in [ops]", nullptr, nullptr},
       // The message names the config map before its namespace.
       {"ConfigMapText", "/api/v1/namespaces/ops/configmaps/configmap", Fixture("configmap.oso.json"),
        Into<std::string>([](WQOpenShiftQueries& q, auto& out) { return q.GetConfigMapInfo("ops", "configmap", out, 0); }),
        Fixture("configmap.oso.json"),
-       QUERY_CONTEXT("GetConfigMapInfo(const string&, const string&, std::string&, UINT64)"),
+       QueryContexts::kGetConfigMapInfo,
        "Failed to get ConfigMap [configmap] in [ops]", nullptr, nullptr},
   };
 }

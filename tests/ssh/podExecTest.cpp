@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/logContexts.h"
 #include "connection/openshiftConnection.h"
 #include "host/debugLog.h"
 #include "host/process.h"
@@ -16,9 +17,7 @@ namespace {
 using namespace OpenShiftSDKWrapper;  // NOLINT(google-build-using-namespace)
 
 const char* const kToken = "pod-exec-token-0123456789";
-const char* const kContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::executeCommandInPod(const string&, "
-    "const string&, const string&, const string&, std::string&, std::string&)";
+const char* const kContext = ConnectionContexts::kExecuteCommandInPod;
 
 class PodExecTest : public ::testing::Test {
  protected:

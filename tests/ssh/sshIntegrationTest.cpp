@@ -7,14 +7,13 @@
 #include <chrono>
 #include <thread>
 
+#include "connection/logContexts.h"
 #include "tests/ssh/sandboxTestUtil.h"
 
 namespace sandboxtest {
 namespace {
 
-const char* const kOpenContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftConnection::openSSHSession(const string&, "
-    "LIBSSH2_SESSION*&, int&)";
+const char* const kOpenContext = OpenShiftSDKWrapper::ConnectionContexts::kOpenSshSession;
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -270,7 +269,8 @@ TEST_F(SshHostKeyTest, WithoutAFileTheFingerprintIsLoggedAtLevelTwo) {
   ASSERT_EQ(expected.compare(0, 7, "SHA256:"), 0) << expected;
   bool found = false;
   for (const LogLine& line : lines_) {
-    if (line.level == "DEBUG2" && line.context == "openSSHSession" &&
+    if (line.level == "DEBUG2" &&
+        line.context == OpenShiftSDKWrapper::ConnectionContexts::kOpenSshSessionTrace &&
         line.message == "Host key of [" + node + "]: ssh-ed25519 " + expected) {
       found = true;
     }

@@ -6,6 +6,7 @@
 #include <regex>
 #include <sstream>
 
+#include "operations/logContexts.h"
 #include "tests/ssh/sandboxTestUtil.h"
 #include "tests/workflows/workflowTestUtil.h"
 
@@ -18,8 +19,7 @@ using sandboxtest::Shell;
 using Tree = std::map<std::string, std::string>;
 
 const char* const kCreatePvSnapshotContext =
-    "bool OpenShiftSDKWrapper::WQOpenShiftOperations::CreatePersistentVolumeSnapShot(const "
-    "string&, const string&, const string&, const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)";
+    OpenShiftSDKWrapper::OperationContexts::kCreatePersistentVolumeSnapShot;
 
 // Creates each claim's GlusterFS volume under the simulator's "vol_<hex>" name, and deletes
 // it with its claim.

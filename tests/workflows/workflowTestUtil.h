@@ -20,6 +20,7 @@
 #include "host/process.h"
 #include "simulator/cluster/clusterSimulator.h"
 #include "tests/host/hostTestUtil.h"
+#include "wrapper/logContexts.h"
 #include "wrapper/openshiftWrapper.h"
 
 namespace wftest {
@@ -32,30 +33,16 @@ using Credentials = std::map<std::string, SSshLoginCreds>;
 const char* const kToken = "workflow-test-token-0123456789abcdefghijkl";
 const char* const kNs = "demo";
 
-#define WQ_TEST_CONTEXT(signature) "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::" signature
-const char* const kPvcContext = WQ_TEST_CONTEXT(
-    "CreatePVCSnapshot(const string&, const string&, const string&, const string&, "
-    "OpenShiftSDKWrapper::SVolumeInfoLib&)");
-const char* const kVolumeContext = WQ_TEST_CONTEXT(
-    "CreateVolumeSnapshot(const string&, const OpenShiftSDKWrapper::SVolumeInfoLib&, const "
-    "string&, const string&, std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
-const char* const kDeploymentContext = WQ_TEST_CONTEXT(
-    "CreateDeploymentSnapshot(const string&, const string&, const string&, const string&, "
-    "std::vector<OpenShiftSDKWrapper::SVolumeInfoLib>&)");
-const char* const kPrepareContext = WQ_TEST_CONTEXT(
-    "PrepareVolume(const string&, const string&, const string&, const "
-    "OpenShiftSDKWrapper::SVolumeInfoLib&, bool, std::string&)");
-const char* const kRestoreContext = WQ_TEST_CONTEXT(
-    "RestoreDeployment(const string&, const string&, const string&, bool, const "
-    "std::map<std::__cxx11::basic_string<char>, std::__cxx11::basic_string<char> >&)");
-const char* const kSecretsContext = WQ_TEST_CONTEXT("RestoreSecrets(const string&, const string&)");
-const char* const kConfigMapContext = WQ_TEST_CONTEXT(
-    "SaveConfigMap(const string&, const string&, const string&, const string&)");
-const char* const kUnmountContext =
-    WQ_TEST_CONTEXT("UnmountVolume(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
-const char* const kDeleteContext =
-    WQ_TEST_CONTEXT("DeleteVolumeSnapshot(const string&, OpenShiftSDKWrapper::SVolumeInfoLib&)");
-#undef WQ_TEST_CONTEXT
+const char* const kPvcContext = OpenShiftSDKWrapper::WrapperContexts::kCreatePVCSnapshot;
+const char* const kVolumeContext = OpenShiftSDKWrapper::WrapperContexts::kCreateVolumeSnapshot;
+const char* const kDeploymentContext =
+    OpenShiftSDKWrapper::WrapperContexts::kCreateDeploymentSnapshot;
+const char* const kPrepareContext = OpenShiftSDKWrapper::WrapperContexts::kPrepareVolume;
+const char* const kRestoreContext = OpenShiftSDKWrapper::WrapperContexts::kRestoreDeployment;
+const char* const kSecretsContext = OpenShiftSDKWrapper::WrapperContexts::kRestoreSecrets;
+const char* const kConfigMapContext = OpenShiftSDKWrapper::WrapperContexts::kSaveConfigMap;
+const char* const kUnmountContext = OpenShiftSDKWrapper::WrapperContexts::kUnmountVolume;
+const char* const kDeleteContext = OpenShiftSDKWrapper::WrapperContexts::kDeleteVolumeSnapshot;
 
 // The application as scenario objects; `extra` is spliced in as further members.
 inline std::string AppScenarioText(const std::string& extra = std::string()) {

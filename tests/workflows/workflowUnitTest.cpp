@@ -491,10 +491,7 @@ TEST_F(WorkflowUnitTest, PrepareWhenReadyFallsBackToTheFixedWaitWhenTheVolumeNev
   }
   EXPECT_EQ(120000u, slept);
   EXPECT_EQ(1u, Count("POST", "/persistentvolumeclaims"));
-  const std::string context =
-      "bool OpenShiftSDKWrapper::WQOpenShiftSDKWrapper::PrepareVolumeWhenReady(const string&, "
-      "const string&, const string&, const OpenShiftSDKWrapper::SVolumeInfoLib&, bool, "
-      "std::string&)";
+  const std::string context = OpenShiftSDKWrapper::WrapperContexts::kPrepareVolumeWhenReady;
   const std::vector<std::string> lines = LinesOf(context);
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "ERROR Gluster volume of [demo/gone-claim] not ready after 120.0 seconds "
