@@ -6,7 +6,8 @@
 
 #include <cstdlib>
 
-#include "tests/wqosctl/toolTestUtil.h"
+#include "tests/testing/programRunner.h"
+#include "tests/testing/testSupport.h"
 #include "tools/wqosctl/fileTree.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/sampleApp.h"
@@ -14,8 +15,8 @@
 
 namespace {
 
-using wqtooltest::TempDir;
-using wqtooltest::WriteFile;
+using wqtest::TempDir;
+using wqtest::WriteFile;
 
 wqosctl::Manifest SampleManifest() {
   wqosctl::Manifest manifest;
