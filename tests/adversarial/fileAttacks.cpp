@@ -16,8 +16,9 @@
 #include <map>
 #include <sstream>
 
-#include "tests/wqosctl/toolTestUtil.h"
-#include "tests/wqosctl/builtInClusterSuite.h"
+#include "tests/testing/programRunner.h"
+#include "tests/testing/testSupport.h"
+#include "tests/testing/builtInCluster.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
@@ -56,7 +57,7 @@ Tree Listing(const std::string& root, bool withTimes) {
       std::ostringstream line;
       line << std::oct << info.st_mode << std::dec << " " << info.st_uid << ":" << info.st_gid;
       if (S_ISREG(info.st_mode)) {
-        line << " bytes " << std::hash<std::string>()(wqtooltest::ReadFile(root + "/" + path))
+        line << " bytes " << std::hash<std::string>()(wqtest::ReadFile(root + "/" + path))
              << "/" << info.st_size;
       } else if (S_ISLNK(info.st_mode)) {
         char target[4096] = {0};
@@ -92,8 +93,8 @@ Tree Listing(const std::string& root, bool withTimes) {
 struct Outside {
   explicit Outside(const std::string& root) : root(root) {
     std::filesystem::create_directories(root + "/dir");
-    wqtooltest::WriteFile(file(), "host file\n");
-    wqtooltest::WriteFile(root + "/dir/kept", "host dir file\n");
+    wqtest::WriteFile(file(), "host file\n");
+    wqtest::WriteFile(root + "/dir/kept", "host dir file\n");
     before = Listing(root, true);
   }
   std::string file() const { return root + "/file"; }
@@ -108,9 +109,9 @@ class FileAttacks : public testing::Test {
   static void SetUpTestSuite() {
     wqosctl::Credentials credentials;
     std::string error;
-    ASSERT_TRUE(wqtooltest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
+    ASSERT_TRUE(wqtest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
   }
-  static void TearDownTestSuite() { wqtooltest::StopBuiltInCluster(cluster, session); }
+  static void TearDownTestSuite() { wqtest::StopBuiltInCluster(cluster, session); }
   void SetUp() override {
     if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
   }
@@ -156,7 +157,7 @@ bool Plant(const std::string& root, const Planted& entry) {
   const std::string path = root + "/" + entry.path;
   const std::string other = entry.kind == 'h' ? root + "/" + entry.text : entry.text;
   const mode_t special = entry.kind == 'p' ? S_IFIFO : entry.kind == 's' ? S_IFSOCK : S_IFCHR;
-  if (entry.kind == 'f') wqtooltest::WriteFile(path, entry.text);
+  if (entry.kind == 'f') wqtest::WriteFile(path, entry.text);
   const int rc = entry.kind == 'f'   ? 0
                  : entry.kind == 'd' ? mkdir(path.c_str(), entry.mode)
                  : entry.kind == 'l' ? symlink(other.c_str(), path.c_str())
@@ -275,7 +276,7 @@ const PlantRow kPlantRows[] = {
 const char* const kDeadlineSeconds = "60";
 
 TEST_F(FileAttacks, PlantedLinksAndSpecialFilesNeitherHangNorLeak) {
-  wqtooltest::Env env = wqtooltest::CleanEnv();
+  wqtest::Environment env = wqtest::CleanEnv();
   env["WQOSCTL_SANDBOXED"] = "1";
   env["WQOSCTL_PASSWORD"] = "a-password-of-the-campaign";
   int row = 0;
@@ -329,7 +330,7 @@ TEST_F(FileAttacks, PlantedLinksAndSpecialFilesNeitherHangNorLeak) {
                                     "sh",
                                     WQOSCTL_PROGRAM};
     run.insert(run.end(), args.begin(), args.end());
-    const wqtooltest::Result result = wqtooltest::Run(run, env);
+    const wqtest::Result result = wqtest::Run(run, env);
     EXPECT_EQ(result.code, wqosctl::kExitFailed) << result.all();
     EXPECT_EQ(result.all().find("terminate called"), std::string::npos) << result.all();
     EXPECT_EQ(outside.Now(), outside.before);

@@ -5,7 +5,7 @@
 // cases and checks its invariants after each.
 #include <filesystem>
 
-#include "tests/ssh/sandboxTestUtil.h"
+#include "tests/testing/sandbox.h"
 #include "tests/workflows/workflowTestUtil.h"
 
 namespace wftest {
@@ -13,27 +13,27 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace OpenShiftSDKWrapper;
-using sandboxtest::Shell;
+using wqtest::Shell;
 
 class LibraryAttacks : public WorkflowTest {
  protected:
   void SetUp() override {
-    if (!sandboxtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
+    if (!wqtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
     WorkflowTest::SetUp();
-    WqProcess::SetRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
+    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
       local_.push_back(request.command);
       return WqProcess::RunReal(request, out, err);
-    });
+    }));
     fs::create_directories(scratch_.path() + "/base");
     fs::copy_file(WQ_CLI_PROGRAM, scratch_.path() + "/base/wqOpenShiftCLI");
     setenv("dBASEHOME", (scratch_.path() + "/base").c_str(), 1);  // the fixture unsets it
     const auto volumes = [](const std::string& action, const std::string& volume,
                             std::string& error) {
       return action != "create" ||
-             Shell(sandboxtest::Env("WQSANDBOX_PROVISION") + " " + volume, &error, &error) == 0;
+             Shell(wqtest::Env("WQSANDBOX_PROVISION") + " " + volume, &error, &error) == 0;
     };
-    StartCluster(sandboxtest::Nodes(), volumes,
-                 sandboxtest::AllNodes(sandboxtest::PasswordLogin()));
+    StartCluster(wqtest::Nodes(), volumes,
+                 wqtest::AllNodes(wqtest::PasswordLogin()));
   }
   std::vector<std::string> local_;  // local command lines run
 };
@@ -150,7 +150,7 @@ TEST_F(LibraryAttacks, LoginWithoutTokenFails) {
 // A mount directory that cannot be made, or is a link, leaves no snapshot and mounts nothing
 // elsewhere; a snapshot is mounted read-only, without set-user-ID programs or devices.
 TEST_F(LibraryAttacks, MountDirectoryFailuresLeaveNoSnapshot) {
-  const S node = sandboxtest::Nodes()[0], elsewhere = scratch_.path() + "/elsewhere";
+  const S node = wqtest::Nodes()[0], elsewhere = scratch_.path() + "/elsewhere";
   fs::create_directories(elsewhere);
   int n = 0;
   for (const S& plant : {S("echo > $D"), S("mkdir $D && echo > $D/web-data"),

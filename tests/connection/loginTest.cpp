@@ -146,7 +146,7 @@ TEST_F(LoginTest, RealChildSeesSecretsWholeAndParentDoesNot) {
   const std::string script = base_.File(
       "wqOpenShiftCLI", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + seen + "'\n");
   ASSERT_EQ(chmod(script.c_str(), 0700), 0);
-  OpenShiftSDKWrapper::WqProcess::SetRunner(nullptr);
+  OpenShiftSDKWrapper::WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
   // Blanks and pattern characters must neither split the secret nor expand to file names.
   const std::string password = "pa ss*word $HOME";
   const std::string token = "tok en*";
@@ -156,7 +156,7 @@ TEST_F(LoginTest, RealChildSeesSecretsWholeAndParentDoesNot) {
   WQOpenShiftConnection connection;
   ASSERT_TRUE(connection.connect(server_.BaseUrl(), kUser, password, NoNodes()));
   ASSERT_TRUE(connection.connectServiceAccount(server_.BaseUrl(), "builder", token, NoNodes()));
-  EXPECT_EQ(hosttest::ReadFile(seen),
+  EXPECT_EQ(wqtest::ReadFile(seen),
             "login\n" + server_.BaseUrl() + "\n--insecure-skip-tls-verify=true\n--username=developer\n"
             "--password=" + password + "\nlogin\n" + server_.BaseUrl() +
             "\n--insecure-skip-tls-verify=true\n--token=" + token + "\n");
@@ -191,7 +191,7 @@ class MissingBaseTest : public ConnectionTest, public ::testing::WithParamInterf
 
 TEST_P(MissingBaseTest, LoginGoesOnWithoutCommandLineClient) {
   const NoBaseRow& row = GetParam();
-  hosttest::ScopedEnv noBase("dBASEHOME", nullptr);
+  wqtest::ScopedEnv noBase("dBASEHOME", nullptr);
   WQOpenShiftConnection connection;
   bool result = row.serviceAccount
                     ? connection.connectServiceAccount(server_.BaseUrl(), "builder", "any-token",
@@ -233,7 +233,7 @@ class UnsafeCommandTest : public ConnectionTest, public ::testing::WithParamInte
 TEST_P(UnsafeCommandTest, CommandLineIsNeverRun) {
   const UnsafeRow& row = GetParam();
   const std::string base = row.base != nullptr ? row.base : base_.path();
-  hosttest::ScopedEnv baseEnv("dBASEHOME", base.c_str());
+  wqtest::ScopedEnv baseEnv("dBASEHOME", base.c_str());
   const std::string url = row.url != nullptr ? row.url : server_.BaseUrl();
   WQOpenShiftConnection connection;
   EXPECT_TRUE(connection.connectServiceAccount(url, "builder", row.token, NoNodes()));
@@ -286,7 +286,7 @@ TEST_P(AddressTest, AddressIsNormalisedOnlyWithoutAnyColon) {
   const AddressRow& row = GetParam();
   WQOpenShiftConnection connection;
   EXPECT_TRUE(connection.connectServiceAccount(row.given, "builder", "tok-1", NoNodes()));
-  hosttest::ScopedEnv fastFail("WQOSDK_CONNECT_TIMEOUT", "1");
+  wqtest::ScopedEnv fastFail("WQOSDK_CONNECT_TIMEOUT", "1");
   connection.connect(row.given, kUser, kPassword, NoNodes());
   ASSERT_EQ(commands_.size(), 2u);
   const std::string expected = std::string(" login ") + row.stored + " --insecure-skip-tls-verify";
@@ -308,7 +308,7 @@ TEST_F(LoginTest, SecondLoginReplacesAddressAndToken) {
 }
 
 TEST_F(LoginTest, ClientInitialisationFailureLeavesConnectionUnusable) {
-  hosttest::ScopedEnv missingCa("WQOSDK_CA_FILE", "/nonexistent/ca.pem");
+  wqtest::ScopedEnv missingCa("WQOSDK_CA_FILE", "/nonexistent/ca.pem");
   WQOpenShiftConnection connection;
   EXPECT_FALSE(connection.connect(server_.BaseUrl(), kUser, kPassword, NoNodes()));
   EXPECT_FALSE(LoginServiceAccount(connection));

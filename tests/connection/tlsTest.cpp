@@ -35,7 +35,7 @@ class TlsTest : public ConnectionTest {
 TEST_F(TlsTest, VerifiesAgainstCaNamedBySetting) {
   const std::string ca = base_.path() + "/cluster-ca.pem";
   ASSERT_TRUE(server_.WriteTrustPem(ca));
-  hosttest::ScopedEnv caFile("WQOSDK_CA_FILE", ca.c_str());
+  wqtest::ScopedEnv caFile("WQOSDK_CA_FILE", ca.c_str());
   // The certificate names both the address and the host name.
   EXPECT_TRUE(GetThrough(server_.BaseUrl()));
   EXPECT_TRUE(GetThrough("https://localhost:" + std::to_string(server_.Port())));
@@ -56,7 +56,7 @@ TEST_F(TlsTest, WrongCaFailsWithTheReason) {
   ASSERT_TRUE(other.WriteTrustPem(wrongCa));
   // The right CA in the base directory does not help: the setting wins.
   ASSERT_TRUE(server_.WriteTrustPem(base_.path() + "/openshift-ca.crt"));
-  hosttest::ScopedEnv caFile("WQOSDK_CA_FILE", wrongCa.c_str());
+  wqtest::ScopedEnv caFile("WQOSDK_CA_FILE", wrongCa.c_str());
 
   EXPECT_FALSE(GetThrough(server_.BaseUrl()));
   EXPECT_FALSE(LinesWith("SSL certificate problem", "ERROR").empty());

@@ -184,7 +184,7 @@ class DeadServerTest : public ConnectionTest, public ::testing::WithParamInterfa
 
 TEST_P(DeadServerTest, FailsWithinTheTimeout) {
   const DeadRow& row = GetParam();
-  hosttest::ScopedEnv shortTimeout("WQOSDK_REQUEST_TIMEOUT", "0.5");
+  wqtest::ScopedEnv shortTimeout("WQOSDK_REQUEST_TIMEOUT", "0.5");
   server_.Script("GET", kPath, row.answer);
   WQOpenShiftConnection connection;
   ASSERT_TRUE(LoginServiceAccount(connection));

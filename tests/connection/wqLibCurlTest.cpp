@@ -94,59 +94,5 @@ TEST_F(LibCurlTest, RefusesHeaderTextThatCouldSmuggleHeaders) {
   EXPECT_FALSE(client_.WQLibCurlAppendHeader(HTTP_HDR_USERPWD, "nocolon"));
 }
 
-// The test server's challenge endpoint answers as the cluster's does.
-struct ChallengeRow {
-  const char* name;
-  const char* csrfHeader;  // null: none
-  const char* credentials;
-  int status;
-  const char* header;  // name of a header the answer must carry
-  const char* value;
-  const char* body;
-};
-
-class ChallengeTest : public LibCurlTest, public ::testing::WithParamInterface<ChallengeRow> {};
-
-TEST_P(ChallengeTest, AnswersLikeTheCluster) {
-  const ChallengeRow& row = GetParam();
-  client_.WQLibCurlFreeHttpHeaderList();
-  if (row.csrfHeader != nullptr) {
-    ASSERT_TRUE(client_.WQLibCurlAppendHeader(HTTP_HDR_STANDARD, row.csrfHeader));
-  }
-  ASSERT_TRUE(client_.WQLibCurlAppendHeader(HTTP_HDR_USERPWD, row.credentials));
-  Get("/oauth/authorize?client_id=openshift-challenging-client&response_type=token");
-  EXPECT_EQ(client_.GetHttpErrorCode(), row.status);
-  EXPECT_EQ(std::string(client_.GetHttpResponseHeader(row.header)).find(row.value), 0u)
-      << client_.GetHttpResponseHeader(row.header);
-  EXPECT_EQ(Body(), row.body);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Challenges, ChallengeTest,
-    ::testing::Values(
-        ChallengeRow{"Token", "X-CSRF-Token: 1", "developer:s3cret!pw", 302, "Location",
-                     "https://127.0.0.1:", "<null>"},
-        ChallengeRow{"WrongPassword", "X-CSRF-Token: 1", "developer:nope", 401, "WWW-Authenticate",
-                     "Basic realm=\"openshift\"", "<null>"},
-        ChallengeRow{"NoCsrf", nullptr, "developer:s3cret!pw", 401, "Warning",
-                     "199 Origin \"A non-empty X-CSRF-Token header",
-                     "A non-empty X-CSRF-Token header is required to receive basic-auth "
-                     "challenges\n"}),
-    [](const ::testing::TestParamInfo<ChallengeRow>& info) { return std::string(info.param.name); });
-
-TEST_F(LibCurlTest, IssuedTokenLocationHasTheClusterLayout) {
-  client_.WQLibCurlFreeHttpHeaderList();
-  ASSERT_TRUE(client_.WQLibCurlAppendHeader(HTTP_HDR_STANDARD, "X-CSRF-Token: 1"));
-  ASSERT_TRUE(client_.WQLibCurlAppendHeader(HTTP_HDR_USERPWD, "developer:s3cret!pw"));
-  Get("/oauth/authorize?client_id=openshift-challenging-client&response_type=token");
-  const auto issued = server_.IssuedTokens();
-  ASSERT_EQ(issued.size(), 1u);
-  EXPECT_EQ(issued[0].size(), 43u);
-  EXPECT_STREQ(client_.GetHttpResponseHeader("Location"),
-               (server_.BaseUrl() + "/oauth/token/implicit#access_token=" + issued[0] +
-                "&expires_in=86400&scope=user%3Afull&token_type=Bearer")
-                   .c_str());
-}
-
 }  // namespace
 }  // namespace conntest

@@ -53,19 +53,5 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteRow{"Empty", "", false, ""}),
     [](const ::testing::TestParamInfo<RouteRow>& info) { return std::string(info.param.name); });
 
-using FacadeTest = ConnectionTest;
-
-TEST_F(FacadeTest, PasswordLoginAndServiceAccountLoginPassThrough) {
-  WQOpenShiftSDKWrapper sdk;
-  EXPECT_TRUE(sdk.Connect(server_.BaseUrl(), kUser, kPassword, NoNodes()));
-  EXPECT_EQ(server_.IssuedTokens().size(), 1u);
-  EXPECT_TRUE(sdk.ConnectServiceAccount(server_.BaseUrl(), "builder", kServiceAccountToken, NoNodes()));
-  ASSERT_EQ(commands_.size(), 2u);
-  ASSERT_EQ(commands_[1].env.size(), 1u);
-  EXPECT_EQ(commands_[1].env[0], std::make_pair(std::string("OCTOKEN"),
-                                                std::string(kServiceAccountToken)));
-  EXPECT_TRUE(LinesWith("Connect SA").empty());
-}
-
 }  // namespace
 }  // namespace conntest

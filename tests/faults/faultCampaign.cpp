@@ -33,7 +33,7 @@
 #include <thread>
 
 #include "connection/logContexts.h"
-#include "tests/ssh/sandboxTestUtil.h"
+#include "tests/testing/sandbox.h"
 #include "tests/workflows/workflowTestUtil.h"
 
 namespace wftest {
@@ -43,8 +43,10 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using OpenShiftSDKWrapper::ProcessRequest;
 using OpenShiftSDKWrapper::WqProcess;
-using sandboxtest::Env;
-using sandboxtest::Shell;
+using wqtest::Env;
+using wqtest::IsMountPoint;
+using wqtest::MountPointsBelow;
+using wqtest::Shell;
 
 // Time-outs of the campaign: short, so that a time-out case costs half a second; the
 // injected delay is just above the request time-out. Each request of a clean run takes
@@ -254,32 +256,6 @@ struct Summary {
   double seconds = 0;    // the cases, set-up and clean-up included
 };
 
-// Mount points of this mount namespace, in mount order.
-std::vector<std::string> MountPoints() {
-  std::vector<std::string> points;
-  std::ifstream in("/proc/self/mountinfo");
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    std::string skip, point;
-    fields >> skip >> skip >> skip >> skip >> point;
-    points.push_back(point);
-  }
-  return points;
-}
-
-bool IsMountPoint(const std::string& path) {
-  const std::vector<std::string> points = MountPoints();
-  return std::find(points.begin(), points.end(), path) != points.end();
-}
-
-std::vector<std::string> MountPointsBelow(const std::string& directory) {
-  std::vector<std::string> below;
-  for (const std::string& point : MountPoints()) {
-    if (point.compare(0, directory.size() + 1, directory + "/") == 0) below.push_back(point);
-  }
-  return below;
-}
-
 size_t OpenDescriptors() {
   size_t count = 0;
   std::error_code code;
@@ -295,7 +271,7 @@ size_t OpenDescriptors() {
 // costs a tenth of a second, and a case looks several times.
 std::set<std::string> SnapshotsOnNodes() {
   std::set<std::string> names;
-  const std::string text = hosttest::ReadFile(Env("WQSANDBOX_DIR") + "/gluster/snapshots.json");
+  const std::string text = wqtest::ReadFile(Env("WQSANDBOX_DIR") + "/gluster/snapshots.json");
   if (text.empty()) return names;  // none made yet
   const boost::json::value records = At(Parsed(text), "snapshots");
   if (!records.is_array()) {
@@ -308,45 +284,27 @@ std::set<std::string> SnapshotsOnNodes() {
   return names;
 }
 
-// Creates each claim's GlusterFS volume under the simulator's name (while `fake` is false),
-// and deletes it with its claim. With `fake` set, claims get no real volume: the storage
-// side of those runs is answered by sandbox rules.
-wqsim::StorageHook CampaignVolumes(const bool* fake) {
-  return [fake](const std::string& action, const std::string& volume, std::string& error) {
-    if (*fake) return true;
-    std::string out;
-    const std::string gluster = "gluster --mode=script volume ";
-    const bool done =
-        action == "create"
-            ? Shell(Env("WQSANDBOX_PROVISION") + " " + volume, &out, &error) == 0
-            : Shell(gluster + "stop " + volume + " force", &out, &error) == 0 &&
-                  Shell(gluster + "delete " + volume, &out, &error) == 0;
-    error += out;
-    return done;
-  };
-}
-
 class FaultCampaign : public WorkflowTest {
  protected:
   void SetUp() override {
-    if (!sandboxtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
+    if (!wqtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
     WorkflowTest::SetUp();
-    OpenShiftSDKWrapper::DebugLog::SetSink([this](const LogLine& line) { OnLine(line); });
-    WqProcess::SetRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
+    OpenShiftSDKWrapper::DebugLog::SetSink(wqtest::SweepSink([this](const LogLine& line) { OnLine(line); }));
+    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
       local_.push_back(request.command);
       return WqProcess::RunReal(request, out, err);
-    });
+    }));
     // The agent's base directory with the command-line client, for commands in pods.
     base_ = scratch_.path() + "/base";
     fs::create_directories(base_);
     fs::copy_file(WQ_CLI_PROGRAM, base_ + "/wqOpenShiftCLI");
-    baseEnv_.reset(new hosttest::ScopedEnv("dBASEHOME", base_.c_str()));
+    baseEnv_.reset(new wqtest::ScopedEnv("dBASEHOME", base_.c_str()));
     // A small file system for the export files, which a case can fill.
     exportRoot_ = scratch_.path() + "/exports";
     fs::create_directories(exportRoot_);
     ASSERT_EQ(0, Shell("mount -t tmpfs -o size=1m wqcampaign \"" + exportRoot_ + "\""));
-    StartCluster(sandboxtest::Nodes(), CampaignVolumes(&fakeVolumes_),
-                 sandboxtest::AllNodes(sandboxtest::PasswordLogin()));
+    StartCluster(wqtest::Nodes(), LiveVolumes(&fakeVolumes_),
+                 wqtest::AllNodes(wqtest::PasswordLogin()));
     for (const char* claim : {"web-data", "web-logs"}) {
       std::string err;
       ASSERT_EQ(0, Shell(Env("WQSANDBOX_VOLUME") + " write " + GlusterVolumeOf(claim) +
@@ -358,11 +316,9 @@ class FaultCampaign : public WorkflowTest {
   }
 
   void TearDown() override {
-    if (sandboxtest::InSandbox()) Shell(Env("WQSANDBOX_FAULT") + " clear");
+    if (wqtest::InSandbox()) Shell(Env("WQSANDBOX_FAULT") + " clear");
     // The export file system and every mount of the cases go before the scratch directory.
-    const std::vector<std::string> points = MountPointsBelow(scratch_.path());
-    std::for_each(points.rbegin(), points.rend(),
-                  [](const std::string& point) { Shell("umount -l \"" + point + "\""); });
+    wqtest::UnmountBelow(scratch_.path());
     baseEnv_.reset();
     WorkflowTest::TearDown();
   }
@@ -522,7 +478,7 @@ class FaultCampaign : public WorkflowTest {
 
   void SetNodes(const char* flag, bool on) {
     const std::string ctl = Env("WQSANDBOX_CTL");
-    for (const std::string& node : sandboxtest::Nodes()) {
+    for (const std::string& node : wqtest::Nodes()) {
       const std::string path = ctl + "/node/" + node + "/" + flag;
       if (on) {
         std::ofstream(path).flush();
@@ -532,9 +488,9 @@ class FaultCampaign : public WorkflowTest {
     }
     const std::string want = !on ? "up" : std::string(flag) == "down" ? "down" : "up refuse-password";
     const Clock::time_point until = Clock::now() + std::chrono::seconds(15);
-    for (const std::string& node : sandboxtest::Nodes()) {
+    for (const std::string& node : wqtest::Nodes()) {
       while (Clock::now() < until) {
-        std::string status = hosttest::ReadFile(ctl + "/node/" + node + "/status");
+        std::string status = wqtest::ReadFile(ctl + "/node/" + node + "/status");
         while (!status.empty() && std::isspace(static_cast<unsigned char>(status.back()))) status.pop_back();
         if (status == want) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -825,11 +781,11 @@ class FaultCampaign : public WorkflowTest {
 
   std::string base_;
   std::string exportRoot_;
-  std::unique_ptr<hosttest::ScopedEnv> baseEnv_;
-  hosttest::ScopedEnv requestTimeout_{"WQOSDK_REQUEST_TIMEOUT", std::to_string(kRequestTimeoutSeconds).c_str()};
-  hosttest::ScopedEnv connectTimeout_{"WQOSDK_CONNECT_TIMEOUT", std::to_string(kRequestTimeoutSeconds).c_str()};
-  hosttest::ScopedEnv sshConnectTimeout_{"WQOSDK_SSH_CONNECT_TIMEOUT", std::to_string(kSshTimeoutSeconds).c_str()};
-  hosttest::ScopedEnv sshCommandTimeout_{"WQOSDK_SSH_COMMAND_TIMEOUT", "20"};
+  std::unique_ptr<wqtest::ScopedEnv> baseEnv_;
+  wqtest::ScopedEnv requestTimeout_{"WQOSDK_REQUEST_TIMEOUT", std::to_string(kRequestTimeoutSeconds).c_str()};
+  wqtest::ScopedEnv connectTimeout_{"WQOSDK_CONNECT_TIMEOUT", std::to_string(kRequestTimeoutSeconds).c_str()};
+  wqtest::ScopedEnv sshConnectTimeout_{"WQOSDK_SSH_CONNECT_TIMEOUT", std::to_string(kSshTimeoutSeconds).c_str()};
+  wqtest::ScopedEnv sshCommandTimeout_{"WQOSDK_SSH_COMMAND_TIMEOUT", "20"};
   bool fakeVolumes_ = false;
 
   std::vector<std::string> local_;
@@ -937,7 +893,7 @@ TEST_F(FaultCampaign, EveryFaultAtEveryStepIsHandled) {
       [&] {
         hold();
         if (!IsMountPoint(held.glusterfs.path)) {
-          Shell("mount -t glusterfs " + sandboxtest::Nodes()[0] + ":/snaps/" +
+          Shell("mount -t glusterfs " + wqtest::Nodes()[0] + ":/snaps/" +
                 held.glusterfs.snapshotName + "/" + GlusterVolumeOf("web-data") + " \"" +
                 held.glusterfs.path + "\"");
         }

@@ -10,11 +10,11 @@
 #include "host/luFile.h"
 #include "operations/openshiftOperations.h"
 #include "queries/openshiftQueries.h"
-#include "tests/ssh/sandboxTestUtil.h"
-#include "tests/ssh/trustedServer.h"
+#include "tests/testing/sandbox.h"
+#include "tests/testing/sandbox.h"
 #include "wrapper/openshiftWrapper.h"
 
-namespace sandboxtest {
+namespace wqtest {
 namespace {
 
 using namespace OpenShiftSDKWrapper;  // NOLINT(google-build-using-namespace)
@@ -128,7 +128,7 @@ class GlusterTest : public SandboxTest {
   }
 
   static int volumes_;
-  hosttest::TempDir scratch_;
+  wqtest::TempDir scratch_;
   TrustedServer server_{kToken};
   std::string volume_;
   std::vector<std::string> mounted_;
@@ -301,7 +301,7 @@ TEST_F(GlusterTest, BackupSeesTheDataOfTheSnapshotMomentThenLeavesNothingBehind)
 
   WriteIntoVolume("after.txt", "too late");
   ASSERT_TRUE(IsMounted(directory));
-  EXPECT_EQ(hosttest::ReadFile(directory + "/before.txt"), "taken");
+  EXPECT_EQ(wqtest::ReadFile(directory + "/before.txt"), "taken");
   EXPECT_FALSE(std::ifstream(directory + "/after.txt").good());
 
   ASSERT_TRUE(operations_.UnmountPersistentVolume("app", record));
@@ -450,4 +450,4 @@ TEST_F(GlusterTest, DeleteGoesOnToTheNextNodeWhenNodesAreDown) {
 }
 
 }  // namespace
-}  // namespace sandboxtest
+}  // namespace wqtest

@@ -15,8 +15,8 @@
 #include "queries/glusterNodeSelector.h"
 #include "queries/glusterOutput.h"
 #include "queries/openshiftQueries.h"
-#include "tests/host/hostTestUtil.h"
-#include "tests/ssh/trustedServer.h"
+#include "tests/testing/testSupport.h"
+#include "tests/testing/sandbox.h"
 
 namespace {
 
@@ -191,39 +191,25 @@ TEST(GlusterNodeSelectorTest, OneAddressThenNothing) {
 
 // ---- refusals and local command lines -------------------------------------------------------
 
-class GlusterRefusalTest : public ::testing::Test {
+class GlusterRefusalTest : public ::testing::Test, public wqtest::LogCapture {
  protected:
   void SetUp() override {
-    DebugLog::SetSink([this](const LogLine& line) { lines_.push_back(line); });
-    WqProcess::SetRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
+    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
       commands_.push_back(request.command);
       out = runnerOut_;
       err = runnerErr_;
       return runnerResult_;
-    });
+    }));
   }
   void TearDown() override {
-    WqProcess::SetRunner(nullptr);
-    DebugLog::SetSink(nullptr);
+    WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
   }
 
   // True when nothing was attempted on a node: the connection holds no credentials, so
   // any attempt would have logged that.
-  bool NoNodeContacted() const {
-    for (const LogLine& line : lines_) {
-      if (line.message.find("Failed to find ssh credentials") != std::string::npos) return false;
-    }
-    return true;
-  }
+  bool NoNodeContacted() const { return LinesWith("Failed to find ssh credentials").empty(); }
+  bool Logged(const std::string& text) const { return !LinesWith(text).empty(); }
 
-  bool Logged(const std::string& text) const {
-    for (const LogLine& line : lines_) {
-      if (line.message.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-
-  std::vector<LogLine> lines_;
   std::vector<std::string> commands_;
   int runnerResult_ = 0;
   std::string runnerOut_;
@@ -408,9 +394,9 @@ class GlusterNodeTrialTest : public GlusterRefusalTest {
                        "\"gluster-ep\",\"path\":\"vol_1\"},\"capacity\":{\"storage\":\"1Gi\"}}}"));
   }
 
-  hosttest::ScopedEnv noBase_{"dBASEHOME", nullptr};
-  hosttest::ScopedEnv noConfig_{"WQOSDK_PLATFORM_CONFIG", "/nonexistent/platform.ini"};
-  sandboxtest::TrustedServer server_{kToken};
+  wqtest::ScopedEnv noBase_{"dBASEHOME", nullptr};
+  wqtest::ScopedEnv noConfig_{"WQOSDK_PLATFORM_CONFIG", "/nonexistent/platform.ini"};
+  wqtest::TrustedServer server_{kToken};
 };
 
 TEST_F(GlusterNodeTrialTest, EmptySubsetsFailBeforeAnyCommand) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/debugLog.h"
-#include "hostTestUtil.h"
+#include "tests/testing/testSupport.h"
 
 namespace OpenShiftSDKWrapper {
 namespace {
@@ -31,12 +31,12 @@ class DebugLogFileTest : public ::testing::Test {
     env_file_.reset();
     DebugLog::ReloadSettings();
   }
-  std::string Written() const { return hosttest::ReadFile(path_); }
+  std::string Written() const { return wqtest::ReadFile(path_); }
 
-  hosttest::TempDir dir_;
+  wqtest::TempDir dir_;
   std::string path_ = dir_.path() + "/agent.log";
-  std::optional<hosttest::ScopedEnv> env_file_{std::in_place, "WQOSDK_LOG_FILE", path_.c_str()};
-  std::optional<hosttest::ScopedEnv> env_level_;
+  std::optional<wqtest::ScopedEnv> env_file_{std::in_place, "WQOSDK_LOG_FILE", path_.c_str()};
+  std::optional<wqtest::ScopedEnv> env_level_;
   DebugLog log_;
 };
 
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, DebugLogLevelTest,
 TEST_F(DebugLogFileTest, SinkReceivesEveryLineAndTheFileNone) {
   UseLevel("0");
   std::vector<LogLine> seen;
-  DebugLog::SetSink([&seen](const LogLine& line) { seen.push_back(line); });
+  DebugLog::SetSink(wqtest::SweepSink([&seen](const LogLine& line) { seen.push_back(line); }));
   log_.DebugLvl("executeRemoteCommand", 5, "host %s", "10.0.0.1");
   log_.Error("ctx", "bad");
   DebugLog::SetSink(nullptr);

@@ -6,7 +6,7 @@
 
 #include "host/luFile.h"
 #include "host/luIPAddr.h"
-#include "hostTestUtil.h"
+#include "tests/testing/testSupport.h"
 
 namespace OpenShiftSDKWrapper {
 namespace {
@@ -16,7 +16,7 @@ constexpr int kExportFlags = 578;
 static_assert(kExportFlags == (O_RDWR | O_CREAT | O_TRUNC), "flag value of the export code");
 
 TEST(CLuFileTest, ExportOpenCreatesPrivateFileAndTruncates) {
-  hosttest::TempDir dir;
+  wqtest::TempDir dir;
   const std::string path = dir.File("secret_db", "an older and longer definition");
   chmod(path.c_str(), 0644);
   const std::string fresh = dir.path() + "/pvc_data";
@@ -58,7 +58,7 @@ TEST(CLuFileTest, ErrorsCarryErrnoAndText) {
 }
 
 TEST(CLuDirectoryTest, CreateMakesParentsAndAcceptsExisting) {
-  hosttest::TempDir dir;
+  wqtest::TempDir dir;
   const std::string deep = dir.path() + "//backup/pvc_a/mnt/";
   ASSERT_FALSE(CLuDirectory::Create(deep, true).IsError());
   ASSERT_FALSE(CLuDirectory::Create(deep, true).IsError());
@@ -72,7 +72,7 @@ TEST(CLuDirectoryTest, CreateMakesParentsAndAcceptsExisting) {
 }
 
 TEST(CLuDirectoryTest, ListsMatchingEntriesInNameOrder) {
-  hosttest::TempDir dir;
+  wqtest::TempDir dir;
   for (const char* name : {"secret_b", "configmap_x", "secret_a", "pvc_secret_c"})
     dir.File(name, "");
   ASSERT_FALSE(CLuDirectory::Create(dir.path() + "/secret_dir", false).IsError());

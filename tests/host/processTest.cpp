@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "host/process.h"
-#include "hostTestUtil.h"
+#include "tests/testing/testSupport.h"
 
 namespace OpenShiftSDKWrapper {
 namespace {
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Statuses, WqProcessExitTest,
                                            ExitCase{"/nonexistent/program", 127}));
 
 TEST(WqProcessTest, EnvironmentEntriesReachOnlyTheChild) {
-  hosttest::ScopedEnv existing("WQ_TEST_REPLACED", "parent");
+  wqtest::ScopedEnv existing("WQ_TEST_REPLACED", "parent");
   unsetenv("WQ_TEST_ADDED");
   std::string out, err;
   ASSERT_EQ(RunShell("printf '%s|' \"$WQ_TEST_ADDED\" \"$WQ_TEST_REPLACED\"; "

@@ -7,7 +7,7 @@
 #include "host/luSleep.h"
 #include "host/platformInfo.h"
 #include "host/settings.h"
-#include "hostTestUtil.h"
+#include "tests/testing/testSupport.h"
 
 namespace OpenShiftSDKWrapper {
 namespace {
@@ -21,7 +21,7 @@ struct NumberCase {
 class SettingsNumberTest : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(SettingsNumberTest, WholeTextMustBeANumber) {
-  hosttest::ScopedEnv env("WQOSDK_TEST_NUMBER", GetParam().text);
+  wqtest::ScopedEnv env("WQOSDK_TEST_NUMBER", GetParam().text);
   EXPECT_DOUBLE_EQ(Settings::GetNumber("WQOSDK_TEST_NUMBER", -1.5), GetParam().number);
   EXPECT_EQ(Settings::GetInteger("WQOSDK_TEST_NUMBER", -7), GetParam().integer);
 }
@@ -54,9 +54,9 @@ struct IniCase {
 
 class PlatformInfoIniTest : public ::testing::TestWithParam<IniCase> {
  protected:
-  hosttest::TempDir dir_;
-  hosttest::ScopedEnv config_{"WQOSDK_PLATFORM_CONFIG", dir_.File("platform.ini", kIni).c_str()};
-  hosttest::ScopedEnv home_{"dBASEHOME", nullptr};
+  wqtest::TempDir dir_;
+  wqtest::ScopedEnv config_{"WQOSDK_PLATFORM_CONFIG", dir_.File("platform.ini", kIni).c_str()};
+  wqtest::ScopedEnv home_{"dBASEHOME", nullptr};
 };
 
 TEST_P(PlatformInfoIniTest, LooksUpSectionAndKey) {
@@ -75,23 +75,23 @@ INSTANTIATE_TEST_SUITE_P(Keys, PlatformInfoIniTest,
                                            IniCase{"Missing", "dBASEHOME", false, "untouched"}));
 
 TEST(PlatformInfoTest, EnvironmentOverridesTheFileUnlessEmpty) {
-  hosttest::TempDir dir;
-  hosttest::ScopedEnv config("WQOSDK_PLATFORM_CONFIG",
+  wqtest::TempDir dir;
+  wqtest::ScopedEnv config("WQOSDK_PLATFORM_CONFIG",
                              dir.File("p.ini", "[Base]\ndBASEHOME=/from/file\n").c_str());
   std::string value;
   {
-    hosttest::ScopedEnv home("dBASEHOME", "/from/env");
+    wqtest::ScopedEnv home("dBASEHOME", "/from/env");
     ASSERT_TRUE(WQPlatformInfo().getString("Base", "dBASEHOME", value));
     EXPECT_EQ(value, "/from/env");
   }
-  hosttest::ScopedEnv home("dBASEHOME", "");
+  wqtest::ScopedEnv home("dBASEHOME", "");
   ASSERT_TRUE(WQPlatformInfo().getString("Base", "dBASEHOME", value));
   EXPECT_EQ(value, "/from/file");
 }
 
 TEST(PlatformInfoTest, MissingFileFindsNothing) {
-  hosttest::ScopedEnv config("WQOSDK_PLATFORM_CONFIG", "/nonexistent/platform.ini");
-  hosttest::ScopedEnv home("dBASEHOME", nullptr);
+  wqtest::ScopedEnv config("WQOSDK_PLATFORM_CONFIG", "/nonexistent/platform.ini");
+  wqtest::ScopedEnv home("dBASEHOME", nullptr);
   std::string value;
   EXPECT_FALSE(WQPlatformInfo().getString("Base", "dBASEHOME", value));
 }
@@ -99,7 +99,7 @@ TEST(PlatformInfoTest, MissingFileFindsNothing) {
 using Clock = std::chrono::steady_clock;
 
 TEST(LuSleepTest, ScaleShortensTheSleep) {
-  hosttest::ScopedEnv scale("WQOSDK_SLEEP_SCALE", "0.001");
+  wqtest::ScopedEnv scale("WQOSDK_SLEEP_SCALE", "0.001");
   const auto start = Clock::now();
   LUSLEEP(120000, "openshiftWrapper", 1);
   const auto elapsed = Clock::now() - start;
@@ -108,7 +108,7 @@ TEST(LuSleepTest, ScaleShortensTheSleep) {
 }
 
 TEST(LuSleepTest, ResumesAfterASignalInterruptsIt) {
-  hosttest::ScopedEnv scale("WQOSDK_SLEEP_SCALE", nullptr);
+  wqtest::ScopedEnv scale("WQOSDK_SLEEP_SCALE", nullptr);
   struct sigaction action {};
   struct sigaction old {};
   action.sa_handler = [](int) {};

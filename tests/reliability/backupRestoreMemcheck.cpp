@@ -8,48 +8,25 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/ssh/sandboxTestUtil.h"
+#include "tests/testing/sandbox.h"
 #include "tests/workflows/workflowTestUtil.h"
 
 namespace wftest {
 namespace {
 
 namespace fs = std::filesystem;
-using sandboxtest::Env;
-using sandboxtest::Shell;
+using wqtest::Env;
+using wqtest::Shell;
 
 const char* const kIndex = "<h1>before the backup</h1>\n";
-
-bool Mounted(const std::string& path) {
-  std::ifstream in("/proc/self/mountinfo");
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    std::string skipped, point;
-    fields >> skipped >> skipped >> skipped >> skipped >> point;
-    if (point == path) return true;
-  }
-  return false;
-}
 
 class BackupRestoreMemcheckTest : public WorkflowTest {
  protected:
   void SetUp() override {
-    if (!sandboxtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
+    if (!wqtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
     WorkflowTest::SetUp();
-    // Each claim gets a real one-brick volume; a deleted claim takes its volume along.
-    wqsim::StorageHook liveVolumes = [](const std::string& action, const std::string& volume,
-                                        std::string& error) {
-      const std::string gluster = "gluster --mode=script volume ";
-      std::string out;
-      const bool done = Shell(action == "create" ? Env("WQSANDBOX_PROVISION") + " " + volume
-                                                 : gluster + "stop " + volume + " force && " +
-                                                       gluster + "delete " + volume,
-                              &out, &error) == 0;
-      error += out;
-      return done;
-    };
-    StartCluster(sandboxtest::Nodes(), liveVolumes,
-                 sandboxtest::AllNodes(sandboxtest::PasswordLogin()));
+    StartCluster(wqtest::Nodes(), LiveVolumes(),
+                 wqtest::AllNodes(wqtest::PasswordLogin()));
     const std::string input = scratch_.File("index.html", kIndex);
     std::string err;
     ASSERT_EQ(0, Shell(Env("WQSANDBOX_VOLUME") + " write " + GlusterVolumeOf("web-data") +
@@ -60,11 +37,9 @@ class BackupRestoreMemcheckTest : public WorkflowTest {
   }
 
   void TearDown() override {
-    if (sandboxtest::InSandbox()) {
+    if (wqtest::InSandbox()) {
       // Whatever a failed step left mounted goes before the scratch directory does.
-      Shell("grep -o ' " + scratch_.path() +
-            "/[^ ]*' /proc/self/mountinfo | sort -r | "
-            "xargs -r -n1 umount -l");
+      wqtest::UnmountBelow(scratch_.path());
     }
     WorkflowTest::TearDown();
   }
@@ -75,16 +50,16 @@ TEST_F(BackupRestoreMemcheckTest, BackupReleaseAndRestoreOfADeployment) {
   ASSERT_TRUE(facade_.CreateDeploymentSnapshot(kNs, "web", "bk", backupDir_, records));
   ASSERT_EQ(2u, records.size());
   EXPECT_EQ("web-data", records[0].name);
-  ASSERT_TRUE(Mounted(records[0].glusterfs.path));
-  const std::string saved = hosttest::ReadFile(records[0].glusterfs.path + "/index.html");
+  ASSERT_TRUE(wqtest::IsMountPoint(records[0].glusterfs.path));
+  const std::string saved = wqtest::ReadFile(records[0].glusterfs.path + "/index.html");
   EXPECT_EQ(kIndex, saved);
 
   for (SVolumeInfoLib& record : records) {
     EXPECT_TRUE(facade_.UnmountVolume(kNs, record)) << record.name;
     EXPECT_TRUE(facade_.DeleteVolumeSnapshot(kNs, record)) << record.name;
-    EXPECT_FALSE(Mounted(record.glusterfs.path)) << record.name;
+    EXPECT_FALSE(wqtest::IsMountPoint(record.glusterfs.path)) << record.name;
     std::vector<std::string> snapshots;
-    EXPECT_TRUE(facade_.GetGlusterVolumeSnapshotList(sandboxtest::Nodes()[0],
+    EXPECT_TRUE(facade_.GetGlusterVolumeSnapshotList(wqtest::Nodes()[0],
                                                      GlusterVolumeOf(record.name), snapshots));
     EXPECT_TRUE(snapshots.empty()) << record.name;
   }
@@ -101,7 +76,7 @@ TEST_F(BackupRestoreMemcheckTest, BackupReleaseAndRestoreOfADeployment) {
     ASSERT_TRUE(facade_.PrepareVolume(kNs, "restored", mountBase_, record, reuse, claim))
         << record.name;
     EXPECT_EQ(reuse, claim == record.name) << claim;
-    EXPECT_TRUE(Mounted(mountBase_ + "/" + claim)) << claim;
+    EXPECT_TRUE(wqtest::IsMountPoint(mountBase_ + "/" + claim)) << claim;
     used[record.name] = claim;
   }
   std::ofstream(mountBase_ + "/" + used["web-data"] + "/index.html", std::ios::binary) << saved;
@@ -115,7 +90,7 @@ TEST_F(BackupRestoreMemcheckTest, BackupReleaseAndRestoreOfADeployment) {
             Text(At(volumes.get_array()[0].as_object(), "persistentVolumeClaim/claimName")));
   EXPECT_EQ("web-secret",
             Text(At(GetObject("/api/v1/namespaces/demo/secrets/web-secret"), "metadata/name")));
-  EXPECT_EQ(kIndex, hosttest::ReadFile(mountBase_ + "/" + used["web-data"] + "/index.html"));
+  EXPECT_EQ(kIndex, wqtest::ReadFile(mountBase_ + "/" + used["web-data"] + "/index.html"));
 }
 
 }  // namespace

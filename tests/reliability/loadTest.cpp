@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/ssh/sandboxTestUtil.h"
+#include "tests/testing/sandbox.h"
 #include "tests/workflows/workflowTestUtil.h"
 
 extern char** environ;
@@ -137,25 +137,25 @@ Usage Measure() { return {RssKiB(), OpenFds(), CpuSeconds()}; }
 class LoadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!sandboxtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
-    node_ = sandboxtest::Nodes().at(0);
+    if (!wqtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
+    node_ = wqtest::Nodes().at(0);
     // The default log's verbosity decides which lines count as written; the sink keeps none.
-    DebugLog::SetSink([this](const LogLine& line) {
+    DebugLog::SetSink(wqtest::SweepSink([this](const LogLine& line) {
       ++linesSeen_;
       if (line.verbosity <= DebugLog::Verbosity()) ++linesWritten_;
       if (line.level == "ERROR") {
         ++errorLines_;
         lastError_ = line.message;
       }
-    });
+    }));
     const std::string scenario = scratch_.File("scenario.json", wftest::AppScenarioText());
     const std::string ca = scratch_.path() + "/ca.pem";
     std::string error;
     ASSERT_TRUE(simulator_.Start(scenario, ca, error)) << error;
-    caFile_.reset(new hosttest::ScopedEnv("WQOSDK_CA_FILE", ca.c_str()));
+    caFile_.reset(new wqtest::ScopedEnv("WQOSDK_CA_FILE", ca.c_str()));
     ASSERT_TRUE(
         facade_->ConnectServiceAccount(simulator_.Url(), "backup", wftest::kToken,
-                                       sandboxtest::AllNodes(sandboxtest::PasswordLogin())));
+                                       wqtest::AllNodes(wqtest::PasswordLogin())));
   }
 
   void TearDown() override {
@@ -247,11 +247,11 @@ class LoadTest : public ::testing::Test {
     return true;
   }
 
-  hosttest::TempDir scratch_;
-  hosttest::ScopedEnv noBase_{"dBASEHOME", nullptr};
-  hosttest::ScopedEnv noConfig_{"WQOSDK_PLATFORM_CONFIG", "/nonexistent/wqosdk-platform.ini"};
-  hosttest::ScopedEnv noKnownHosts_{"WQOSDK_KNOWN_HOSTS", nullptr};
-  std::unique_ptr<hosttest::ScopedEnv> caFile_;
+  wqtest::TempDir scratch_;
+  wqtest::ScopedEnv noBase_{"dBASEHOME", nullptr};
+  wqtest::ScopedEnv noConfig_{"WQOSDK_PLATFORM_CONFIG", "/nonexistent/wqosdk-platform.ini"};
+  wqtest::ScopedEnv noKnownHosts_{"WQOSDK_KNOWN_HOSTS", nullptr};
+  std::unique_ptr<wqtest::ScopedEnv> caFile_;
   SimulatorProcess simulator_;
   std::string node_;
   std::string podName_;

@@ -38,7 +38,7 @@ TEST_P(ExportTest, FileHoldsTheReplyByteForByte) {
   Login();
   const std::string file = scratch_.path() + "/" + row.label + "_obj";
   ASSERT_TRUE(Export(file));
-  EXPECT_EQ(hosttest::ReadFile(file), body);
+  EXPECT_EQ(wqtest::ReadFile(file), body);
   EXPECT_EQ(Sent(), std::vector<std::string>{std::string("GET ") + row.path});
   // Definitions may hold secrets: the file is readable by its owner only.
   struct stat info {};
@@ -53,7 +53,7 @@ TEST_P(ExportTest, MissingObjectLeavesExistingFileUntouched) {
   Login();
   const std::string file = scratch_.File("older", "{\"kind\":\"older\"}");
   EXPECT_FALSE(Export(file));
-  EXPECT_EQ(hosttest::ReadFile(file), "{\"kind\":\"older\"}");
+  EXPECT_EQ(wqtest::ReadFile(file), "{\"kind\":\"older\"}");
   EXPECT_EQ(LinesOf(kWriteContext), std::vector<std::string>{});
 }
 
@@ -67,7 +67,7 @@ TEST_P(ExportTest, AnswerThatIsNoObjectIsRefused) {
   const std::string file = scratch_.File("older", "{\"kind\":\"older\"}");
   EXPECT_FALSE(Export(file));
   EXPECT_FALSE(Export(file));
-  EXPECT_EQ(hosttest::ReadFile(file), "{\"kind\":\"older\"}");
+  EXPECT_EQ(wqtest::ReadFile(file), "{\"kind\":\"older\"}");
   const std::string refused =
       "ERROR Failed to write config to file [" + file + "] err [the answer is not a JSON object]";
   EXPECT_EQ(LinesOf(kWriteContext), (std::vector<std::string>{refused, refused}));
@@ -82,7 +82,7 @@ TEST_P(ExportTest, SecondExportReplacesTheFirst) {
   const std::string file = scratch_.path() + "/twice";
   ASSERT_TRUE(Export(file));
   ASSERT_TRUE(Export(file));
-  EXPECT_EQ(hosttest::ReadFile(file), "{}");
+  EXPECT_EQ(wqtest::ReadFile(file), "{}");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -116,7 +116,7 @@ TEST_F(WriteToFileTest, BinaryTextIsKept) {
   const std::string text("a\0b\xff\n", 5);
   const std::string file = scratch_.path() + "/binary";
   EXPECT_TRUE(operations_.WriteToFile(text, file));
-  EXPECT_EQ(hosttest::ReadFile(file), text);
+  EXPECT_EQ(wqtest::ReadFile(file), text);
 }
 
 TEST_F(WriteToFileTest, MissingDirectoryFailsToOpen) {
@@ -145,9 +145,9 @@ TEST_F(WriteToFileTest, PlantedEntriesAreNeverWrittenThrough) {
     ASSERT_EQ(lstat(file.c_str(), &info), 0);
     EXPECT_TRUE(S_ISREG(info.st_mode)) << file;
     EXPECT_EQ(info.st_mode & 0777, 0600u) << file;
-    EXPECT_EQ(hosttest::ReadFile(file), "{\"kind\":\"Secret\"}");
+    EXPECT_EQ(wqtest::ReadFile(file), "{\"kind\":\"Secret\"}");
   }
-  EXPECT_EQ(hosttest::ReadFile(outside), "outside text");
+  EXPECT_EQ(wqtest::ReadFile(outside), "outside text");
   if (!std::filesystem::exists("/dev/full")) return;
   EXPECT_FALSE(operations_.WriteToFile("{}", "/dev/full"));
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));

@@ -299,7 +299,7 @@ TEST_P(WaitTest, PollsEveryTenSecondsUntilDone) {
 
 TEST_P(WaitTest, GivesUpAtThePollLimit) {
   const WaitRow& row = GetParam();
-  hosttest::ScopedEnv polls("WQOSDK_WAIT_POLLS", "3");
+  wqtest::ScopedEnv polls("WQOSDK_WAIT_POLLS", "3");
   server_.Script(row.writeMethod, row.writePath, ScriptedAnswer::Json(201, "{}"));
   server_.Script("GET", row.pollPath, ScriptedAnswer::Json(200, row.waiting));
   Login();
@@ -325,7 +325,7 @@ TEST_P(WaitTest, DefaultAndDegenerateLimits) {
   ExpectSleeps(59);
 
   for (const char* limit : {"0", "-4", "many"}) {
-    hosttest::ScopedEnv polls("WQOSDK_WAIT_POLLS", limit);
+    wqtest::ScopedEnv polls("WQOSDK_WAIT_POLLS", limit);
     server_.ClearRequests();
     sleeps_.clear();
     EXPECT_FALSE(row.run(operations_));

@@ -11,13 +11,12 @@
 
 #include "connection/openshiftConnection.h"
 #include "host/debugLog.h"
-#include "host/luSleep.h"
 #include "host/process.h"
 #include "operations/openshiftOperations.h"
 #include "parser/openshiftParser.h"
 #include "queries/openshiftQueries.h"
 #include "simulator/testServer.h"
-#include "tests/host/hostTestUtil.h"
+#include "tests/testing/testSupport.h"
 
 namespace resttest {
 
@@ -27,7 +26,7 @@ const char* const kToken = "rest-test-token-0123456789";
 
 // A fixture document of tests/data/fixtures, as bytes.
 inline std::string Fixture(const std::string& name) {
-  return hosttest::ReadFile(std::string(WQ_FIXTURE_DIR) + "/" + name);
+  return wqtest::ReadFile(std::string(WQ_FIXTURE_DIR) + "/" + name);
 }
 
 // A list object whose items are the given fixture documents, in order.
@@ -37,34 +36,27 @@ inline std::string ListOf(const std::string& kind, const std::vector<std::string
   return text + "]}";
 }
 
-struct Sleep {
-  unsigned long milliseconds;
-  std::string sourceFile;
-};
+using wqtest::Sleep;
 
-class RestTest : public ::testing::Test {
+class RestTest : public ::testing::Test,
+                 public wqtest::LogCapture,
+                 public wqtest::SleepRecorder {
  protected:
   void SetUp() override {
     ASSERT_FALSE(scratch_.path().empty());
-    OpenShiftSDKWrapper::DebugLog::SetSink([this](const LogLine& line) { lines_.push_back(line); });
-    OpenShiftSDKWrapper::SetSleepHook([this](unsigned long ms, const char* file, int) {
-      sleeps_.push_back(Sleep{ms, file});
-    });
     // Logins also run the command-line client; nothing here needs it to run.
-    OpenShiftSDKWrapper::WqProcess::SetRunner(
-        [](const OpenShiftSDKWrapper::ProcessRequest&, std::string&, std::string&) { return 0; });
+    OpenShiftSDKWrapper::WqProcess::SetRunner(wqtest::SweepRunner(
+        [](const OpenShiftSDKWrapper::ProcessRequest&, std::string&, std::string&) { return 0; }));
     server_.AddServiceAccountToken(kToken);
     ASSERT_TRUE(server_.Start());
     // Real certificate checking against the server's own certificate.
     const std::string trust = scratch_.path() + "/trust.pem";
     ASSERT_TRUE(server_.WriteTrustPem(trust));
-    caFile_ = std::make_unique<hosttest::ScopedEnv>("WQOSDK_CA_FILE", trust.c_str());
+    caFile_ = std::make_unique<wqtest::ScopedEnv>("WQOSDK_CA_FILE", trust.c_str());
   }
 
   void TearDown() override {
-    OpenShiftSDKWrapper::WqProcess::SetRunner(nullptr);
-    OpenShiftSDKWrapper::SetSleepHook(nullptr);
-    OpenShiftSDKWrapper::DebugLog::SetSink(nullptr);
+    OpenShiftSDKWrapper::WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
   }
 
   // Logs in and forgets the login's own log lines and requests.
@@ -73,15 +65,6 @@ class RestTest : public ::testing::Test {
                                                   std::map<std::string, OpenShiftSDKWrapper::SSshLoginCreds>()));
     lines_.clear();
     server_.ClearRequests();
-  }
-
-  // Lines logged under `context`, as "LEVEL message".
-  std::vector<std::string> LinesOf(const std::string& context) const {
-    std::vector<std::string> found;
-    for (const LogLine& line : lines_) {
-      if (line.context == context) found.push_back(line.level + " " + line.message);
-    }
-    return found;
   }
 
   // "METHOD target" of every request the server received, in order.
@@ -93,14 +76,12 @@ class RestTest : public ::testing::Test {
     return sent;
   }
 
-  hosttest::TempDir scratch_;
-  hosttest::ScopedEnv connectTimeout_{"WQOSDK_CONNECT_TIMEOUT", "5"};
-  hosttest::ScopedEnv requestTimeout_{"WQOSDK_REQUEST_TIMEOUT", "20"};
-  hosttest::ScopedEnv defaultPolls_{"WQOSDK_WAIT_POLLS", nullptr};
-  std::unique_ptr<hosttest::ScopedEnv> caFile_;
+  wqtest::TempDir scratch_;
+  wqtest::ScopedEnv connectTimeout_{"WQOSDK_CONNECT_TIMEOUT", "5"};
+  wqtest::ScopedEnv requestTimeout_{"WQOSDK_REQUEST_TIMEOUT", "20"};
+  wqtest::ScopedEnv defaultPolls_{"WQOSDK_WAIT_POLLS", nullptr};
+  std::unique_ptr<wqtest::ScopedEnv> caFile_;
   wqsim::TestServer server_;
-  std::vector<LogLine> lines_;
-  std::vector<Sleep> sleeps_;
 
   OpenShiftSDKWrapper::WQOpenShiftConnection connection_;
   OpenShiftSDKWrapper::WQOpenShiftParser parser_;

@@ -9,8 +9,8 @@
 
 #include "host/debugLog.h"
 #include "host/process.h"
-#include "tests/host/hostTestUtil.h"
-#include "tests/ssh/trustedServer.h"
+#include "tests/testing/testSupport.h"
+#include "tests/testing/sandbox.h"
 #include "wrapper/dcPods.h"
 #include "wrapper/openshiftWrapper.h"
 
@@ -93,11 +93,10 @@ INSTANTIATE_TEST_SUITE_P(
         PodRow{"no_version", {"web-abcde", "Running"}, false}),
     [](const auto& info) { return std::string(info.param.label); });
 
-class DcCommandsTest : public ::testing::Test {
+class DcCommandsTest : public ::testing::Test, public wqtest::LogCapture {
  protected:
   void SetUp() override {
-    DebugLog::SetSink([this](const LogLine& line) { lines_.push_back(line); });
-    WqProcess::SetRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
+    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
       commands_.push_back(request.command);
       const size_t pod = request.command.find("exec ");
       const std::string name = pod == std::string::npos
@@ -107,7 +106,7 @@ class DcCommandsTest : public ::testing::Test {
       out += "out of " + name + "\nline 2";
       err += "err of " + name;
       return 0;
-    });
+    }));
     ASSERT_TRUE(server_.Start());
     ASSERT_TRUE(facade_.ConnectServiceAccount(server_->BaseUrl(), "backup", kToken,
                                               std::map<std::string, SSshLoginCreds>()));
@@ -115,8 +114,7 @@ class DcCommandsTest : public ::testing::Test {
     lines_.clear();
   }
   void TearDown() override {
-    WqProcess::SetRunner(nullptr);
-    DebugLog::SetSink(nullptr);
+    WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
   }
 
   void Serve(const std::string& dc, const std::vector<PodSpec>& pods) {
@@ -140,10 +138,9 @@ class DcCommandsTest : public ::testing::Test {
             {"web-3-ccccc", "Pending", "{}", kOwnAnnotation}};
   }
 
-  hosttest::ScopedEnv base_{"dBASEHOME", "/opt/agent"};
-  hosttest::ScopedEnv connectTimeout_{"WQOSDK_CONNECT_TIMEOUT", "5"};
-  sandboxtest::TrustedServer server_{kToken};
-  std::vector<LogLine> lines_;
+  wqtest::ScopedEnv base_{"dBASEHOME", "/opt/agent"};
+  wqtest::ScopedEnv connectTimeout_{"WQOSDK_CONNECT_TIMEOUT", "5"};
+  wqtest::TrustedServer server_{kToken};
   std::vector<std::string> commands_;
   std::string failingPod_;
   WQOpenShiftSDKWrapper facade_;

@@ -10,7 +10,7 @@
 #include "connection/openshiftConnection.h"
 #include "host/debugLog.h"
 #include "host/process.h"
-#include "tests/host/hostTestUtil.h"
+#include "tests/testing/testSupport.h"
 
 namespace {
 
@@ -19,21 +19,19 @@ using namespace OpenShiftSDKWrapper;  // NOLINT(google-build-using-namespace)
 const char* const kToken = "pod-exec-token-0123456789";
 const char* const kContext = ConnectionContexts::kExecuteCommandInPod;
 
-class PodExecTest : public ::testing::Test {
+class PodExecTest : public ::testing::Test, public wqtest::LogCapture {
  protected:
   void SetUp() override {
-    DebugLog::SetSink([this](const LogLine& line) { lines_.push_back(line); });
-    WqProcess::SetRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
+    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
       commands_.push_back(request.command);
       environments_.push_back(request.env);
       out += runnerOut_;
       err += runnerErr_;
       return runnerResult_;
-    });
+    }));
   }
   void TearDown() override {
-    WqProcess::SetRunner(nullptr);
-    DebugLog::SetSink(nullptr);
+    WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
   }
 
   // Stores the token as a service-account login does, then forgets the login's traces.
@@ -44,15 +42,7 @@ class PodExecTest : public ::testing::Test {
     lines_.clear();
   }
 
-  bool TokenNeverLogged() const {
-    for (const LogLine& line : lines_) {
-      if (line.message.find(kToken) != std::string::npos) return false;
-    }
-    return true;
-  }
-
-  hosttest::ScopedEnv base_{"dBASEHOME", "/opt/agent"};
-  std::vector<LogLine> lines_;
+  wqtest::ScopedEnv base_{"dBASEHOME", "/opt/agent"};
   std::vector<std::string> commands_;
   std::vector<ProcessEnv> environments_;
   int runnerResult_ = 0;
@@ -126,7 +116,7 @@ TEST_F(PodExecTest, FailureIsLoggedWithTheTokenMasked) {
   EXPECT_EQ(lines_[0].message,
             "Failed to execute - [/opt/agent/wqOpenShiftCLI exec gone --token=pod-... -n ns -- "
             "date\n] Out[partial] Err[error: pod not found].");
-  EXPECT_TRUE(TokenNeverLogged());
+  EXPECT_TRUE(NeverLogged(kToken));
   // The child gets the whole token, through its environment only.
   EXPECT_EQ(commands_[0].find(kToken), std::string::npos);
   EXPECT_EQ(environments_[0], (ProcessEnv{{"OCTOKEN", kToken}}));
@@ -134,8 +124,8 @@ TEST_F(PodExecTest, FailureIsLoggedWithTheTokenMasked) {
 
 TEST_F(PodExecTest, WithoutBaseDirectoryNothingRuns) {
   Login();
-  hosttest::ScopedEnv noBase("dBASEHOME", nullptr);
-  hosttest::ScopedEnv noConfig("WQOSDK_PLATFORM_CONFIG", "/nonexistent/platform.ini");
+  wqtest::ScopedEnv noBase("dBASEHOME", nullptr);
+  wqtest::ScopedEnv noConfig("WQOSDK_PLATFORM_CONFIG", "/nonexistent/platform.ini");
   std::string out;
   std::string err;
   EXPECT_FALSE(connection_.executeCommandInPod("ns", "pod", "", "-- date", out, err));

@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "connection/logContexts.h"
-#include "tests/ssh/sandboxTestUtil.h"
+#include "tests/testing/sandbox.h"
 
-namespace sandboxtest {
+namespace wqtest {
 namespace {
 
 const char* const kOpenContext = OpenShiftSDKWrapper::ConnectionContexts::kOpenSshSession;
@@ -196,7 +196,7 @@ TEST_F(SshTest, OutputIsAppendedToWhatTheCallerHeld) {
 // ---- both streams together ----------------------------------------------------------------
 
 TEST_F(SshTest, MegabytesOnStandardErrorBeforeStandardOutputDoNotStall) {
-  hosttest::ScopedEnv timeout("WQOSDK_SSH_COMMAND_TIMEOUT", "60");  // a stall fails, not hangs
+  wqtest::ScopedEnv timeout("WQOSDK_SSH_COMMAND_TIMEOUT", "60");  // a stall fails, not hangs
   Login(AllNodes(PasswordLogin()));
   const auto start = std::chrono::steady_clock::now();
   // 3 MB on standard error, more than the channel's 2 MB window, while standard output
@@ -232,7 +232,7 @@ class SshHostKeyTest : public SshTest {
   void SetUp() override {
     SshTest::SetUp();
     if (IsSkipped()) return;
-    knownHosts_ = hosttest::ReadFile(Env("WQSANDBOX_DIR") + "/keys/known_hosts");
+    knownHosts_ = wqtest::ReadFile(Env("WQSANDBOX_DIR") + "/keys/known_hosts");
     ASSERT_FALSE(knownHosts_.empty());
     Login(AllNodes(KeyLogin("WQSANDBOX_KEY_ED25519")));
   }
@@ -259,7 +259,7 @@ class SshHostKeyTest : public SshTest {
   }
 
   std::string knownHosts_;
-  hosttest::TempDir scratch_;
+  wqtest::TempDir scratch_;
 };
 
 TEST_F(SshHostKeyTest, WithoutAFileTheFingerprintIsLoggedAtLevelTwo) {
@@ -298,13 +298,13 @@ TEST_P(SshKnownHostsTest, ListedKeyIsAcceptedWrongOrMissingKeyIsRefused) {
   const std::string file = scratch_.File("known_hosts", "# comment\n" + line1 + "\n" + forged + "\n");
   if (GetParam().hashed) {
     ASSERT_EQ(Shell("ssh-keygen -H -f '" + file + "' >/dev/null 2>&1"), 0);
-    ASSERT_EQ(hosttest::ReadFile(file).find(nodes[0]), std::string::npos);
+    ASSERT_EQ(wqtest::ReadFile(file).find(nodes[0]), std::string::npos);
   }
-  std::unique_ptr<hosttest::ScopedEnv> setting;
+  std::unique_ptr<wqtest::ScopedEnv> setting;
   if (GetParam().viaBaseDirectory) {
-    setting = std::make_unique<hosttest::ScopedEnv>("dBASEHOME", scratch_.path().c_str());
+    setting = std::make_unique<wqtest::ScopedEnv>("dBASEHOME", scratch_.path().c_str());
   } else {
-    setting = std::make_unique<hosttest::ScopedEnv>("WQOSDK_KNOWN_HOSTS", file.c_str());
+    setting = std::make_unique<wqtest::ScopedEnv>("WQOSDK_KNOWN_HOSTS", file.c_str());
   }
 
   EXPECT_TRUE(Run(nodes[0], "echo ok"));
@@ -332,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(Files, SshKnownHostsTest,
                          [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SshHostKeyTest, ConfiguredFileThatCannotBeReadRefusesEveryNode) {
-  hosttest::ScopedEnv setting("WQOSDK_KNOWN_HOSTS", "/nonexistent/known_hosts");
+  wqtest::ScopedEnv setting("WQOSDK_KNOWN_HOSTS", "/nonexistent/known_hosts");
   EXPECT_FALSE(Run(FirstNode(), "echo never"));
   EXPECT_EQ(MessagesWith("cannot be checked: cannot read the known hosts file "
                          "[/nonexistent/known_hosts]")
@@ -354,7 +354,7 @@ TEST_F(SshTest, NodeDownFailsToConnect) {
 }
 
 TEST_F(SshTest, CommandTimeOutEndsALongCommand) {
-  hosttest::ScopedEnv timeout("WQOSDK_SSH_COMMAND_TIMEOUT", "2");
+  wqtest::ScopedEnv timeout("WQOSDK_SSH_COMMAND_TIMEOUT", "2");
   Login(AllNodes(PasswordLogin()));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(Run(FirstNode(), "echo started; sleep 60"));
@@ -377,7 +377,7 @@ TEST_F(SshTest, SilentPeerTimesOutDuringTheHandshake) {
   address.sin_addr.s_addr = htonl(0x7f000001);  // 127.0.0.1, no sshd there
   ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(::listen(listener, 4), 0);
-  hosttest::ScopedEnv timeout("WQOSDK_SSH_CONNECT_TIMEOUT", "2");
+  wqtest::ScopedEnv timeout("WQOSDK_SSH_CONNECT_TIMEOUT", "2");
   Login({{"127.0.0.1", PasswordLogin()}});
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(Run("127.0.0.1", "echo never"));
@@ -397,4 +397,4 @@ TEST_F(SshTest, ManySessionsInARow) {
 }
 
 }  // namespace
-}  // namespace sandboxtest
+}  // namespace wqtest

@@ -4,7 +4,7 @@
 
 #include "connection/sshKeys.h"
 #include "host/process.h"
-#include "tests/host/hostTestUtil.h"
+#include "tests/testing/testSupport.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ void PrintTo(const KeyRow& row, std::ostream* os) { *os << row.label; }
 class RsaKeyTest : public ::testing::TestWithParam<KeyRow> {};
 
 TEST_P(RsaKeyTest, RecognisesRsaKeysInEveryFileFormat) {
-  hosttest::TempDir dir;
+  wqtest::TempDir dir;
   const std::string file = dir.path() + "/key";
   std::string out;
   std::string err;
@@ -72,7 +72,7 @@ TEST_P(RsaKeyTest, RecognisesRsaKeysInEveryFileFormat) {
                 out, err),
             0)
       << err;
-  EXPECT_EQ(SshKeys::IsRsaPrivateKey(hosttest::ReadFile(file)), GetParam().rsa);
+  EXPECT_EQ(SshKeys::IsRsaPrivateKey(wqtest::ReadFile(file)), GetParam().rsa);
 }
 
 INSTANTIATE_TEST_SUITE_P(

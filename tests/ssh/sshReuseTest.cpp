@@ -4,14 +4,14 @@
 #include <regex>
 #include <thread>
 
-#include "tests/ssh/sandboxTestUtil.h"
+#include "tests/testing/sandbox.h"
 
-namespace sandboxtest {
+namespace wqtest {
 namespace {
 
 // Logins the node's sshd has accepted so far.
 int AcceptedLogins(const std::string& node) {
-  const std::string log = hosttest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
+  const std::string log = wqtest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
   int count = 0;
   for (size_t at = log.find("Accepted "); at != std::string::npos;
        at = log.find("Accepted ", at + 1)) {
@@ -66,7 +66,7 @@ TEST_F(SshReuseTest, LoginsPerCommandFollowTheIdleSetting) {
     size_t keptAfter;
   };
   for (const Row& row : {Row{nullptr, 4, 0}, Row{"0", 4, 0}, Row{"30", 1, 1}}) {
-    hosttest::ScopedEnv idle("WQOSDK_SSH_IDLE_SECONDS", row.idleSetting);
+    wqtest::ScopedEnv idle("WQOSDK_SSH_IDLE_SECONDS", row.idleSetting);
     EXPECT_EQ(row.expectedLogins, LoginsFor(4)) << (row.idleSetting ? row.idleSetting : "unset");
     EXPECT_EQ(row.keptAfter, connection_.keptNodeSessions());
   }
@@ -94,13 +94,13 @@ TEST_F(SshReuseTest, AFailedCommandKeepsTheSessionAndIsNotRunAgain) {
   EXPECT_FALSE(
       connection_.executeRemoteCommand(node_, "echo x >> " + marker + "; echo oops >&2", out, err));
   EXPECT_EQ("oops\n", err);
-  EXPECT_EQ("x\n", hosttest::ReadFile(marker));
+  EXPECT_EQ("x\n", wqtest::ReadFile(marker));
   EXPECT_EQ(1u, connection_.keptNodeSessions());
   // A command cut by its time-out was sent: it is never run again, and its session goes.
-  hosttest::ScopedEnv shortCommands("WQOSDK_SSH_COMMAND_TIMEOUT", "1");
+  wqtest::ScopedEnv shortCommands("WQOSDK_SSH_COMMAND_TIMEOUT", "1");
   EXPECT_FALSE(
       connection_.executeRemoteCommand(node_, "echo y >> " + marker + "; sleep 5", out, err));
-  EXPECT_EQ("x\ny\n", hosttest::ReadFile(marker));
+  EXPECT_EQ("x\ny\n", wqtest::ReadFile(marker));
   EXPECT_EQ(0u, connection_.keptNodeSessions());
   Shell("rm -f " + marker);
 }
@@ -143,4 +143,4 @@ TEST_F(SshReuseTest, AnIdleConnectionIsClosedByTheNextCommandAndTheRestByClose) 
 }
 
 }  // namespace
-}  // namespace sandboxtest
+}  // namespace wqtest

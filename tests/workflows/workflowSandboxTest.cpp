@@ -7,57 +7,21 @@
 #include <sstream>
 
 #include "operations/logContexts.h"
-#include "tests/ssh/sandboxTestUtil.h"
+#include "tests/testing/sandbox.h"
 #include "tests/workflows/workflowTestUtil.h"
 
 namespace wftest {
 namespace {
 
 namespace fs = std::filesystem;
-using sandboxtest::Env;
-using sandboxtest::Shell;
+using wqtest::Env;
+using wqtest::IsMountPoint;
+using wqtest::MountPointsBelow;
+using wqtest::Shell;
 using Tree = std::map<std::string, std::string>;
 
 const char* const kCreatePvSnapshotContext =
     OpenShiftSDKWrapper::OperationContexts::kCreatePersistentVolumeSnapShot;
-
-// Creates each claim's GlusterFS volume under the simulator's "vol_<hex>" name, and deletes
-// it with its claim.
-wqsim::StorageHook SandboxVolumes() {
-  return [](const std::string& action, const std::string& volume, std::string& error) {
-    const std::string command =
-        action == "create" ? Env("WQSANDBOX_PROVISION") + " " + volume
-                           : "gluster --mode=script volume stop " + volume +
-                                 " force && gluster --mode=script volume delete " + volume;
-    std::string out;
-    const int rc = Shell(command, &out, &error);
-    error += out;
-    return rc == 0;
-  };
-}
-
-bool IsMountPoint(const std::string& path) {
-  std::ifstream in("/proc/self/mountinfo");
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    std::string id, parent, device, root, point;
-    fields >> id >> parent >> device >> root >> point;
-    if (point == path) return true;
-  }
-  return false;
-}
-
-std::vector<std::string> MountPointsBelow(const std::string& directory) {
-  std::vector<std::string> points;
-  std::ifstream in("/proc/self/mountinfo");
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    std::string id, parent, device, root, point;
-    fields >> id >> parent >> device >> root >> point;
-    if (point.compare(0, directory.size() + 1, directory + "/") == 0) points.push_back(point);
-  }
-  return points;
-}
 
 // Relative path to content of every file below `directory`, entries of its own that begin
 // with a dot (the volume's internal directories) left out.
@@ -71,7 +35,7 @@ Tree TreeOf(const std::string& directory) {
       if (it->is_directory()) it.disable_recursion_pending();
       continue;
     }
-    if (it->is_regular_file()) tree[relative] = hosttest::ReadFile(it->path().string());
+    if (it->is_regular_file()) tree[relative] = wqtest::ReadFile(it->path().string());
   }
   return tree;
 }
@@ -79,10 +43,10 @@ Tree TreeOf(const std::string& directory) {
 class WorkflowSandboxTest : public WorkflowTest {
  protected:
   void SetUp() override {
-    if (!sandboxtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
+    if (!wqtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
     WorkflowTest::SetUp();
-    StartCluster(sandboxtest::Nodes(), SandboxVolumes(),
-                 sandboxtest::AllNodes(sandboxtest::PasswordLogin()));
+    StartCluster(wqtest::Nodes(), LiveVolumes(),
+                 wqtest::AllNodes(wqtest::PasswordLogin()));
     std::string blob;
     for (int i = 0; i < 10240; ++i) blob += static_cast<char>(i % 256);
     seeded_["web-data"] = {{"index.html", "<h1>hello</h1>\n"}, {"img/blob.bin", blob}};
@@ -94,13 +58,9 @@ class WorkflowSandboxTest : public WorkflowTest {
   }
 
   void TearDown() override {
-    if (sandboxtest::InSandbox()) {
+    if (wqtest::InSandbox()) {
       Shell(Env("WQSANDBOX_FAULT") + " clear");
-      // Mounts must go before the scratch directory is removed with what it holds.
-      std::vector<std::string> points = MountPointsBelow(scratch_.path());
-      for (auto point = points.rbegin(); point != points.rend(); ++point) {
-        Shell("umount -l \"" + *point + "\"");
-      }
+      wqtest::UnmountBelow(scratch_.path());
     }
     WorkflowTest::TearDown();
   }
@@ -128,7 +88,7 @@ class WorkflowSandboxTest : public WorkflowTest {
 
   std::vector<std::string> SnapshotsOf(const std::string& claim) {
     std::vector<std::string> snapshots;
-    EXPECT_TRUE(facade_.GetGlusterVolumeSnapshotList(sandboxtest::Nodes()[0], GlusterVolumeOf(claim),
+    EXPECT_TRUE(facade_.GetGlusterVolumeSnapshotList(wqtest::Nodes()[0], GlusterVolumeOf(claim),
                                                      snapshots));
     return snapshots;
   }
@@ -174,7 +134,7 @@ TEST_F(WorkflowSandboxTest, BackupThenRestoreGivesBackTheSameDataAndDefinitions)
     EXPECT_EQ(0u, record.glusterfs.snapshotName.find("bk_")) << record.glusterfs.snapshotName;
     EXPECT_TRUE(IsMountPoint(record.glusterfs.path));
     EXPECT_EQ(seeded_[claims[i]], TreeOf(record.glusterfs.path));
-    EXPECT_EQ(Get(ClaimPath(claims[i])), hosttest::ReadFile(Backup(std::string("pvc_") + claims[i])));
+    EXPECT_EQ(Get(ClaimPath(claims[i])), wqtest::ReadFile(Backup(std::string("pvc_") + claims[i])));
     const std::string created = "ERROR Snapshot created for gluster volume [" +
                                 GlusterVolumeOf(claims[i]) + "] from node [";
     size_t createdLines = 0;
@@ -186,9 +146,9 @@ TEST_F(WorkflowSandboxTest, BackupThenRestoreGivesBackTheSameDataAndDefinitions)
   EXPECT_EQ(std::vector<std::string>{"ReadWriteMany"}, records[1].accessModes);
   EXPECT_TRUE(Logged(kDeploymentContext, "DEBUG Wrote deployment config to file [demo]:[web]=>[" +
                                              Backup("deploymentconfig_web") + "]"));
-  const std::string savedDc = hosttest::ReadFile(Backup("deploymentconfig_web"));
-  const std::string savedSecret = hosttest::ReadFile(Backup("secret_web-secret"));
-  const std::string savedConfig = hosttest::ReadFile(Backup("configmap_web-config"));
+  const std::string savedDc = wqtest::ReadFile(Backup("deploymentconfig_web"));
+  const std::string savedSecret = wqtest::ReadFile(Backup("secret_web-secret"));
+  const std::string savedConfig = wqtest::ReadFile(Backup("configmap_web-config"));
 
   // The snapshot keeps the data as it was, whatever the application writes afterwards.
   WriteLive("web-data", "index.html", "changed after the backup\n");
@@ -290,9 +250,9 @@ TEST_F(WorkflowSandboxTest, PrepareWhenReadyEndsItsWaitsWhenVolumeAndMountAnswer
   // Logins each node's sshd accepted so far.
   const auto logins = [] {
     std::map<std::string, size_t> count;
-    for (const std::string& node : sandboxtest::Nodes()) {
+    for (const std::string& node : wqtest::Nodes()) {
       const std::string log =
-          hosttest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
+          wqtest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
       for (size_t at = log.find("Accepted "); at != std::string::npos;
            at = log.find("Accepted ", at + 1)) {
         ++count[node];
@@ -324,7 +284,7 @@ TEST_F(WorkflowSandboxTest, PrepareWhenReadyEndsItsWaitsWhenVolumeAndMountAnswer
 }
 
 TEST_F(WorkflowSandboxTest, BackupFailingOnTheSecondClaimLeavesTheFirstMountedForRelease) {
-  sandboxtest::Fault("gluster snapfail --match 'snapshot create .*" + GlusterVolumeOf("web-logs") +
+  wqtest::Fault("gluster snapfail --match 'snapshot create .*" + GlusterVolumeOf("web-logs") +
                      "' --rc 1 --stderr 'snapshot create: failed: Snapshot is supported only for "
                      "thin provisioned LV.'");
   std::vector<SVolumeInfoLib> records;
@@ -359,9 +319,9 @@ class NodeCalls {
  public:
   explicit NodeCalls(const std::string& dir) : log_(dir + "/calls.log") {
     fs::create_directories(dir + "/bin");
-    for (const std::string& node : sandboxtest::Nodes()) {
+    for (const std::string& node : wqtest::Nodes()) {
       const std::string file = Env("WQSANDBOX_DIR") + "/nodes/" + node + "/path";
-      paths_[file] = hosttest::ReadFile(file);
+      paths_[file] = wqtest::ReadFile(file);
       const std::string path = paths_[file].substr(0, paths_[file].find('\n'));
       for (const char* tool : {"gluster", "docker"}) {
         std::string real;
@@ -377,7 +337,7 @@ class NodeCalls {
   ~NodeCalls() {
     for (const auto& file : paths_) std::ofstream(file.first) << file.second;
   }
-  std::string Log() const { return hosttest::ReadFile(log_); }
+  std::string Log() const { return wqtest::ReadFile(log_); }
 
  private:
   std::string log_;
@@ -386,8 +346,8 @@ class NodeCalls {
 
 int AcceptedLogins() {
   int count = 0;
-  for (const std::string& node : sandboxtest::Nodes()) {
-    const std::string log = hosttest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
+  for (const std::string& node : wqtest::Nodes()) {
+    const std::string log = wqtest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
     for (size_t at = log.find("Accepted "); at != std::string::npos;
          at = log.find("Accepted ", at + 1)) {
       ++count;

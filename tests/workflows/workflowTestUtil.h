@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "host/debugLog.h"
-#include "host/luSleep.h"
 #include "host/process.h"
 #include "simulator/cluster/clusterSimulator.h"
-#include "tests/host/hostTestUtil.h"
+#include "tests/testing/sandbox.h"
+#include "tests/testing/testSupport.h"
 #include "wrapper/logContexts.h"
 #include "wrapper/openshiftWrapper.h"
 
@@ -177,26 +177,38 @@ inline SVolumeInfoLib SavedRecord(const std::string& name, const std::string& ca
   return saved;
 }
 
-struct Sleep {
-  unsigned long milliseconds;
-  std::string sourceFile;
-};
+using wqtest::Sleep;
 
-class WorkflowTest : public ::testing::Test {
+// Gives each claim a real GlusterFS volume of the sandbox under the simulator's name, and
+// deletes it with its claim; while `*fake` is true, claims get no volume.
+inline wqsim::StorageHook LiveVolumes(const bool* fake = nullptr) {
+  return [fake](const std::string& action, const std::string& volume, std::string& error) {
+    if (fake != nullptr && *fake) return true;
+    const std::string gluster = "gluster --mode=script volume ";
+    std::string out;
+    const bool done =
+        wqtest::Shell(action == "create" ? wqtest::Env("WQSANDBOX_PROVISION") + " " + volume
+                                         : gluster + "stop " + volume + " force && " + gluster +
+                                               "delete " + volume,
+                      &out, &error) == 0;
+    error += out;
+    return done;
+  };
+}
+
+class WorkflowTest : public ::testing::Test,
+                 public wqtest::LogCapture,
+                 public wqtest::SleepRecorder {
  protected:
   void SetUp() override {
     ASSERT_FALSE(scratch_.path().empty());
-    OpenShiftSDKWrapper::DebugLog::SetSink([this](const LogLine& line) { lines_.push_back(line); });
-    OpenShiftSDKWrapper::SetSleepHook([this](unsigned long ms, const char* file, int) {
-      sleeps_.push_back(Sleep{ms, file});
-    });
     backupDir_ = scratch_.path() + "/backup";
     mountBase_ = scratch_.path() + "/restore";
   }
 
   void TearDown() override {
-    OpenShiftSDKWrapper::WqProcess::SetRunner(nullptr);
-    OpenShiftSDKWrapper::SetSleepHook(nullptr);
+    OpenShiftSDKWrapper::WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
+    // A derived fixture's own sink goes before its members do.
     OpenShiftSDKWrapper::DebugLog::SetSink(nullptr);
   }
 
@@ -213,7 +225,7 @@ class WorkflowTest : public ::testing::Test {
     ASSERT_TRUE(simulator_->Start(error)) << error;
     const std::string trust = scratch_.path() + "/trust.pem";
     ASSERT_TRUE(simulator_->Server().WriteTrustPem(trust));
-    caFile_.reset(new hosttest::ScopedEnv("WQOSDK_CA_FILE", trust.c_str()));
+    caFile_.reset(new wqtest::ScopedEnv("WQOSDK_CA_FILE", trust.c_str()));
     ASSERT_TRUE(facade_.ConnectServiceAccount(simulator_->BaseUrl(), "backup", kToken, credentials));
     Forget();
   }
@@ -275,14 +287,6 @@ class WorkflowTest : public ::testing::Test {
     return boost::json::object();
   }
 
-  // "LEVEL message" of the lines logged under `context`, in order.
-  std::vector<std::string> LinesOf(const std::string& context) const {
-    std::vector<std::string> found;
-    for (const LogLine& line : lines_) {
-      if (line.context == context) found.push_back(line.level + " " + line.message);
-    }
-    return found;
-  }
   bool Logged(const std::string& context, const std::string& levelAndMessage) const {
     for (const std::string& line : LinesOf(context)) {
       if (line == levelAndMessage) return true;
@@ -291,15 +295,13 @@ class WorkflowTest : public ::testing::Test {
   }
   std::string Backup(const std::string& name) const { return backupDir_ + "/" + name; }
 
-  hosttest::TempDir scratch_;
-  hosttest::ScopedEnv noBase_{"dBASEHOME", nullptr};
-  hosttest::ScopedEnv noConfig_{"WQOSDK_PLATFORM_CONFIG", "/nonexistent/wqosdk-platform.ini"};
-  hosttest::ScopedEnv noKnownHosts_{"WQOSDK_KNOWN_HOSTS", nullptr};
-  hosttest::ScopedEnv fewPolls_{"WQOSDK_WAIT_POLLS", "3"};
-  std::unique_ptr<hosttest::ScopedEnv> caFile_;
+  wqtest::TempDir scratch_;
+  wqtest::ScopedEnv noBase_{"dBASEHOME", nullptr};
+  wqtest::ScopedEnv noConfig_{"WQOSDK_PLATFORM_CONFIG", "/nonexistent/wqosdk-platform.ini"};
+  wqtest::ScopedEnv noKnownHosts_{"WQOSDK_KNOWN_HOSTS", nullptr};
+  wqtest::ScopedEnv fewPolls_{"WQOSDK_WAIT_POLLS", "3"};
+  std::unique_ptr<wqtest::ScopedEnv> caFile_;
   std::unique_ptr<wqsim::ClusterSimulator> simulator_;
-  std::vector<LogLine> lines_;
-  std::vector<Sleep> sleeps_;
   std::string backupDir_;
   std::string mountBase_;
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper facade_;

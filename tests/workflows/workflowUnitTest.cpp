@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <regex>
 
 #include "tests/workflows/workflowTestUtil.h"
 #include "wrapper/readiness.h"
@@ -19,11 +18,11 @@ class WorkflowUnitTest : public WorkflowTest {
  protected:
   void SetUp() override {
     WorkflowTest::SetUp();
-    WqProcess::SetRunner([this](const ProcessRequest& request, std::string&, std::string& err) {
+    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string&, std::string& err) {
       commands_.push_back(request.command);
       if (localResult_ != 0) err = "umount: not mounted.";
       return localResult_;
-    });
+    }));
   }
 
   void Start(const std::string& extra = std::string()) {
@@ -73,7 +72,7 @@ TEST_F(WorkflowUnitTest, DeploymentWithoutVolumesOrReferencesWritesOnlyItsOwnFil
   ASSERT_EQ(1u, records.size());
   EXPECT_EQ("earlier", records[0].name);
   EXPECT_EQ(Get("/oapi/v1/namespaces/demo/deploymentconfigs/bare"),
-            hosttest::ReadFile(Backup("deploymentconfig_bare")));
+            wqtest::ReadFile(Backup("deploymentconfig_bare")));
   EXPECT_FALSE(Exists(Backup("secret_web-secret")));
   EXPECT_EQ(0u, Count("GET", "/secrets/") + Count("GET", "/configmaps/"));
 }
@@ -97,7 +96,7 @@ TEST_P(ReferenceTest, SavesTheObjectsTheDeploymentRefersTo) {
   for (const std::string& file : GetParam().files) {
     const std::string kind = file.substr(0, file.find('_'));
     const std::string path = "/api/v1/namespaces/demo/" + kind + "s/" + file.substr(kind.size() + 1);
-    EXPECT_EQ(Get(path), hosttest::ReadFile(Backup(file))) << file;
+    EXPECT_EQ(Get(path), wqtest::ReadFile(Backup(file))) << file;
   }
   for (const std::string& file : GetParam().absent) EXPECT_FALSE(Exists(Backup(file))) << file;
 }
@@ -222,7 +221,7 @@ TEST_F(WorkflowUnitTest, RestoreCreatesMissingObjectsRemapsClaimsAndUpdatesExist
   EXPECT_EQ(1u, Count("POST", "/configmaps"));
   EXPECT_EQ(1u, Count("POST", "/deploymentconfigs"));
   EXPECT_EQ((std::vector<std::string>{"restored-1", "web-logs"}), ClaimNamesOfDc());
-  EXPECT_EQ(At(Parsed(hosttest::ReadFile(Backup("secret_web-secret"))), "data"),
+  EXPECT_EQ(At(Parsed(wqtest::ReadFile(Backup("secret_web-secret"))), "data"),
             At(GetObject("/api/v1/namespaces/demo/secrets/web-secret"), "data"));
 
   // Again, now that everything exists: updates, the deployment config with the version
@@ -251,7 +250,7 @@ TEST_F(WorkflowUnitTest, RestoreUnderANewNameTakesTheOnlySavedDeployment) {
 TEST_F(WorkflowUnitTest, RestoreChoosesTheDeploymentSavedUnderItsNameAmongSeveral) {
   Start();
   SaveApplication();
-  std::string other = hosttest::ReadFile(Backup("deploymentconfig_web"));
+  std::string other = wqtest::ReadFile(Backup("deploymentconfig_web"));
   other.replace(other.find("\"nginx:1.14\""), 12, "\"other:2\"");
   SaveFile("deploymentconfig_aaa", other);
   ASSERT_TRUE(facade_.RestoreDeployment(kNs, "web", backupDir_, false, {}));
@@ -351,25 +350,6 @@ TEST_F(WorkflowUnitTest, PrepareReplacesATooSmallClaimUnderItsName) {
     if (sleep.sourceFile == "openshiftWrapper") own.push_back(sleep.milliseconds);
   }
   EXPECT_EQ(std::vector<unsigned long>{120000}, own);
-}
-
-TEST_F(WorkflowUnitTest, PrepareWithoutReuseCreatesANewlyNamedClaimBesideTheOldOne) {
-  Start();
-  const std::string oldVolume = Text(At(GetObject(ClaimPath("web-data")), "spec/volumeName"));
-  std::string used;
-  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("web-data", "2Gi"), false, used));
-  EXPECT_EQ(0u, Count("DELETE", ""));
-  ASSERT_EQ(1u, Count("POST", "/persistentvolumeclaims"));
-  const boost::json::object posted = FirstBody("POST", "/persistentvolumeclaims");
-  const std::string name = Text(At(posted, "metadata/name"));
-  EXPECT_TRUE(std::regex_match(name, std::regex("restored-[0-9]+"))) << name;
-  EXPECT_EQ(oldVolume, Text(At(GetObject(ClaimPath("web-data")), "spec/volumeName")));
-  EXPECT_TRUE(Exists(mountBase_ + "/" + name));
-  bool existsLine = false;
-  for (const LogLine& line : lines_) {
-    existsLine |= line.level == "DEBUG2" && line.message == "PVC [demo/web-data] exists";
-  }
-  EXPECT_TRUE(existsLine);
 }
 
 TEST_F(WorkflowUnitTest, PrepareCreatesTheSavedNameWhenNoClaimHasIt) {

@@ -1,36 +1,5 @@
 #pragma once
-// The built-in cluster of wqosctl for a test suite inside the storage-node sandbox: started
-// once, with quick sleeps and the library's log quiet, its sample files seeded, and a session
-// logged in to it.
-#include <string>
+// The built-in cluster helpers under the name some tests still include.
+#include "tests/testing/builtInCluster.h"
 
-#include "tools/wqosctl/console.h"
-#include "tools/wqosctl/embedded.h"
-#include "tools/wqosctl/session.h"
-
-namespace wqtooltest {
-
-// Starts the cluster with `credentials` (the cluster fills in what is empty) and opens
-// `session` to it; on a failure `error` says why and the test suite's SetUp skips.
-inline bool StartBuiltInCluster(wqosctl::Credentials& credentials,
-                                wqosctl::EmbeddedCluster*& cluster, wqosctl::Session*& session,
-                                std::string& error) {
-  setenv("WQOSDK_SLEEP_SCALE", "0.001", 1);
-  wqosctl::LibraryLog::Install(false, std::string());
-  cluster = new wqosctl::EmbeddedCluster();
-  if (!cluster->Start(credentials, error)) return false;
-  session = new wqosctl::Session(cluster->Url(), credentials);
-  if (session->Open(error) && cluster->SeedFiles(session->Sdk(), error)) return true;
-  delete session;
-  session = nullptr;
-  return false;
-}
-
-inline void StopBuiltInCluster(wqosctl::EmbeddedCluster*& cluster, wqosctl::Session*& session) {
-  delete session;
-  delete cluster;
-  session = nullptr;
-  cluster = nullptr;
-}
-
-}  // namespace wqtooltest
+namespace wqtooltest = wqtest;

@@ -4,16 +4,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "tests/wqosctl/toolTestUtil.h"
+#include "tests/testing/programRunner.h"
 
 namespace {
 
-using wqtooltest::Result;
+using wqtest::Result;
 
-Result Tool(const std::vector<std::string>& args, const wqtooltest::Env& env) {
+Result Tool(const std::vector<std::string>& args, const wqtest::Environment& env) {
   std::vector<std::string> command = {WQOSCTL_PROGRAM};
   command.insert(command.end(), args.begin(), args.end());
-  return wqtooltest::Run(command, env);
+  return wqtest::Run(command, env);
 }
 
 class BuiltInCluster : public testing::Test {
@@ -26,8 +26,8 @@ class BuiltInCluster : public testing::Test {
 // The command in the pod prints the argument vector of every process of the sandbox,
 // wqosctl's own among them, while the login's secret is still in wqosctl's memory.
 TEST_F(BuiltInCluster, SecretsReachNoArgumentVectorAndNoOutput) {
-  const std::string password = wqtooltest::UniqueSecret("builtin");
-  wqtooltest::Env env = wqtooltest::CleanEnv();
+  const std::string password = wqtest::UniqueSecret("builtin");
+  wqtest::Environment env = wqtest::CleanEnv();
   env["WQOSCTL_PASSWORD"] = password;
   const Result result =
       Tool({"exec", "web", "-n", "demo", "--user", "alice", "-v", "--", "sh", "-c",
@@ -42,7 +42,7 @@ TEST_F(BuiltInCluster, SecretsReachNoArgumentVectorAndNoOutput) {
 }
 
 TEST_F(BuiltInCluster, AFailingCommandEndsWithItsExitCode) {
-  const Result missing = Tool({"get", "dc", "nosuch", "-n", "demo"}, wqtooltest::CleanEnv());
+  const Result missing = Tool({"get", "dc", "nosuch", "-n", "demo"}, wqtest::CleanEnv());
   EXPECT_EQ(missing.code, 1) << missing.all();
   EXPECT_NE(missing.err.find("built-in cluster at https://127.0.0.1:"), std::string::npos);
   EXPECT_NE(missing.err.find("deployment config \"nosuch\" not found"), std::string::npos);
@@ -50,7 +50,7 @@ TEST_F(BuiltInCluster, AFailingCommandEndsWithItsExitCode) {
 
 TEST_F(BuiltInCluster, DemoRestoresEveryFileAndObject) {
   const auto started = std::chrono::steady_clock::now();
-  const Result demo = Tool({"demo"}, wqtooltest::CleanEnv());
+  const Result demo = Tool({"demo"}, wqtest::CleanEnv());
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                            std::chrono::steady_clock::now() - started)
                            .count();

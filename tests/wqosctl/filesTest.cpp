@@ -11,7 +11,8 @@
 #include <functional>
 #include <thread>
 
-#include "tests/wqosctl/toolTestUtil.h"
+#include "tests/testing/programRunner.h"
+#include "tests/testing/testSupport.h"
 #include "tools/wqosctl/fileTree.h"
 #include "tools/wqosctl/guardian.h"
 #include "tools/wqosctl/manifest.h"
@@ -20,8 +21,8 @@
 
 namespace {
 
-using wqtooltest::TempDir;
-using wqtooltest::WriteFile;
+using wqtest::TempDir;
+using wqtest::WriteFile;
 
 wqosctl::Manifest SampleManifest() {
   wqosctl::Manifest manifest;

@@ -6,9 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "simulator/cluster/clusterSimulator.h"
-#include "tests/wqosctl/toolTestUtil.h"
+#include "tests/testing/programRunner.h"
+#include "tests/testing/testSupport.h"
 
-namespace wqtooltest {
+namespace wqtest {
 
 class SampleClusterTest : public testing::Test {
  protected:
@@ -48,4 +49,4 @@ class SampleClusterTest : public testing::Test {
 
 inline wqsim::ClusterSimulator* SampleClusterTest::simulator = nullptr;
 
-}  // namespace wqtooltest
+}  // namespace wqtest

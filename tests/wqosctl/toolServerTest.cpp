@@ -9,18 +9,18 @@
 
 namespace {
 
-using wqtooltest::Result;
-using wqtooltest::TempDir;
+using wqtest::Result;
+using wqtest::TempDir;
 
-class ToolProgram : public wqtooltest::SampleClusterTest {
+class ToolProgram : public wqtest::SampleClusterTest {
  protected:
   void SetUp() override {
     // The command-line client in the agent's base directory, as an installation has it.
     const std::string client = base.path() + "/wqOpenShiftCLI";
     ASSERT_EQ(std::system(("cp '" WQ_CLI_PROGRAM "' '" + client + "'").c_str()), 0);
-    wqtooltest::WriteFile(base.path() + "/wqOpenShiftCLI.state",
+    wqtest::WriteFile(base.path() + "/wqOpenShiftCLI.state",
                           "podsDir=" + base.path() + "/pods\n");
-    env = wqtooltest::CleanEnv();
+    env = wqtest::CleanEnv();
     env["dBASEHOME"] = base.path();
     env["WQOSDK_SLEEP_SCALE"] = "0.001";
     env["WQOSCTL_PASSWORD"] = Password();
@@ -32,7 +32,7 @@ class ToolProgram : public wqtooltest::SampleClusterTest {
       args.insert(args.begin() + 1, {"--server", simulator->BaseUrl(), "--user", "alice"});
     }
     args.insert(args.begin(), WQOSCTL_PROGRAM);
-    const Result result = wqtooltest::Run(args, env);
+    const Result result = wqtest::Run(args, env);
     EXPECT_EQ(result.all().find(Password()), std::string::npos) << result.all();
     EXPECT_EQ(result.all().find(Token()), std::string::npos) << result.all();
     return result;
@@ -40,7 +40,7 @@ class ToolProgram : public wqtooltest::SampleClusterTest {
 
   TempDir base;
   TempDir work;
-  wqtooltest::Env env;
+  wqtest::Environment env;
 };
 
 TEST_F(ToolProgram, GetShowsTablesAndJson) {
@@ -85,7 +85,7 @@ TEST_F(ToolProgram, AMissingObjectIsAFailure) {
 }
 
 TEST_F(ToolProgram, LoginsFromFilesAndTheEnvironmentAndTheirFailures) {
-  wqtooltest::WriteFile(work.path() + "/token", Token() + "\n");
+  wqtest::WriteFile(work.path() + "/token", Token() + "\n");
   const Result byFile = Tool({"get", "projects", "--server", simulator->BaseUrl(),
                               "--service-account", "backup", "--token-file",
                               work.path() + "/token", "-v"},
@@ -180,10 +180,10 @@ TEST_F(ToolProgram, BackupDryRunPrintsThePlanAndChangesNothing) {
 TEST_F(ToolProgram, RestoreDryRunReadsTheBackupAndChangesNothing) {
   const std::string dir = work.path() + "/backup";
   ASSERT_EQ(std::system(("mkdir -p '" + dir + "/data/web-data/sub'").c_str()), 0);
-  wqtooltest::WriteFile(dir + "/data/web-data/sub/file", "12345");
-  wqtooltest::WriteFile(dir + "/deploymentconfig_web", "{}");
-  wqtooltest::WriteFile(dir + "/secret_web-secret", "{}");
-  wqtooltest::WriteFile(dir + "/manifest.json", R"({"version": 1, "namespace": "demo",
+  wqtest::WriteFile(dir + "/data/web-data/sub/file", "12345");
+  wqtest::WriteFile(dir + "/deploymentconfig_web", "{}");
+  wqtest::WriteFile(dir + "/secret_web-secret", "{}");
+  wqtest::WriteFile(dir + "/manifest.json", R"({"version": 1, "namespace": "demo",
     "deploymentConfig": "web", "complete": true, "volumes": [
       {"name": "web-data", "capacity": "2Gi", "storageClassName": "glusterfs-storage",
        "accessModes": ["ReadWriteOnce"], "dataCopy": "data/web-data"},

@@ -1,9 +1,7 @@
-// Pods and containers: what is read, what a written container, probe or
-// environment source carries, and the pod text operations.
+// Pods and containers: what a written container, probe or environment source carries.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "parser/openshiftParser.h"
 #include "tests/parser/workloadTestUtil.h"
@@ -13,75 +11,6 @@ namespace {
 
 using json_spirit::mObject;
 using namespace workload_test;
-
-const char kRunningPod[] = R"({
-  "kind": "Pod", "apiVersion": "v1",
-  "metadata": {"name": "web-1-abcde", "namespace": "shop"},
-  "spec": {"containers": [{"name": "web", "image": "nginx"}], "nodeName": "node-1"},
-  "status": {
-    "phase": "Running", "podIP": "10.1.2.3",
-    "conditions": [{"type": "Ready", "status": "True"}],
-    "containerStatuses": [{
-      "name": "web", "ready": true, "restartCount": 2,
-      "state": {"running": {"startedAt": "2017-01-01T00:00:00Z"}},
-      "lastState": {"terminated": {"exitCode": 137, "signal": 9, "reason": "OOMKilled"}}
-    }]
-  }
-})";
-
-// ---- Reading pods ---------------------------------------------------------------
-
-TEST(PodReading, FillsSpecAndStatus) {
-  SPodInfoLib pod;
-  ASSERT_TRUE(WQOpenShiftParser().ParsePod(kRunningPod, pod));
-  EXPECT_EQ("Pod", pod.kind);
-  EXPECT_EQ("shop", pod.metadata.nameSpace);
-  ASSERT_EQ(1u, pod.spec.containers.size());
-  EXPECT_EQ("nginx", pod.spec.containers[0].image);
-  EXPECT_EQ("Running", pod.status.phase);
-  ASSERT_EQ(1u, pod.status.conditions.size());
-  EXPECT_EQ("Ready", pod.status.conditions[0].type);
-  ASSERT_EQ(1u, pod.status.containerStatuses.size());
-  const SContainerStatusInfoLib& web = pod.status.containerStatuses[0];
-  EXPECT_TRUE(web.ready);
-  EXPECT_EQ(2, web.restartCount);
-  // Only the state that is present is filled.
-  EXPECT_EQ("2017-01-01T00:00:00Z", web.state.running.startedAt);
-  EXPECT_TRUE(web.state.waiting.reason.empty());
-  EXPECT_EQ(0, web.state.terminated.exitCode);
-  EXPECT_EQ(137, web.lastState.terminated.exitCode);
-  EXPECT_EQ(9, web.lastState.terminated.signal);
-  EXPECT_EQ("OOMKilled", web.lastState.terminated.reason);
-}
-
-TEST(PodReading, AbsentStatusLeavesTheStatusAsItWas) {
-  SPodInfoLib pod;
-  ASSERT_TRUE(WQOpenShiftParser().ParsePod(R"({"kind": "Pod", "spec": {}})", pod));
-  EXPECT_TRUE(pod.status.phase.empty());
-
-  pod.status.phase = "Pending";
-  pod.status.containerStatuses.resize(1);
-  ASSERT_TRUE(WQOpenShiftParser().ParsePod(R"({"kind": "Pod"})", pod));
-  EXPECT_EQ("Pending", pod.status.phase);
-  EXPECT_EQ(1u, pod.status.containerStatuses.size());
-}
-
-TEST(PodReading, ListAppendsItemsInOrderAfterExistingPods) {
-  std::vector<SPodInfoLib> pods(1);
-  pods[0].metadata.name = "kept";
-  const char list[] = R"({"kind": "PodList", "metadata": {"resourceVersion": "9"},
-    "items": [{"metadata": {"name": "a"}}, {"metadata": {"name": "b"}}, {"metadata": {"name": "c"}}]})";
-  ASSERT_TRUE(WQOpenShiftParser().ParsePodList(list, pods));
-  ASSERT_EQ(4u, pods.size());
-  EXPECT_EQ("kept", pods[0].metadata.name);
-  EXPECT_EQ("a", pods[1].metadata.name);
-  EXPECT_EQ("c", pods[3].metadata.name);
-  // Each pod is read from its item alone; these items carry no kind.
-  EXPECT_TRUE(pods[1].kind.empty());
-
-  ASSERT_TRUE(WQOpenShiftParser().ParsePodList(R"({"kind": "PodList"})", pods));
-  EXPECT_EQ(4u, pods.size());
-}
 
 // ---- Writing containers -----------------------------------------------------------
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "json/json_spirit.h"
-#include "json_test_support.h"
+#include "jsonTestSupport.h"
 
 namespace json_spirit {
 namespace {

@@ -1,4 +1,4 @@
-// mValue construction, type reporting, getters and value semantics.
+// mValue construction, getters, equality and value semantics.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "json/json_spirit.h"
-#include "json_test_support.h"
+#include "jsonTestSupport.h"
 
 namespace json_spirit {
 namespace {
@@ -32,54 +32,6 @@ static_assert(std::is_constructible_v<mValue, std::uint32_t>);
 static_assert(std::is_constructible_v<mValue, std::size_t>);
 static_assert(std::is_nothrow_move_constructible_v<mValue>);
 static_assert(std::is_nothrow_move_assignable_v<mValue>);
-
-struct ConstructRow {
-  const char* name;
-  mValue value;
-  Value_type type;
-  bool is_uint64;
-};
-
-class ConstructTest : public testing::TestWithParam<ConstructRow> {};
-
-TEST_P(ConstructTest, ReportsType) {
-  const ConstructRow& row = GetParam();
-  EXPECT_EQ(row.value.type(), row.type);
-  EXPECT_EQ(row.value.is_uint64(), row.is_uint64);
-  EXPECT_EQ(row.value.is_null(), row.type == null_type);
-}
-
-char mutable_text[] = "text";
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, ConstructTest,
-    testing::Values(ConstructRow{"Default", mValue(), null_type, false},
-                    ConstructRow{"Nullptr", mValue(nullptr), null_type, false},
-                    ConstructRow{"StaticNull", mValue::null, null_type, false},
-                    ConstructRow{"Literal", mValue("x"), str_type, false},
-                    ConstructRow{"MutableChars", mValue(mutable_text), str_type, false},
-                    ConstructRow{"StdString", mValue(std::string("x")), str_type, false},
-                    ConstructRow{"StringView", mValue(std::string_view("x")), str_type, false},
-                    ConstructRow{"True", mValue(true), bool_type, false},
-                    ConstructRow{"False", mValue(false), bool_type, false},
-                    ConstructRow{"Int", mValue(-1), int_type, false},
-                    ConstructRow{"Short", mValue(static_cast<short>(3)), int_type, false},
-                    ConstructRow{"Long", mValue(-1L), int_type, false},
-                    ConstructRow{"LongLong", mValue(kInt64Min), int_type, false},
-                    ConstructRow{"Unsigned", mValue(4000000000u), int_type, false},
-                    ConstructRow{"SizeT", mValue(std::size_t{7}), int_type, false},
-                    ConstructRow{"Uint64AtInt64Max", mValue(static_cast<std::uint64_t>(kInt64Max)),
-                                 int_type, false},
-                    ConstructRow{"Uint64AboveInt64Max",
-                                 mValue(static_cast<std::uint64_t>(kInt64Max) + 1), int_type, true},
-                    ConstructRow{"UnsignedLongLongMax",
-                                 mValue(static_cast<unsigned long long>(kUint64Max)), int_type,
-                                 true},
-                    ConstructRow{"Double", mValue(0.5), real_type, false},
-                    ConstructRow{"Float", mValue(0.5f), real_type, false},
-                    ConstructRow{"Object", mValue(mObject{}), obj_type, false},
-                    ConstructRow{"Array", mValue(mArray{}), array_type, false}),
-    [](const testing::TestParamInfo<ConstructRow>& info) { return std::string(info.param.name); });
 
 // Which getters succeed on a value of each type; every other one throws.
 enum Getter { kStr, kObj, kArray, kBool, kInt, kInt64, kUint64, kReal, kGetterCount };
@@ -132,15 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
                     GetterRow{"Real", mValue(1.0), {kReal}, "real"},
                     GetterRow{"Null", mValue(), {}, "null"}),
     [](const testing::TestParamInfo<GetterRow>& info) { return std::string(info.param.name); });
-
-TEST(GetterMessageTest, NamesWantedType) {
-  try {
-    mValue("x").get_real();
-    FAIL() << "no exception";
-  } catch (const std::runtime_error& e) {
-    EXPECT_STREQ(e.what(), "get_value< real > called on string Value");
-  }
-}
 
 TEST(IntegerGetterTest, ConvertsLikeCasts) {
   EXPECT_EQ(mValue(kUint64Max).get_int64(), -1);

@@ -82,15 +82,6 @@ TEST(DeploymentConfigParsing, KindAndVersionOnlyFromASingleObject) {
   EXPECT_EQ("set in code", viaReader.kind);
 }
 
-TEST(DeploymentConfigParsing, NotAnObjectIsRefusedAndLeavesTheRecord) {
-  SDeploymentConfigInfoLib dc;
-  dc.kind = "before";
-  for (const char* text : {"", "[]", "null", "{\"kind\": ", "\"DeploymentConfig\""}) {
-    EXPECT_FALSE(WQOpenShiftParser().ParseDeploymentConfig(text, dc)) << text;
-    EXPECT_EQ("before", dc.kind);
-  }
-}
-
 // ---- Spec and status numbers ----------------------------------------------------------
 
 TEST(DeploymentConfigWriting, SpecCountersFollowTheirConditions) {
@@ -182,18 +173,6 @@ TEST(TriggerWriting, ImageChangeParamsNeedAnImageReference) {
                      "imageChangeParams": {"automatic": true, "containerNames": ["web"],
                                            "from": {"name": "web:latest"}, "lastTriggeredImage": "sha"}})",
                  Written(trigger));
-}
-
-// ---- Rolling parameters held as text ----------------------------------------------------
-
-TEST(RollingParamsReading, NumericSurgeReadsAsEmptyAndIsNotSentBack) {
-  SDeploymentConfigInfoLib dc = Parsed(kStoredDc);
-  EXPECT_TRUE(dc.spec.strategy.rollingParams.maxSurge.empty());
-  EXPECT_EQ("25%", dc.spec.strategy.rollingParams.maxUnavailable);
-  const mObject rolling =
-      Serialized(dc).at("spec").get_obj().at("strategy").get_obj().at("rollingParams").get_obj();
-  EXPECT_FALSE(Has(rolling, "maxSurge"));
-  EXPECT_EQ("25%", rolling.at("maxUnavailable").get_str());
 }
 
 // ---- Preparation ---------------------------------------------------------------------------

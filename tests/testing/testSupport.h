@@ -1,10 +1,11 @@
 #pragma once
-// Helpers shared by the host service tests: a scoped environment variable, a scratch
-// directory removed with everything in it, and the secrets sweep's record of every log
-// line and command line of the test process (below).
+// Helpers shared by every test program: a scoped environment variable, a scratch directory
+// removed with everything in it, whole files read and written, the library's log captured,
+// and the secrets sweep's record of every log line and command line of the test process.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -13,11 +14,15 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "host/debugLog.h"
+#include "host/luSleep.h"
 #include "host/process.h"
 
-namespace hosttest {
+namespace wqtest {
+
+using OpenShiftSDKWrapper::LogLine;
 
 class ScopedEnv {
  public:
@@ -58,6 +63,9 @@ class TempDir {
   std::string path_;
 };
 
+inline void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
 
 // The secrets sweep (tests/secrets): when WQ_TEST_SWEEP_DIR names a directory, every log
 // line a test's sink receives and every command line the library hands to the process
@@ -116,8 +124,8 @@ class Sweep {
     dir_ = dir;
     std::error_code ignored;
     std::filesystem::create_directories(dir_, ignored);
-    const std::string stem = dir_ + "/" + program_invocation_short_name + "." +
-                             std::to_string(getpid());
+    const std::string stem =
+        dir_ + "/" + program_invocation_short_name + "." + std::to_string(getpid());
     lines_.path = stem + ".lines";
     secrets_.path = stem + ".secrets";
     // The storage-node sandbox's password and key passphrase, made up for each sandbox.
@@ -160,7 +168,8 @@ class Sweep {
   File secrets_;
 };
 
-// A sink that records each line for the sweep and then hands it on; null stays null.
+// A sink that records each line for the sweep and then hands it on; null stays null. Tests
+// install their sinks and runners through these two.
 inline OpenShiftSDKWrapper::LogSink SweepSink(OpenShiftSDKWrapper::LogSink sink) {
   if (!sink || !Sweep::Instance().enabled()) return sink;
   return [sink = std::move(sink)](const OpenShiftSDKWrapper::LogLine& line) {
@@ -196,9 +205,79 @@ inline const bool kSweepRunnerInstalled = [] {
   return true;
 }();
 
-}  // namespace hosttest
+// The library's log lines while the object lives (recorded for the sweep too), and the
+// questions tests ask of them.
+class LogCapture {
+ public:
+  LogCapture() {
+    OpenShiftSDKWrapper::DebugLog::SetSink(
+        SweepSink([this](const LogLine& line) { lines_.push_back(line); }));
+  }
+  ~LogCapture() { OpenShiftSDKWrapper::DebugLog::SetSink(nullptr); }
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
 
-// Every test that includes this header and installs a sink or a runner of its own goes
-// through the sweep's recording wrappers above; the calls read as before.
-#define SetSink(...) SetSink(::hosttest::SweepSink(__VA_ARGS__))
-#define SetRunner(...) SetRunner(::hosttest::SweepRunner(__VA_ARGS__))
+  // "LEVEL message" of the lines logged under `context`, in order.
+  std::vector<std::string> LinesOf(const std::string& context) const {
+    std::vector<std::string> found;
+    for (const LogLine& line : lines_) {
+      if (line.context == context) found.push_back(line.level + " " + line.message);
+    }
+    return found;
+  }
+  // Lines whose message contains `text`, optionally only of one level.
+  std::vector<LogLine> LinesWith(const std::string& text, const std::string& level = "") const {
+    std::vector<LogLine> found;
+    for (const LogLine& line : lines_) {
+      if (line.message.find(text) != std::string::npos && (level.empty() || line.level == level)) {
+        found.push_back(line);
+      }
+    }
+    return found;
+  }
+  // Messages of the lines that contain `text`, in order.
+  std::vector<std::string> MessagesWith(const std::string& text) const {
+    std::vector<std::string> found;
+    for (const LogLine& line : LinesWith(text)) found.push_back(line.message);
+    return found;
+  }
+  bool HasLine(const std::string& level, const std::string& context,
+               const std::string& message) const {
+    return std::any_of(lines_.begin(), lines_.end(), [&](const LogLine& line) {
+      return line.level == level && line.context == context && line.message == message;
+    });
+  }
+  // True when `secret` appears in no log line, neither in a message nor in a context.
+  bool NeverLogged(const std::string& secret) const {
+    return std::none_of(lines_.begin(), lines_.end(), [&](const LogLine& line) {
+      return line.message.find(secret) != std::string::npos ||
+             line.context.find(secret) != std::string::npos;
+    });
+  }
+
+ protected:
+  std::vector<LogLine> lines_;
+};
+
+struct Sleep {
+  unsigned long milliseconds;
+  std::string sourceFile;
+};
+
+// The library's sleeps while the object lives: recorded, not slept.
+class SleepRecorder {
+ public:
+  SleepRecorder() {
+    OpenShiftSDKWrapper::SetSleepHook([this](unsigned long ms, const char* file, int) {
+      sleeps_.push_back(Sleep{ms, file});
+    });
+  }
+  ~SleepRecorder() { OpenShiftSDKWrapper::SetSleepHook(nullptr); }
+  SleepRecorder(const SleepRecorder&) = delete;
+  SleepRecorder& operator=(const SleepRecorder&) = delete;
+
+ protected:
+  std::vector<Sleep> sleeps_;
+};
+
+}  // namespace wqtest

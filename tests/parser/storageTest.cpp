@@ -1,7 +1,5 @@
-// Persistent volumes and claims, storage classes, projects, endpoints, the
-// control bodies, the preparations for re-creation, and how every parse
-// operation of these records and of pods and deployment configs copes with
-// text of the wrong shape.
+// Persistent volumes and claims, endpoints, the control bodies, the preparations for
+// re-creation, and wrong elements inside lists and maps.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -111,52 +109,6 @@ TEST(PersistentVolumeClaim, PreparedClaimBindsAfresh) {
                  out.at("spec").get_obj());
   EXPECT_JSON_EQ(R"({"phase": "Bound", "accessModes": ["ReadWriteMany"], "capacity": {"storage": "2Gi"}})",
                  out.at("status").get_obj());
-}
-
-TEST(PersistentVolumeClaim, ListAppendsToWhatIsThere) {
-  std::vector<SPersistentVolumeClaimInfoLib> claims(2);
-  const std::string list = std::string(R"({"kind": "List", "items": [)") + kBoundPvc + "," + kBoundPvc + "]}";
-  ASSERT_TRUE(WQOpenShiftParser().ParsePersistentVolumeClaimList(list, claims));
-  ASSERT_EQ(4u, claims.size());
-  EXPECT_TRUE(claims[1].metadata.name.empty());
-  EXPECT_EQ("data", claims[2].metadata.name);
-  EXPECT_EQ("PersistentVolumeClaim", claims[3].kind);
-  EXPECT_EQ("pv-gluster-1", claims[3].spec.volumeName);
-}
-
-// ---- Storage classes and projects: read only ------------------------------------------------
-
-TEST(StorageClass, KeepsOnlyTheListStyleMetadata) {
-  std::vector<SStorageClassInfoLib> classes;
-  ASSERT_TRUE(WQOpenShiftParser().ParseStorageClassList(
-      R"({"kind": "StorageClassList", "items": [
-           {"metadata": {"name": "glusterfs-storage", "uid": "9", "resourceVersion": "12",
-                         "selfLink": "/apis/storage.k8s.io/v1/storageclasses/glusterfs-storage"},
-            "provisioner": "kubernetes.io/glusterfs"},
-           {"metadata": "not an object"}]})",
-      classes));
-  ASSERT_EQ(2u, classes.size());
-  EXPECT_EQ("glusterfs-storage", classes[0].metadata.name);
-  EXPECT_EQ("12", classes[0].metadata.resourceVersion);
-  EXPECT_EQ("/apis/storage.k8s.io/v1/storageclasses/glusterfs-storage", classes[0].metadata.selfLink);
-  EXPECT_TRUE(classes[1].metadata.name.empty());
-}
-
-TEST(Project, KindAndVersionAreNeverRead) {
-  std::vector<SProjectInfoLib> projects;
-  ASSERT_TRUE(WQOpenShiftParser().ParseProjectList(
-      R"({"kind": "ProjectList", "items": [
-           {"kind": "Project", "apiVersion": "v1",
-            "metadata": {"name": "shop", "annotations": {"openshift.io/display-name": "Shop"}},
-            "spec": {"finalizers": ["openshift.io/origin", "kubernetes"]}, "status": {"phase": "Active"}}]})",
-      projects));
-  ASSERT_EQ(1u, projects.size());
-  EXPECT_TRUE(projects[0].kind.empty());
-  EXPECT_TRUE(projects[0].apiVersion.empty());
-  EXPECT_EQ("shop", projects[0].metadata.name);
-  EXPECT_TRUE(projects[0].metadata.hasAnnotations);
-  EXPECT_EQ((std::vector<std::string>{"openshift.io/origin", "kubernetes"}), projects[0].spec.finalizers);
-  EXPECT_EQ("Active", projects[0].status.phase);
 }
 
 // ---- Endpoints -------------------------------------------------------------------------------

@@ -1,154 +1,15 @@
-// The engine over every record of the .def lists, and its tags on a small table.
+// The engine's reading and writing rules, pinned on a small table of this test.
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
-#include <tuple>
+#include <vector>
 
 #include "parser/openshiftParser.h"
 #include "parser/recordTables.h"
-#include "tests/parser/tableWalk.h"
 
 namespace OpenShiftSDKWrapper {
-namespace {
 
-using json_spirit::mArray;
-using json_spirit::mObject;
-using json_spirit::mValue;
-using testing_tables::Rows;
-
-#define WQ_READS_ReadWrite(R) , R
-#define WQ_READS_ReadOnly(R) , R
-#define WQ_READS_WriteOnly(R)
-#define WQ_ROUND_TRIP_ReadWrite(R) , R
-#define WQ_ROUND_TRIP_ReadOnly(R)
-#define WQ_ROUND_TRIP_WriteOnly(R)
-
-#define WQ_RECORD(R, Direction) WQ_READS_##Direction(R)
-using ReadRecords = testing_tables::TypesOf<std::tuple<void
-#include "parser/recordsCore.def"
-#include "parser/recordsWorkload.def"
-                                                       >>::type;
-#undef WQ_RECORD
-#define WQ_RECORD(R, Direction) WQ_ROUND_TRIP_##Direction(R)
-using RoundTripRecords = testing_tables::TypesOf<std::tuple<void
-#include "parser/recordsCore.def"
-#include "parser/recordsWorkload.def"
-                                                            >>::type;
-#undef WQ_RECORD
-
-template <class R>
-R Filled() {
-  R record{};
-  testing_tables::Fill(record, 1);
-  return record;
-}
-
-// ---- Readers ----------------------------------------------------------------------
-
-template <class R>
-class RecordReading : public ::testing::Test {};
-TYPED_TEST_SUITE(RecordReading, ReadRecords);
-
-// Absent and mistyped members alike: scalars emptied, the rest kept.
-TYPED_TEST(RecordReading, AbsentOrMistypedMembersEmptyScalarsOnly) {
-  for (const mObject& input : {mObject{}, testing_tables::WrongTypes<TypeParam>()}) {
-    TypeParam read = Filled<TypeParam>();
-    EXPECT_TRUE(WQOpenShiftParser().Convert(input, read));
-    TypeParam expected = Filled<TypeParam>();
-    testing_tables::ForgetScalars(expected);
-    std::string where;
-    EXPECT_TRUE(testing_tables::SameFields(expected, read, Rows::Read, where)) << where;
-  }
-}
-
-TYPED_TEST(RecordReading, ListsAndMapsAreAppendedToOnASecondRead) {
-  const TypeParam filled = Filled<TypeParam>();
-  const mObject input = testing_tables::Dump(filled, Rows::Read);
-  TypeParam twice{};
-  WQOpenShiftParser().Convert(input, twice);
-  WQOpenShiftParser().Convert(input, twice);
-  testing_tables::ForEachRow<TypeParam>([&](const auto& row) {
-    using T = typename std::decay_t<decltype(row)>::Field;
-    if constexpr (testing_tables::kIsVector<T>) {
-      if (testing_tables::Visits<std::decay_t<decltype(row)>>(Rows::Read)) {
-        EXPECT_EQ((filled.*row.field).size() * 2, (twice.*row.field).size()) << row.key;
-      }
-    } else if constexpr (testing_tables::kIsMap<T>) {
-      EXPECT_EQ((filled.*row.field).keyValues.size() * 2, (twice.*row.field).keyValues.size()) << row.key;
-    }
-  });
-}
-
-// Truncated, mistyped and deeply nested documents through the generic parse.
-TYPED_TEST(RecordReading, ParseRejectsWhatIsNotAnObjectAndLeavesTheRecord) {
-  const TypeParam filled = Filled<TypeParam>();
-  const std::string text = json_spirit::write_string(mValue(testing_tables::Dump(filled, Rows::Read)));
-  std::vector<std::string> bad = {"", "null", "[]", "[{}]", "42", "\"text\"", "{", "{\"a\":}", "}{"};
-  for (size_t cut = 1; cut < text.size(); cut += 1 + text.size() / 40) bad.push_back(text.substr(0, cut));
-  bad.push_back(std::string(5000, '[') + std::string(5000, ']'));
-  bad.push_back("{\"a\":" + std::string(5000, '{') + std::string(5000, '}') + "}");
-  for (const std::string& input : bad) {
-    TypeParam record = filled;
-    EXPECT_FALSE(codec::ParseResource(input, record)) << input.substr(0, 80);
-    std::string where;
-    EXPECT_TRUE(testing_tables::SameFields(filled, record, Rows::Read, where)) << where;
-  }
-}
-
-TYPED_TEST(RecordReading, ParseOfDeeplyNestedUnknownMembersReadsTheRest) {
-  std::string text = json_spirit::write_string(mValue(testing_tables::Dump(Filled<TypeParam>(), Rows::Read)));
-  std::string deep;
-  for (int i = 0; i < 450; ++i) deep += "[{\"spec\":";
-  deep += "{}";
-  for (int i = 0; i < 450; ++i) deep += "}]";
-  text.insert(1, "\"zzUnknown\":" + deep + ",");
-  TypeParam record{};
-  ASSERT_TRUE(codec::ParseResource(text, record));
-  std::string where;
-  EXPECT_TRUE(testing_tables::SameFields(Filled<TypeParam>(), record, Rows::Read, where)) << where;
-}
-
-// ---- Round trips -----------------------------------------------------------------
-
-template <class R>
-class RecordRoundTrip : public ::testing::Test {};
-TYPED_TEST_SUITE(RecordRoundTrip, RoundTripRecords);
-
-TYPED_TEST(RecordRoundTrip, ReadBackEqualsAndSecondWriteIsIdentical) {
-  const WQOpenShiftParser parser;
-  const TypeParam filled = Filled<TypeParam>();
-  mObject first;
-  parser.Convert(filled, first);
-  TypeParam read{};
-  parser.Convert(first, read);
-  std::string where;
-  EXPECT_TRUE(testing_tables::SameFields(filled, read, Rows::Both, where)) << where;
-  mObject second;
-  parser.Convert(read, second);
-  TypeParam again{};
-  parser.Convert(second, again);
-  mObject third;
-  parser.Convert(again, third);
-  EXPECT_EQ(mValue(second), mValue(third));
-}
-
-// A fresh record writes only its always-written flags and numbers, so reading
-// that back and writing again gives the same object.
-TYPED_TEST(RecordRoundTrip, FreshRecordRoundTripsToItself) {
-  const WQOpenShiftParser parser;
-  mObject first;
-  parser.Convert(TypeParam{}, first);
-  TypeParam read{};
-  parser.Convert(first, read);
-  mObject second;
-  parser.Convert(read, second);
-  EXPECT_EQ(mValue(first), mValue(second));
-}
-
-}  // namespace
-
-// ---- The tags, on a table of this test ----------------------------------------------
 // (A named namespace, so that a reader or writer no test calls is no warning.)
 namespace enginetest {
 
@@ -353,6 +214,57 @@ TEST(Engine, SerializeReplacesTheText) {
   SExampleInnerInfoLib inner{"v"};
   EXPECT_TRUE(codec::SerializeResource(inner, text));
   EXPECT_EQ(Parse(R"({"text":"v"})"), Parse(text));
+}
+
+// Absent and mistyped members alike empty the scalars and clear presence flags; lists,
+// nested records and rows that are not read stay. A second read appends to lists and maps.
+TEST(Engine, ReadEmptiesScalarsKeepsTheRestAndAppendsToListsAndMaps) {
+  const mObject text = Parse(
+      R"({"port":80,"name":"n","positive":3,"readOnly":"r","numbers":[1],"inner":{"text":"t"}})");
+  SExampleInfoLib record;
+  ReadRecord(text, record);
+  ReadRecord(text, record);
+  EXPECT_EQ((std::vector<int>{1, 1}), record.numbers);
+  EXPECT_TRUE(record.hasInner);
+  for (const char* other :
+       {"{}", R"({"port":"80","name":7,"positive":"3","readOnly":[],"numbers":{},"inner":[1]})"}) {
+    SExampleInfoLib again = record;
+    ReadRecord(Parse(other), again);
+    EXPECT_EQ(0, again.port) << other;
+    EXPECT_EQ("", again.name) << other;
+    EXPECT_EQ(0, again.positive) << other;
+    EXPECT_EQ("", again.readOnly) << other;
+    EXPECT_FALSE(again.hasInner) << other;
+    EXPECT_EQ("t", again.inner.text) << other;
+    EXPECT_EQ(record.numbers, again.numbers) << other;
+  }
+  SObjectMetaInfoLib meta;
+  const mObject labelled = Parse(R"({"labels":{"a":"1"}})");
+  WQOpenShiftParser().Convert(labelled, meta);
+  WQOpenShiftParser().Convert(labelled, meta);
+  EXPECT_EQ(2u, meta.labels.keyValues.size());
+}
+
+// Truncated, mistyped and deeply nested texts are refused and leave the record; deeply
+// nested unknown members of an object are passed over.
+TEST(Engine, ParseRefusesWhatIsNotAnObjectAndLeavesTheRecord) {
+  const std::string text = R"({"text":"a value of some length"})";
+  std::vector<std::string> bad = {"",         "null", "[]",       "[{}]", "42",
+                                  "\"text\"", "{",    "{\"a\":}", "}{"};
+  for (size_t cut = 1; cut < text.size(); ++cut) bad.push_back(text.substr(0, cut));
+  bad.push_back(std::string(5000, '[') + std::string(5000, ']'));
+  bad.push_back("{\"a\":" + std::string(5000, '{') + std::string(5000, '}') + "}");
+  SExampleInnerInfoLib record{"kept"};
+  for (const std::string& input : bad) {
+    EXPECT_FALSE(codec::ParseResource(input, record)) << input.substr(0, 80);
+    EXPECT_EQ("kept", record.text);
+  }
+  std::string deep;
+  for (int i = 0; i < 450; ++i) deep += "[{\"spec\":";
+  deep += "{}";
+  for (int i = 0; i < 450; ++i) deep += "}]";
+  ASSERT_TRUE(codec::ParseResource("{\"zzUnknown\":" + deep + ",\"text\":\"t\"}", record));
+  EXPECT_EQ("t", record.text);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Shared by the JSON tests: integer limits, and GoogleTest printers so that
 // failures and test names show JSON text and row names instead of raw bytes.
-#ifndef WQ_TESTS_JSON_JSON_TEST_SUPPORT_H
-#define WQ_TESTS_JSON_JSON_TEST_SUPPORT_H
+#ifndef WQ_TESTS_JSON_TEST_SUPPORT_H
+#define WQ_TESTS_JSON_TEST_SUPPORT_H
 
 #include <cstdint>
 #include <limits>
@@ -29,4 +29,4 @@ auto operator<<(std::ostream& os, const Row& row) -> decltype(row.name, os) {
 }  // namespace test_support
 }  // namespace json_spirit
 
-#endif  // WQ_TESTS_JSON_JSON_TEST_SUPPORT_H
+#endif  // WQ_TESTS_JSON_TEST_SUPPORT_H
