@@ -50,7 +50,8 @@ json_spirit::mValue LoadFixture(const std::string& name) {
 bool Rename(json_spirit::mValue& document, const std::string& name) {
   if (document.type() != json_spirit::obj_type) return false;
   json_spirit::mObject& object = document.get_obj();
-  if (object["metadata"].type() != json_spirit::obj_type) object["metadata"] = json_spirit::mObject();
+  if (object["metadata"].type() != json_spirit::obj_type)
+    object["metadata"] = json_spirit::mObject();
   object["metadata"].get_obj()["name"] = name;
   return true;
 }
@@ -123,7 +124,8 @@ void BM_ParsePodList(benchmark::State& state) {
   const WQOpenShiftParser parser;
   for (auto _ : state) {
     std::vector<SPodInfoLib> pods;
-    if (!parser.ParsePodList(PodListText(), pods) || pods.size() != kPods) state.SkipWithError("parse failed");
+    if (!parser.ParsePodList(PodListText(), pods) || pods.size() != kPods)
+      state.SkipWithError("parse failed");
     benchmark::DoNotOptimize(pods.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * PodListText().size()));
@@ -206,15 +208,17 @@ void ReportMemoryPerPod() {
   const long parsePeak = PeakResidentKiB();
   const std::size_t heldAfter = mallinfo2().uordblks;
   std::printf("pod list: %zu bytes, %zu pods\n", PodListText().size(), pods.size());
-  std::printf("ParsePodList peak: %.1f KiB a pod (%ld KiB above the text); records kept: %.1f KiB a pod\n",
-              static_cast<double>(parsePeak - textPeak) / kPods, parsePeak - textPeak,
-              static_cast<double>(heldAfter - heldBefore) / 1024.0 / kPods);
+  std::printf(
+      "ParsePodList peak: %.1f KiB a pod (%ld KiB above the text); records kept: %.1f KiB a pod\n",
+      static_cast<double>(parsePeak - textPeak) / kPods, parsePeak - textPeak,
+      static_cast<double>(heldAfter - heldBefore) / 1024.0 / kPods);
   pods = std::vector<SPodInfoLib>();
   malloc_trim(0);
   boost::json::value tree = boost::json::parse(PodListText());
   const long boostPeak = PeakResidentKiB();
-  std::printf("boost::json::parse peak: %ld KiB above the codec's peak (0 when it stayed below it)\n",
-              boostPeak - parsePeak);
+  std::printf(
+      "boost::json::parse peak: %ld KiB above the codec's peak (0 when it stayed below it)\n",
+      boostPeak - parsePeak);
 }
 
 }  // namespace

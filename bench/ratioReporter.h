@@ -13,7 +13,8 @@
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   // Each pair is (measured, baseline), by benchmark function name.
-  explicit RatioReporter(std::vector<std::pair<std::string, std::string>> pairs) : pairs_(std::move(pairs)) {}
+  explicit RatioReporter(std::vector<std::pair<std::string, std::string>> pairs)
+      : pairs_(std::move(pairs)) {}
 
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
@@ -28,7 +29,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto a = cpuTimes_.find(measured);
       const auto b = cpuTimes_.find(baseline);
       if (a != cpuTimes_.end() && b != cpuTimes_.end() && b->second > 0)
-        std::printf("%s / %s = %.2f (CPU time)\n", measured.c_str(), baseline.c_str(), a->second / b->second);
+        std::printf("%s / %s = %.2f (CPU time)\n", measured.c_str(), baseline.c_str(),
+                    a->second / b->second);
     }
   }
 

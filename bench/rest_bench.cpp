@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
   wqsim::TestServer server;
   server.AddServiceAccountToken(kToken);
   if (!server.Start() || !server.WriteTrustPem(trust)) return 1;
-  const std::string claim = ReadFile(std::string(WQ_BENCH_FIXTURE_DIR) + "/persistentvolumeclaim.bound.oso.json");
+  const std::string claim =
+      ReadFile(std::string(WQ_BENCH_FIXTURE_DIR) + "/persistentvolumeclaim.bound.oso.json");
   server.Script("GET", kPath, wqsim::ScriptedAnswer::Json(200, claim));
 
   WQOpenShiftSDKWrapper sdk;
@@ -108,8 +109,8 @@ int main(int argc, char** argv) {
     body.clear();
     long status = 0;
     return curl_easy_perform(curl) == CURLE_OK &&
-           curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
-           status == 200 && body == claim;
+           curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status == 200 &&
+           body == claim;
   };
 
   // Warm both connections up. Then the two alternate call by call, so that a
@@ -128,10 +129,12 @@ int main(int argc, char** argv) {
   const double bareTotal = std::accumulate(bare.begin(), bare.end(), 0.0);
   std::printf("%d calls each, interleaved; rates from the total time and from the median call\n",
               calls);
-  std::printf("GetPersistentVolumeClaimInfo through the facade: %7.0f calls/s, median %7.0f calls/s\n",
-              calls / facadeTotal, 1 / Median(facade));
-  std::printf("bare libcurl GET, same URL, one connection:      %7.0f calls/s, median %7.0f calls/s\n",
-              calls / bareTotal, 1 / Median(bare));
+  std::printf(
+      "GetPersistentVolumeClaimInfo through the facade: %7.0f calls/s, median %7.0f calls/s\n",
+      calls / facadeTotal, 1 / Median(facade));
+  std::printf(
+      "bare libcurl GET, same URL, one connection:      %7.0f calls/s, median %7.0f calls/s\n",
+      calls / bareTotal, 1 / Median(bare));
   std::printf("facade / bare: %.2f (total), %.2f (median)\n", bareTotal / facadeTotal,
               Median(bare) / Median(facade));
 

@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
   }
   std::printf("%d commands on %s, alternating\n", runs, node.c_str());
   std::printf("%-22s %10s %12s %12s\n", "", "total s", "mean ms", "median ms");
-  for (const auto& row : {std::make_pair("executeRemoteCommand", &library),
-                          std::make_pair("ssh client", &openssh)}) {
+  for (const auto& row :
+       {std::make_pair("executeRemoteCommand", &library), std::make_pair("ssh client", &openssh)}) {
     std::printf("%-22s %10.2f %12.1f %12.1f\n", row.first, row.second->Total() / 1000,
                 row.second->Total() / runs, row.second->Median());
   }

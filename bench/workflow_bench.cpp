@@ -51,8 +51,8 @@ std::string ScenarioText(int claims) {
   text << R"(], "deploymentConfigs": [{"metadata": {"name": "app", "namespace": "bench"},
       "spec": {"replicas": 0, "template": {"spec": {"volumes": [)";
   for (int i = 0; i < claims; ++i) {
-    text << (i ? "," : "") << R"({"name": "v)" << i << R"(", "persistentVolumeClaim": {"claimName": "data-)"
-         << i << R"("}})";
+    text << (i ? "," : "") << R"({"name": "v)" << i
+         << R"(", "persistentVolumeClaim": {"claimName": "data-)" << i << R"("}})";
   }
   text << R"(], "containers": [{"name": "c", "image": "i"}]}}}}]})";
   return text.str();
@@ -82,7 +82,8 @@ bool RunOnce(int claims, Sample& sample, std::string& error) {
                                               std::string& hookError) {
     if (action != "create") return true;  // volumes go with the sandbox
     std::string out;
-    return OpenShiftSDKWrapper::WqProcess::RunReal({provision + " " + volume, {}}, out, hookError) == 0;
+    return OpenShiftSDKWrapper::WqProcess::RunReal({provision + " " + volume, {}}, out,
+                                                   hookError) == 0;
   };
   wqsim::ClusterSimulator simulator(scenario);
   if (!simulator.Start(error)) return false;
@@ -187,8 +188,8 @@ int main(int argc, char** argv) {
         continue;
       }
       samples.push_back(sample);
-      std::printf("%7d %10.0f %10.0f %12.1f %9zu %12.2f %9zu %12.2f\n", claims,
-                  sample.milliseconds, sample.backupMilliseconds, sample.milliseconds / claims, sample.requests,
+      std::printf("%7d %10.0f %10.0f %12.1f %9zu %12.2f %9zu %12.2f\n", claims, sample.milliseconds,
+                  sample.backupMilliseconds, sample.milliseconds / claims, sample.requests,
                   static_cast<double>(sample.requests) / claims, sample.sessions,
                   static_cast<double>(sample.sessions) / claims);
       std::fflush(stdout);
@@ -201,13 +202,14 @@ int main(int argc, char** argv) {
   }
   double fixed = 0, perClaim = 0;
   std::printf("\nfit over the samples: fixed part + part per claim\n");
-  Fit(samples, [](const Sample& s) { return s.milliseconds; }, fixed, perClaim);
+  Fit(
+      samples, [](const Sample& s) { return s.milliseconds; }, fixed, perClaim);
   std::printf("  wall time     %8.1f ms + %8.1f ms per claim\n", fixed, perClaim);
-  Fit(samples, [](const Sample& s) { return static_cast<double>(s.requests); }, fixed,
-      perClaim);
+  Fit(
+      samples, [](const Sample& s) { return static_cast<double>(s.requests); }, fixed, perClaim);
   std::printf("  HTTP requests %8.2f    + %8.2f    per claim\n", fixed, perClaim);
-  Fit(samples, [](const Sample& s) { return static_cast<double>(s.sessions); }, fixed,
-      perClaim);
+  Fit(
+      samples, [](const Sample& s) { return static_cast<double>(s.sessions); }, fixed, perClaim);
   std::printf("  SSH sessions  %8.2f    + %8.2f    per claim\n", fixed, perClaim);
   return failed ? 1 : 0;
 }

@@ -193,8 +193,9 @@ bool WQOpenShiftConnection::renewToken() {
   return found;
 }
 
-bool WQOpenShiftConnection::beginLogin(const char* context, const std::string& url,
-                                       const std::map<std::string, SSshLoginCreds>& sshCredentials) {
+bool WQOpenShiftConnection::beginLogin(
+    const char* context, const std::string& url,
+    const std::map<std::string, SSshLoginCreds>& sshCredentials) {
   if (!httpClient->WQLibCurlInit("Content-Type: application/json", true, true, nullptr)) {
     Error(context, "Failed to initialize Curl Library");
     return false;

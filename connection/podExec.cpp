@@ -49,8 +49,8 @@ bool WQOpenShiftConnection::executeCommandInPod(const std::string& nameSpace,
   }
   const PodCommandLine line = BuildPodCommandLine(base, nameSpace, pod, container, command);
   ProcessEnv env = SecretForChild(kTokenVariable, token);
-  const int result =
-      WqProcess::system(line.beforeToken + kTokenReference + line.afterToken, out, err, 0, false, env);
+  const int result = WqProcess::system(line.beforeToken + kTokenReference + line.afterToken, out,
+                                       err, 0, false, env);
   WipeSecret(env.front().second);
   if (result != 0) {
     const std::string logged = line.beforeToken + MaskSecret(token) + line.afterToken;

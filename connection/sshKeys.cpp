@@ -86,8 +86,8 @@ bool HashedNameMatches(const std::string& field, const std::string& name) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int digestLength = 0;
   if (salt.empty() || HMAC(EVP_sha1(), salt.data(), static_cast<int>(salt.size()),
-                           reinterpret_cast<const unsigned char*>(name.data()), name.size(),
-                           digest, &digestLength) == nullptr) {
+                           reinterpret_cast<const unsigned char*>(name.data()), name.size(), digest,
+                           &digestLength) == nullptr) {
     return false;
   }
   return hash.size() == digestLength && std::memcmp(hash.data(), digest, digestLength) == 0;
@@ -131,8 +131,8 @@ std::string KnownHostsPath() {
 
 std::string Fingerprint(const unsigned char* digest, size_t length) {
   std::string text(4 * ((length + 2) / 3) + 1, '\0');
-  const int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&text[0]), digest,
-                                      static_cast<int>(length));
+  const int written =
+      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&text[0]), digest, static_cast<int>(length));
   text.resize(static_cast<size_t>(written));
   while (!text.empty() && text.back() == '=') text.pop_back();
   return "SHA256:" + text;

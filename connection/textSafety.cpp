@@ -226,8 +226,20 @@ bool IsShellSafeWord(const std::string& text) {
   for (unsigned char c : text) {
     if (c <= 0x20 || c == 0x7f) return false;
     switch (c) {
-      case '\'': case '"': case '`': case '$': case '\\': case ';': case '&': case '|':
-      case '<': case '>': case '(': case ')': case '*': case '?':
+      case '\'':
+      case '"':
+      case '`':
+      case '$':
+      case '\\':
+      case ';':
+      case '&':
+      case '|':
+      case '<':
+      case '>':
+      case '(':
+      case ')':
+      case '*':
+      case '?':
         return false;
       default:
         break;

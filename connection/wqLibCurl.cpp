@@ -59,10 +59,14 @@ long TimeoutMs(const char* name, double fallbackSeconds) {
 
 const char* VerbOf(HTTP_REQ_TYPE type) {
   switch (type) {
-    case HTTP_GET: return "GET";
-    case HTTP_POST: return "POST";
-    case HTTP_PUT: return "PUT";
-    case HTTP_DELETE: return "DELETE";
+    case HTTP_GET:
+      return "GET";
+    case HTTP_POST:
+      return "POST";
+    case HTTP_PUT:
+      return "PUT";
+    case HTTP_DELETE:
+      return "DELETE";
   }
   return "?";
 }
@@ -141,7 +145,8 @@ bool WQLibCurl::ConfigureHandle() {
   return WQ_SETOPT(CURLOPT_NOSIGNAL, 1L) && WQ_SETOPT(CURLOPT_FOLLOWLOCATION, 0L) &&
          WQ_SETOPT(CURLOPT_PROTOCOLS_STR, "http,https") &&
          WQ_SETOPT(CURLOPT_ERRORBUFFER, errorBuffer_) &&
-         WQ_SETOPT(CURLOPT_WRITEFUNCTION, writeCallback_ != nullptr ? writeCallback_ : &WriteBody) &&
+         WQ_SETOPT(CURLOPT_WRITEFUNCTION,
+                   writeCallback_ != nullptr ? writeCallback_ : &WriteBody) &&
          WQ_SETOPT(CURLOPT_WRITEDATA, static_cast<void*>(this)) &&
          WQ_SETOPT(CURLOPT_HEADERFUNCTION, &WriteHeader) &&
          WQ_SETOPT(CURLOPT_HEADERDATA, static_cast<void*>(this)) &&

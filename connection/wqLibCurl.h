@@ -51,8 +51,8 @@ class WQLibCurl : public DebugLog {
   // 3xx is a failed send whose status and Location stay readable.
   // `verbose`: libcurl's progress notes (never headers or data) go to the log at level 3.
   // `customMethod`: replaces the method's verb when not null.
-  bool WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const void* body,
-                            size_t length, bool verbose, const char* customMethod);
+  bool WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const void* body, size_t length,
+                            bool verbose, const char* customMethod);
 
   // The last response body, or null when the last request received none. With
   // `errorText` the transport's error description of the last request is returned instead.

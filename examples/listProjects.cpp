@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "listing projects failed\n");
     return 1;
   }
-  for (const SProjectInfoLib& project : projects) std::printf("%s\n", project.metadata.name.c_str());
+  for (const SProjectInfoLib& project : projects)
+    std::printf("%s\n", project.metadata.name.c_str());
   return projects.empty() ? 1 : 0;
 }

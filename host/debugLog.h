@@ -13,9 +13,9 @@ enum class LogSeverity { Error, Debug };
 
 // One line as handed to a sink: `level` is "ERROR", "DEBUG" or "DEBUG<n>".
 struct LogLine {
-  std::string time;     // local time, "YYYY-MM-DD HH:MM:SS.mmm"
+  std::string time;  // local time, "YYYY-MM-DD HH:MM:SS.mmm"
   std::string level;
-  int verbosity = 0;    // -1 for errors and plain Debug lines, n for DebugLvl
+  int verbosity = 0;  // -1 for errors and plain Debug lines, n for DebugLvl
   std::string context;
   std::string message;
 };

@@ -20,12 +20,12 @@ class WqProcess {
   // Runs `command` with stdin from /dev/null; stdout and stderr are drained concurrently
   // into `out` and `err`. Returns the exit status; death by a signal, or a failure to
   // start, is non-zero. `number` and `flag` are accepted for the host interface and unused.
-  static int system(const std::string& command, std::string& out, std::string& err,
-                    int number, bool flag);
+  static int system(const std::string& command, std::string& out, std::string& err, int number,
+                    bool flag);
   // The same, with environment entries for this child only (used for secrets such as
   // a password that must not stay in the agent's own environment).
-  static int system(const std::string& command, std::string& out, std::string& err,
-                    int number, bool flag, const ProcessEnv& env);
+  static int system(const std::string& command, std::string& out, std::string& err, int number,
+                    bool flag, const ProcessEnv& env);
 
   // Test seam: a replacement runner; null restores fork/exec.
   using Runner = std::function<int(const ProcessRequest&, std::string& out, std::string& err)>;

@@ -21,8 +21,10 @@ class WqJson {
   static bool FindArrayValue(const json_spirit::mObject& object, const std::string& key,
                              json_spirit::mArray& result);
   // Copy-free lookups: the member when it exists with that type, else null.
-  static const json_spirit::mObject* FindObject(const json_spirit::mObject& object, const std::string& key);
-  static const json_spirit::mArray* FindArray(const json_spirit::mObject& object, const std::string& key);
+  static const json_spirit::mObject* FindObject(const json_spirit::mObject& object,
+                                                const std::string& key);
+  static const json_spirit::mArray* FindArray(const json_spirit::mObject& object,
+                                              const std::string& key);
   static const std::string* FindString(const json_spirit::mObject& object, const std::string& key);
 
   static std::string Serialize(const json_spirit::mObject& object);

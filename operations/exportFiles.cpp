@@ -64,7 +64,8 @@ bool WQOpenShiftOperations::WriteDeploymentConfigInfoToFile(const std::string& n
 bool WQOpenShiftOperations::WritePVCInfoToFile(const std::string& ns, const std::string& name,
                                                const std::string& path) {
   std::string text;
-  return queries->GetPersistentVolumeClaimInfo(ns, name, text, 0) && WriteObjectToFile(*this, text, path);
+  return queries->GetPersistentVolumeClaimInfo(ns, name, text, 0) &&
+         WriteObjectToFile(*this, text, path);
 }
 
 bool WQOpenShiftOperations::WriteSecretInfoToFile(const std::string& ns, const std::string& name,

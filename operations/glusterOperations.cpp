@@ -18,9 +18,7 @@ namespace OpenShiftSDKWrapper {
 namespace {
 
 GlusterArgument Node(const std::string& node) { return {"node", node, GlusterWord::Address}; }
-GlusterArgument Volume(const std::string& volume) {
-  return {"volume", volume, GlusterWord::Name};
-}
+GlusterArgument Volume(const std::string& volume) { return {"volume", volume, GlusterWord::Name}; }
 GlusterArgument Snapshot(const std::string& snapshot) {
   return {"snapshot", snapshot, GlusterWord::Name};
 }
@@ -68,14 +66,12 @@ bool WQOpenShiftOperations::RunNodeCommand(const char* context,
   return queries->RunGlusterCommand(context, node, glusterCommand, out);
 }
 
-bool WQOpenShiftOperations::StartGlusterVolume(const std::string& node,
-                                               const std::string& volume) {
+bool WQOpenShiftOperations::StartGlusterVolume(const std::string& node, const std::string& volume) {
   return RunNodeCommand(OperationContexts::kStartGlusterVolume, {Node(node), Volume(volume)}, node,
                         " gluster volume start " + volume);
 }
 
-bool WQOpenShiftOperations::StopGlusterVolume(const std::string& node,
-                                              const std::string& volume) {
+bool WQOpenShiftOperations::StopGlusterVolume(const std::string& node, const std::string& volume) {
   return RunNodeCommand(OperationContexts::kStopGlusterVolume, {Node(node), Volume(volume)}, node,
                         " bash -c 'gluster volume stop " + volume + " <<< y'");
 }
@@ -186,8 +182,7 @@ bool WQOpenShiftOperations::MountGlusterVolumeSnapshot(const std::string& node,
                          "Failed to mount snapshot volume err [%s] out [%s]");
 }
 
-bool WQOpenShiftOperations::MountGlusterVolume(const std::string& node,
-                                               const std::string& volume,
+bool WQOpenShiftOperations::MountGlusterVolume(const std::string& node, const std::string& volume,
                                                const std::string& directory) {
   if (!GlusterArgumentsAreSafe(*this, OperationContexts::kMountGlusterVolume,
                                {Node(node), Volume(volume)}) ||
@@ -381,8 +376,7 @@ bool WQOpenShiftOperations::ActivateAndMountSnapshot(const std::string& ns, cons
   return true;
 }
 
-bool WQOpenShiftOperations::MountPersistentVolume(const std::string& ns,
-                                                  const std::string& pvName,
+bool WQOpenShiftOperations::MountPersistentVolume(const std::string& ns, const std::string& pvName,
                                                   const std::string& directory) {
   if (!MountDirectoryIsSafe(*this, OperationContexts::kMountPersistentVolume, directory))
     return false;

@@ -45,8 +45,8 @@ struct WQOpenShiftOperations::CreateOrUpdateSteps {
   const char* kind;   // the collection below the namespace
   bool holdsSecrets;  // responses are logged without what a Secret holds
   bool (WQOpenShiftParser::*prepare)(const std::string& ns, std::string& json) const;
-  bool (WQOpenShiftQueries::*get)(const std::string& ns, const std::string& name,
-                                  std::string& json, UINT64 reserved);
+  bool (WQOpenShiftQueries::*get)(const std::string& ns, const std::string& name, std::string& json,
+                                  UINT64 reserved);
   const char* updateFailed;
   const char* updated;
   const char* createFailed;
@@ -54,8 +54,7 @@ struct WQOpenShiftOperations::CreateOrUpdateSteps {
 };
 
 WQOpenShiftOperations::WQOpenShiftOperations(WQOpenShiftConnection* connection,
-                                             WQOpenShiftParser* parser,
-                                             WQOpenShiftQueries* queries)
+                                             WQOpenShiftParser* parser, WQOpenShiftQueries* queries)
     : DebugLog(nullptr), connection(connection), parser(parser), queries(queries) {}
 
 WQOpenShiftOperations::~WQOpenShiftOperations() = default;
@@ -152,7 +151,8 @@ bool WQOpenShiftOperations::CreatePersistentVolumeClaim(const std::string& ns,
   if (!SendRecord(
           steps, [&] { return parser->PreparePersistentVolumeClaim(claim); },
           [&](std::string& body) { return parser->SerializePersistentVolumeClaim(claim, body); },
-          &WQOpenShiftConnection::post, Collection(kCoreNamespaces, ns, "persistentvolumeclaims"))) {
+          &WQOpenShiftConnection::post,
+          Collection(kCoreNamespaces, ns, "persistentvolumeclaims"))) {
     return false;
   }
   if (WaitForPendingPVC(ns, claim.metadata.name)) return true;
@@ -329,16 +329,17 @@ bool WQOpenShiftOperations::WaitForPendingPVC(const std::string& ns, const std::
 
 bool WQOpenShiftOperations::WaitForScaleReplica(const std::string& ns, const std::string& name,
                                                 SScaleInfoLib& scale) {
-  return PollUntil(
-      OperationContexts::kWaitForScaleReplica,
-      WqFormat("DeploymentConfig [%s/%s] to have %d available replicas", ns.c_str(), name.c_str(),
-               scale.spec.replicas),
-      [&] {
-        SDeploymentConfigInfoLib deploymentConfig;
-        if (!queries->GetDeploymentConfig(ns, name, deploymentConfig, 0)) return PollState::Failed;
-        return deploymentConfig.status.availableReplicas == scale.spec.replicas ? PollState::Done
-                                                                                : PollState::Waiting;
-      });
+  return PollUntil(OperationContexts::kWaitForScaleReplica,
+                   WqFormat("DeploymentConfig [%s/%s] to have %d available replicas", ns.c_str(),
+                            name.c_str(), scale.spec.replicas),
+                   [&] {
+                     SDeploymentConfigInfoLib deploymentConfig;
+                     if (!queries->GetDeploymentConfig(ns, name, deploymentConfig, 0))
+                       return PollState::Failed;
+                     return deploymentConfig.status.availableReplicas == scale.spec.replicas
+                                ? PollState::Done
+                                : PollState::Waiting;
+                   });
 }
 
 }  // namespace OpenShiftSDKWrapper

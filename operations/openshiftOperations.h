@@ -50,7 +50,8 @@ class WQOpenShiftOperations : public DebugLog {
   bool UpdatePersistentVolume(const std::string& name, SPersistentVolumeInfoLib& volume);
   bool DeletePersistentVolume(const std::string& name, SDeleteOptionsInfoLib& options);
   bool CreateEndpoints(const std::string& ns, SEndpointsInfoLib& endpoints);
-  bool UpdateEndpoints(const std::string& ns, const std::string& name, SEndpointsInfoLib& endpoints);
+  bool UpdateEndpoints(const std::string& ns, const std::string& name,
+                       SEndpointsInfoLib& endpoints);
   bool DeleteEndpoints(const std::string& ns, const std::string& name,
                        SDeleteOptionsInfoLib& options);
   // From backup text: PUT when the object exists, POST to the collection otherwise.

@@ -119,13 +119,13 @@ struct RecordTable;
 
 // For records that share their members with another record: the rows come from
 // a function template over the record type.
-#define WQ_TABLE_OF(R, rowsExpression)                           \
-  template <>                                                    \
-  struct RecordTable<R> {                                        \
-    static const auto& Rows() {                                  \
-      static const auto rows = rowsExpression;                   \
-      return rows;                                               \
-    }                                                            \
+#define WQ_TABLE_OF(R, rowsExpression)         \
+  template <>                                  \
+  struct RecordTable<R> {                      \
+    static const auto& Rows() {                \
+      static const auto rows = rowsExpression; \
+      return rows;                             \
+    }                                          \
   }
 
 template <class Tag, class... Tags>
@@ -135,9 +135,13 @@ template <class Tag>
 struct TagTraits {
   static bool Allows(int64_t) { return true; }
   template <class R>
-  static bool* Flag(R&) { return nullptr; }
+  static bool* Flag(R&) {
+    return nullptr;
+  }
   template <class R>
-  static bool Present(const R&) { return true; }
+  static bool Present(const R&) {
+    return true;
+  }
 };
 template <class Condition>
 struct TagTraits<WriteIfTag<Condition>> : TagTraits<void> {
@@ -146,9 +150,13 @@ struct TagTraits<WriteIfTag<Condition>> : TagTraits<void> {
 template <auto Member>
 struct TagTraits<PresenceTag<Member>> : TagTraits<void> {
   template <class R>
-  static bool* Flag(R& r) { return &(r.*Member); }
+  static bool* Flag(R& r) {
+    return &(r.*Member);
+  }
   template <class R>
-  static bool Present(const R& r) { return r.*Member; }
+  static bool Present(const R& r) {
+    return r.*Member;
+  }
 };
 
 template <class Row>
@@ -353,7 +361,8 @@ bool WriteTable(const R& in, json_spirit::mObject& out) {
     std::apply(
         [&](const auto&... row) {
           auto step = [&](const auto& one) {
-            if (RowTraits<std::decay_t<decltype(one)>>::required == required && WriteRow(in, out, one))
+            if (RowTraits<std::decay_t<decltype(one)>>::required == required &&
+                WriteRow(in, out, one))
               wrote = true;
           };
           (step(row), ...);

@@ -7,7 +7,8 @@ namespace OpenShiftSDKWrapper {
 
 // The record reader leaves kind and apiVersion alone (list items do not carry
 // them); a single object takes them from its top level.
-bool WQOpenShiftParser::ParseDeploymentConfig(const std::string& text, SDeploymentConfigInfoLib& out) const {
+bool WQOpenShiftParser::ParseDeploymentConfig(const std::string& text,
+                                              SDeploymentConfigInfoLib& out) const {
   json_spirit::mValue doc;
   if (!codec::ReadDocument(text, doc)) return false;
   const json_spirit::mObject& object = doc.get_obj();
@@ -17,12 +18,13 @@ bool WQOpenShiftParser::ParseDeploymentConfig(const std::string& text, SDeployme
   return true;
 }
 
-bool WQOpenShiftParser::ParseDeploymentConfigList(const std::string& text,
-                                                  std::vector<SDeploymentConfigInfoLib>& out) const {
+bool WQOpenShiftParser::ParseDeploymentConfigList(
+    const std::string& text, std::vector<SDeploymentConfigInfoLib>& out) const {
   return codec::ParseList(text, out);
 }
 
-bool WQOpenShiftParser::SerializeDeploymentConfig(SDeploymentConfigInfoLib& in, std::string& text) const {
+bool WQOpenShiftParser::SerializeDeploymentConfig(SDeploymentConfigInfoLib& in,
+                                                  std::string& text) const {
   return codec::SerializeResource(in, text);
 }
 

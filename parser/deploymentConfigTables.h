@@ -7,18 +7,15 @@
 namespace OpenShiftSDKWrapper {
 namespace codec {
 
-WQ_TABLE(SExecNewPodHookInfoLib,
-         F("command", &SExecNewPodHookInfoLib::command),
+WQ_TABLE(SExecNewPodHookInfoLib, F("command", &SExecNewPodHookInfoLib::command),
          F("env", &SExecNewPodHookInfoLib::env),
          F("containerName", &SExecNewPodHookInfoLib::containerName),
          F("volumes", &SExecNewPodHookInfoLib::volumes));
 
-WQ_TABLE(STagImageHookInfoLib,
-         F("containerName", &STagImageHookInfoLib::containerName),
+WQ_TABLE(STagImageHookInfoLib, F("containerName", &STagImageHookInfoLib::containerName),
          F("to", &STagImageHookInfoLib::to));
 
-WQ_TABLE(SLifecycleHookInfoLib,
-         F("failurePolicy", &SLifecycleHookInfoLib::failurePolicy),
+WQ_TABLE(SLifecycleHookInfoLib, F("failurePolicy", &SLifecycleHookInfoLib::failurePolicy),
          F("execNewPod", &SLifecycleHookInfoLib::execNewPod),
          F("tagImages", &SLifecycleHookInfoLib::tagImages));
 
@@ -44,8 +41,7 @@ WQ_TABLE(SRollingDeploymentStrategyParamsInfoLib,
          F("pre", &SRollingDeploymentStrategyParamsInfoLib::pre),
          F("post", &SRollingDeploymentStrategyParamsInfoLib::post));
 
-WQ_TABLE(SDeploymentStrategyInfoLib,
-         F("type", &SDeploymentStrategyInfoLib::type),
+WQ_TABLE(SDeploymentStrategyInfoLib, F("type", &SDeploymentStrategyInfoLib::type),
          F("customParams", &SDeploymentStrategyInfoLib::customParams),
          F("recreateParams", &SDeploymentStrategyInfoLib::recreateParams),
          F("rollingParams", &SDeploymentStrategyInfoLib::rollingParams,
@@ -63,16 +59,15 @@ WQ_TABLE(SDeploymentTriggerImageChangeParamsInfoLib,
          F("from", &SDeploymentTriggerImageChangeParamsInfoLib::from, Required),
          F("lastTriggeredImage", &SDeploymentTriggerImageChangeParamsInfoLib::lastTriggeredImage));
 
-WQ_TABLE(SDeploymentTriggerPolicyInfoLib,
-         F("type", &SDeploymentTriggerPolicyInfoLib::type),
+WQ_TABLE(SDeploymentTriggerPolicyInfoLib, F("type", &SDeploymentTriggerPolicyInfoLib::type),
          F("imageChangeParams", &SDeploymentTriggerPolicyInfoLib::imageChangeParams));
 
-WQ_TABLE(SDeploymentConfigSpecInfoLib,
-         F("strategy", &SDeploymentConfigSpecInfoLib::strategy),
+WQ_TABLE(SDeploymentConfigSpecInfoLib, F("strategy", &SDeploymentConfigSpecInfoLib::strategy),
          F("minReadySeconds", &SDeploymentConfigSpecInfoLib::minReadySeconds, WriteIf<Positive>),
          F("triggers", &SDeploymentConfigSpecInfoLib::triggers),
          F("replicas", &SDeploymentConfigSpecInfoLib::replicas),
-         F("revisionHistoryLimit", &SDeploymentConfigSpecInfoLib::revisionHistoryLimit, WriteIf<Positive>),
+         F("revisionHistoryLimit", &SDeploymentConfigSpecInfoLib::revisionHistoryLimit,
+           WriteIf<Positive>),
          F("test", &SDeploymentConfigSpecInfoLib::test),
          F("paused", &SDeploymentConfigSpecInfoLib::paused),
          F("selector", &SDeploymentConfigSpecInfoLib::selector),
@@ -81,16 +76,13 @@ WQ_TABLE(SDeploymentConfigSpecInfoLib,
 WQ_TABLE(SDeploymentCauseImageTriggerInfoLib,
          F("from", &SDeploymentCauseImageTriggerInfoLib::from));
 
-WQ_TABLE(SDeploymentCauseInfoLib,
-         F("type", &SDeploymentCauseInfoLib::type),
+WQ_TABLE(SDeploymentCauseInfoLib, F("type", &SDeploymentCauseInfoLib::type),
          F("imageTrigger", &SDeploymentCauseInfoLib::imageTrigger));
 
-WQ_TABLE(SDeploymentDetailsInfoLib,
-         F("message", &SDeploymentDetailsInfoLib::message),
+WQ_TABLE(SDeploymentDetailsInfoLib, F("message", &SDeploymentDetailsInfoLib::message),
          F("causes", &SDeploymentDetailsInfoLib::causes));
 
-WQ_TABLE(SDeploymentConditionInfoLib,
-         F("type", &SDeploymentConditionInfoLib::type),
+WQ_TABLE(SDeploymentConditionInfoLib, F("type", &SDeploymentConditionInfoLib::type),
          F("status", &SDeploymentConditionInfoLib::status),
          F("lastUpdateTime", &SDeploymentConditionInfoLib::lastUpdateTime),
          F("lastTransitionTime", &SDeploymentConditionInfoLib::lastTransitionTime),
@@ -100,7 +92,8 @@ WQ_TABLE(SDeploymentConditionInfoLib,
 // The version counters are held in 64 bits but read through the 32-bit getter.
 WQ_TABLE(SDeploymentConfigStatusInfoLib,
          F("latestVersion", &SDeploymentConfigStatusInfoLib::latestVersion, ReadAs<Int32>),
-         F("observedGeneration", &SDeploymentConfigStatusInfoLib::observedGeneration, ReadAs<Int32>),
+         F("observedGeneration", &SDeploymentConfigStatusInfoLib::observedGeneration,
+           ReadAs<Int32>),
          F("replicas", &SDeploymentConfigStatusInfoLib::replicas),
          F("updatedReplicas", &SDeploymentConfigStatusInfoLib::updatedReplicas),
          F("availableReplicas", &SDeploymentConfigStatusInfoLib::availableReplicas),
@@ -111,8 +104,7 @@ WQ_TABLE(SDeploymentConfigStatusInfoLib,
 
 // kind and apiVersion are read by ParseDeploymentConfig alone, so items of a
 // list keep them empty.
-WQ_TABLE(SDeploymentConfigInfoLib,
-         F("kind", &SDeploymentConfigInfoLib::kind, WriteOnly),
+WQ_TABLE(SDeploymentConfigInfoLib, F("kind", &SDeploymentConfigInfoLib::kind, WriteOnly),
          F("apiVersion", &SDeploymentConfigInfoLib::apiVersion, WriteOnly),
          F("metadata", &SDeploymentConfigInfoLib::metadata),
          F("spec", &SDeploymentConfigInfoLib::spec),

@@ -29,19 +29,23 @@ bool WQOpenShiftParser::Convert(const std::string& key, const std::string& value
   return codec::Put(key, value, out);
 }
 
-bool WQOpenShiftParser::Convert(const std::string& key, int value, json_spirit::mObject& out) const {
+bool WQOpenShiftParser::Convert(const std::string& key, int value,
+                                json_spirit::mObject& out) const {
   return codec::Put(key, value, out);
 }
 
-bool WQOpenShiftParser::Convert(const std::string& key, bool value, json_spirit::mObject& out) const {
+bool WQOpenShiftParser::Convert(const std::string& key, bool value,
+                                json_spirit::mObject& out) const {
   return codec::Put(key, value, out);
 }
 
-bool WQOpenShiftParser::Convert(const std::string& key, long value, json_spirit::mObject& out) const {
+bool WQOpenShiftParser::Convert(const std::string& key, long value,
+                                json_spirit::mObject& out) const {
   return codec::Put(key, value, out);
 }
 
-bool WQOpenShiftParser::Convert(const std::string& key, const char* value, json_spirit::mObject& out) const {
+bool WQOpenShiftParser::Convert(const std::string& key, const char* value,
+                                json_spirit::mObject& out) const {
   return codec::Put(key, std::string(value != nullptr ? value : ""), out);
 }
 

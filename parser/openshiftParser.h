@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "json/json_spirit.h"
-#include "parser/metadataRecords.h"
-#include "parser/schedulingRecords.h"
-#include "parser/volumeRecords.h"
-#include "parser/podRecords.h"
-#include "parser/storageRecords.h"
 #include "parser/deploymentConfigRecords.h"
+#include "parser/metadataRecords.h"
+#include "parser/podRecords.h"
+#include "parser/schedulingRecords.h"
+#include "parser/storageRecords.h"
+#include "parser/volumeRecords.h"
 
 namespace OpenShiftSDKWrapper {
 
@@ -35,18 +35,14 @@ struct SDeleteOptionsInfoLib;
 #include "parser/recordsWorkload.def"
 #undef WQ_RECORD
 
-#define WQ_PARSER_CONVERT_ReadOnly(R)                                   \
-  bool Convert(const json_spirit::mObject& in, R& out) const {          \
-    ReadRecord(in, out);                                                \
-    return true;                                                        \
+#define WQ_PARSER_CONVERT_ReadOnly(R)                          \
+  bool Convert(const json_spirit::mObject& in, R& out) const { \
+    ReadRecord(in, out);                                       \
+    return true;                                               \
   }
-#define WQ_PARSER_CONVERT_WriteOnly(R)                                  \
-  bool Convert(R& in, json_spirit::mObject& out) const {                \
-    return WriteRecord(in, out);                                        \
-  }                                                                     \
-  bool Convert(const R& in, json_spirit::mObject& out) const {          \
-    return WriteRecord(in, out);                                        \
-  }
+#define WQ_PARSER_CONVERT_WriteOnly(R)                                                  \
+  bool Convert(R& in, json_spirit::mObject& out) const { return WriteRecord(in, out); } \
+  bool Convert(const R& in, json_spirit::mObject& out) const { return WriteRecord(in, out); }
 #define WQ_PARSER_CONVERT_ReadWrite(R) WQ_PARSER_CONVERT_ReadOnly(R) WQ_PARSER_CONVERT_WriteOnly(R)
 
 // Stateless: any number of instances may be used from any thread.
@@ -83,16 +79,19 @@ class WQOpenShiftParser {
 
   // Deployment configs.
   bool ParseDeploymentConfig(const std::string& text, SDeploymentConfigInfoLib& out) const;
-  bool ParseDeploymentConfigList(const std::string& text, std::vector<SDeploymentConfigInfoLib>& out) const;
+  bool ParseDeploymentConfigList(const std::string& text,
+                                 std::vector<SDeploymentConfigInfoLib>& out) const;
   bool SerializeDeploymentConfig(SDeploymentConfigInfoLib& in, std::string& text) const;
   bool PrepareDeploymentConfig(SDeploymentConfigInfoLib& dc) const;
-  bool PrepareDeploymentConfig(SDeploymentConfigInfoLib& dc, const SDeploymentConfigInfoLib& stored) const;
+  bool PrepareDeploymentConfig(SDeploymentConfigInfoLib& dc,
+                               const SDeploymentConfigInfoLib& stored) const;
 
   // Storage, endpoints, projects and control bodies.
   bool ParseProjectList(const std::string& text, std::vector<SProjectInfoLib>& out) const;
   bool ParseStorageClassList(const std::string& text, std::vector<SStorageClassInfoLib>& out) const;
   bool ParsePersistentVolume(const std::string& text, SPersistentVolumeInfoLib& out) const;
-  bool ParsePersistentVolumeClaim(const std::string& text, SPersistentVolumeClaimInfoLib& out) const;
+  bool ParsePersistentVolumeClaim(const std::string& text,
+                                  SPersistentVolumeClaimInfoLib& out) const;
   bool ParsePersistentVolumeClaimList(const std::string& text,
                                       std::vector<SPersistentVolumeClaimInfoLib>& out) const;
   bool ParseEndpoints(const std::string& text, SEndpointsInfoLib& out) const;

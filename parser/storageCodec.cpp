@@ -8,7 +8,8 @@
 
 namespace OpenShiftSDKWrapper {
 
-bool WQOpenShiftParser::ParseProjectList(const std::string& text, std::vector<SProjectInfoLib>& out) const {
+bool WQOpenShiftParser::ParseProjectList(const std::string& text,
+                                         std::vector<SProjectInfoLib>& out) const {
   return codec::ParseList(text, out);
 }
 
@@ -17,7 +18,8 @@ bool WQOpenShiftParser::ParseStorageClassList(const std::string& text,
   return codec::ParseList(text, out);
 }
 
-bool WQOpenShiftParser::ParsePersistentVolume(const std::string& text, SPersistentVolumeInfoLib& out) const {
+bool WQOpenShiftParser::ParsePersistentVolume(const std::string& text,
+                                              SPersistentVolumeInfoLib& out) const {
   return codec::ParseResource(text, out);
 }
 
@@ -26,8 +28,8 @@ bool WQOpenShiftParser::ParsePersistentVolumeClaim(const std::string& text,
   return codec::ParseResource(text, out);
 }
 
-bool WQOpenShiftParser::ParsePersistentVolumeClaimList(const std::string& text,
-                                                       std::vector<SPersistentVolumeClaimInfoLib>& out) const {
+bool WQOpenShiftParser::ParsePersistentVolumeClaimList(
+    const std::string& text, std::vector<SPersistentVolumeClaimInfoLib>& out) const {
   return codec::ParseList(text, out);
 }
 
@@ -39,7 +41,8 @@ bool WQOpenShiftParser::ParseEndpoints(const std::string& text, SEndpointsInfoLi
   return true;
 }
 
-bool WQOpenShiftParser::SerializePersistentVolume(SPersistentVolumeInfoLib& in, std::string& text) const {
+bool WQOpenShiftParser::SerializePersistentVolume(SPersistentVolumeInfoLib& in,
+                                                  std::string& text) const {
   return codec::SerializeResource(in, text);
 }
 

@@ -9,14 +9,12 @@
 namespace OpenShiftSDKWrapper {
 namespace codec {
 
-WQ_TABLE(SPersistentVolumeSpecInfoLib,
-         F("capacity", &SPersistentVolumeSpecInfoLib::capacity),
+WQ_TABLE(SPersistentVolumeSpecInfoLib, F("capacity", &SPersistentVolumeSpecInfoLib::capacity),
          F("gcePersistentDisk", &SPersistentVolumeSpecInfoLib::gcePersistentDisk),
          F("awsElasticBlockStore", &SPersistentVolumeSpecInfoLib::awsElasticBlockStore),
          F("hostPath", &SPersistentVolumeSpecInfoLib::hostPath),
          F("glusterfs", &SPersistentVolumeSpecInfoLib::glusterfs),
-         F("nfs", &SPersistentVolumeSpecInfoLib::nfs),
-         F("rbd", &SPersistentVolumeSpecInfoLib::rbd),
+         F("nfs", &SPersistentVolumeSpecInfoLib::nfs), F("rbd", &SPersistentVolumeSpecInfoLib::rbd),
          F("iscsi", &SPersistentVolumeSpecInfoLib::iscsi),
          F("cinder", &SPersistentVolumeSpecInfoLib::cinder),
          F("cephfs", &SPersistentVolumeSpecInfoLib::cephfs),
@@ -31,12 +29,13 @@ WQ_TABLE(SPersistentVolumeSpecInfoLib,
          F("portworxVolume", &SPersistentVolumeSpecInfoLib::portworxVolume),
          F("scaleIO", &SPersistentVolumeSpecInfoLib::scaleIO),
          F("accessModes", &SPersistentVolumeSpecInfoLib::accessModes),
-         F("claimRef", &SPersistentVolumeSpecInfoLib::claimRef, Presence<&SPersistentVolumeSpecInfoLib::hasClaimRef>),
-         F("persistentVolumeReclaimPolicy", &SPersistentVolumeSpecInfoLib::persistentVolumeReclaimPolicy),
+         F("claimRef", &SPersistentVolumeSpecInfoLib::claimRef,
+           Presence<&SPersistentVolumeSpecInfoLib::hasClaimRef>),
+         F("persistentVolumeReclaimPolicy",
+           &SPersistentVolumeSpecInfoLib::persistentVolumeReclaimPolicy),
          F("storageClassName", &SPersistentVolumeSpecInfoLib::storageClassName));
 
-WQ_TABLE(SPersistentVolumeStatusInfoLib,
-         F("phase", &SPersistentVolumeStatusInfoLib::phase),
+WQ_TABLE(SPersistentVolumeStatusInfoLib, F("phase", &SPersistentVolumeStatusInfoLib::phase),
          F("message", &SPersistentVolumeStatusInfoLib::message),
          F("reason", &SPersistentVolumeStatusInfoLib::reason));
 
@@ -58,58 +57,44 @@ WQ_TABLE_OF(SPersistentVolumeClaimInfoLib, ObjectRows<SPersistentVolumeClaimInfo
 
 // A storage class's metadata is read with the list-metadata rows: name,
 // selfLink and resourceVersion are all that is kept.
-WQ_TABLE(SStorageClassInfoLib,
-         F("metadata", &SStorageClassInfoLib::metadata));
+WQ_TABLE(SStorageClassInfoLib, F("metadata", &SStorageClassInfoLib::metadata));
 
-WQ_TABLE(SProjectSpecInfoLib,
-         F("finalizers", &SProjectSpecInfoLib::finalizers));
+WQ_TABLE(SProjectSpecInfoLib, F("finalizers", &SProjectSpecInfoLib::finalizers));
 
-WQ_TABLE(SProjectStatusInfoLib,
-         F("phase", &SProjectStatusInfoLib::phase));
+WQ_TABLE(SProjectStatusInfoLib, F("phase", &SProjectStatusInfoLib::phase));
 
 // A project's kind and apiVersion have no rows: they are never read.
-WQ_TABLE(SProjectInfoLib,
-         F("metadata", &SProjectInfoLib::metadata),
-         F("spec", &SProjectInfoLib::spec),
-         F("status", &SProjectInfoLib::status));
+WQ_TABLE(SProjectInfoLib, F("metadata", &SProjectInfoLib::metadata),
+         F("spec", &SProjectInfoLib::spec), F("status", &SProjectInfoLib::status));
 
-WQ_TABLE(SEndpointAddressInfoLib,
-         F("ip", &SEndpointAddressInfoLib::ip),
+WQ_TABLE(SEndpointAddressInfoLib, F("ip", &SEndpointAddressInfoLib::ip),
          F("hostname", &SEndpointAddressInfoLib::hostname),
          F("nodeName", &SEndpointAddressInfoLib::nodeName),
          F("targetRef", &SEndpointAddressInfoLib::targetRef));
 
-WQ_TABLE(SEndpointPortInfoLib,
-         F("name", &SEndpointPortInfoLib::name),
-         F("port", &SEndpointPortInfoLib::port),
-         F("protocol", &SEndpointPortInfoLib::protocol));
+WQ_TABLE(SEndpointPortInfoLib, F("name", &SEndpointPortInfoLib::name),
+         F("port", &SEndpointPortInfoLib::port), F("protocol", &SEndpointPortInfoLib::protocol));
 
-WQ_TABLE(SEndpointSubsetInfoLib,
-         F("addresses", &SEndpointSubsetInfoLib::addresses),
+WQ_TABLE(SEndpointSubsetInfoLib, F("addresses", &SEndpointSubsetInfoLib::addresses),
          F("notReadyAddresses", &SEndpointSubsetInfoLib::notReadyAddresses),
          F("ports", &SEndpointSubsetInfoLib::ports));
 
 // Endpoints have a writer only; ParseEndpoints reads these same rows.
-WQ_TABLE(SEndpointsInfoLib,
-         F("kind", &SEndpointsInfoLib::kind),
+WQ_TABLE(SEndpointsInfoLib, F("kind", &SEndpointsInfoLib::kind),
          F("apiVersion", &SEndpointsInfoLib::apiVersion),
-         F("metadata", &SEndpointsInfoLib::metadata),
-         F("subsets", &SEndpointsInfoLib::subsets));
+         F("metadata", &SEndpointsInfoLib::metadata), F("subsets", &SEndpointsInfoLib::subsets));
 
 // ---- Control bodies: written only ----
 
-WQ_TABLE(SScaleSpecInfoLib,
-         F("replicas", &SScaleSpecInfoLib::replicas));
+WQ_TABLE(SScaleSpecInfoLib, F("replicas", &SScaleSpecInfoLib::replicas));
 
-WQ_TABLE(SScaleStatusInfoLib,
-         F("replicas", &SScaleStatusInfoLib::replicas),
+WQ_TABLE(SScaleStatusInfoLib, F("replicas", &SScaleStatusInfoLib::replicas),
          F("selector", &SScaleStatusInfoLib::selector),
          F("targetSelector", &SScaleStatusInfoLib::targetSelector));
 
 WQ_TABLE_OF(SScaleInfoLib, ObjectRows<SScaleInfoLib>());
 
-WQ_TABLE(SDeleteOptionsInfoLib,
-         F("kind", &SDeleteOptionsInfoLib::kind),
+WQ_TABLE(SDeleteOptionsInfoLib, F("kind", &SDeleteOptionsInfoLib::kind),
          F("apiVersion", &SDeleteOptionsInfoLib::apiVersion),
          F("gracePeriodSeconds", &SDeleteOptionsInfoLib::gracePeriodSeconds),
          F("propagationPolicy", &SDeleteOptionsInfoLib::propagationPolicy));

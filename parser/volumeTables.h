@@ -10,8 +10,7 @@ namespace codec {
 // read by the pod, so only a positive mode is sent and the cluster applies its
 // default otherwise.
 
-WQ_TABLE(SObjectFieldSelectorInfoLib,
-         F("apiVersion", &SObjectFieldSelectorInfoLib::apiVersion),
+WQ_TABLE(SObjectFieldSelectorInfoLib, F("apiVersion", &SObjectFieldSelectorInfoLib::apiVersion),
          F("fieldPath", &SObjectFieldSelectorInfoLib::fieldPath, Required));
 
 WQ_TABLE(SResourceFieldSelectorInfoLib,
@@ -19,9 +18,7 @@ WQ_TABLE(SResourceFieldSelectorInfoLib,
          F("resource", &SResourceFieldSelectorInfoLib::resource),
          F("divisor", &SResourceFieldSelectorInfoLib::divisor));
 
-WQ_TABLE(SKeyToPathInfoLib,
-         F("key", &SKeyToPathInfoLib::key),
-         F("path", &SKeyToPathInfoLib::path),
+WQ_TABLE(SKeyToPathInfoLib, F("key", &SKeyToPathInfoLib::key), F("path", &SKeyToPathInfoLib::path),
          F("mode", &SKeyToPathInfoLib::mode, WriteIf<Positive>));
 
 // Secret and config map projections have the same members.
@@ -33,8 +30,7 @@ WQ_TABLE_OF(SSecretProjectionInfoLib, ProjectionRows<SSecretProjectionInfoLib>()
 
 WQ_TABLE_OF(SConfigMapProjectionInfoLib, ProjectionRows<SConfigMapProjectionInfoLib>());
 
-WQ_TABLE(SDownwardAPIVolumeFileInfoLib,
-         F("path", &SDownwardAPIVolumeFileInfoLib::path, Required),
+WQ_TABLE(SDownwardAPIVolumeFileInfoLib, F("path", &SDownwardAPIVolumeFileInfoLib::path, Required),
          F("fieldRef", &SDownwardAPIVolumeFileInfoLib::fieldRef),
          F("resourceFieldRef", &SDownwardAPIVolumeFileInfoLib::resourceFieldRef),
          F("mode", &SDownwardAPIVolumeFileInfoLib::mode, WriteIf<Positive>));
@@ -45,19 +41,15 @@ WQ_TABLE(SDeprecatedDownwardAPIVolumeFileInfoLib,
          F("resourceFieldRef", &SDeprecatedDownwardAPIVolumeFileInfoLib::resourceFieldRef),
          F("mode", &SDeprecatedDownwardAPIVolumeFileInfoLib::mode, WriteIf<Positive>));
 
-WQ_TABLE(SDownwardAPIProjectionInfoLib,
-         F("items", &SDownwardAPIProjectionInfoLib::items));
+WQ_TABLE(SDownwardAPIProjectionInfoLib, F("items", &SDownwardAPIProjectionInfoLib::items));
 
-WQ_TABLE(SVolumeProjectionInfoLib,
-         F("secret", &SVolumeProjectionInfoLib::secret),
+WQ_TABLE(SVolumeProjectionInfoLib, F("secret", &SVolumeProjectionInfoLib::secret),
          F("downwardAPI", &SVolumeProjectionInfoLib::downwardAPI),
          F("configMap", &SVolumeProjectionInfoLib::configMap));
 
-WQ_TABLE(SHostPathVolumeSourceInfoLib,
-         F("path", &SHostPathVolumeSourceInfoLib::path));
+WQ_TABLE(SHostPathVolumeSourceInfoLib, F("path", &SHostPathVolumeSourceInfoLib::path));
 
-WQ_TABLE(SEmptyDirVolumeSourceInfoLib,
-         F("medium", &SEmptyDirVolumeSourceInfoLib::medium));
+WQ_TABLE(SEmptyDirVolumeSourceInfoLib, F("medium", &SEmptyDirVolumeSourceInfoLib::medium));
 
 WQ_TABLE(SGCEPersistentDiskVolumeSourceInfoLib,
          F("pdName", &SGCEPersistentDiskVolumeSourceInfoLib::pdName, Required),
@@ -82,15 +74,13 @@ WQ_TABLE(SSecretVolumeSourceInfoLib,
          F("defaultMode", &SSecretVolumeSourceInfoLib::defaultMode, WriteIf<Positive>),
          F("optional", &SSecretVolumeSourceInfoLib::optional));
 
-WQ_TABLE(SNFSVolumeSourceInfoLib,
-         F("server", &SNFSVolumeSourceInfoLib::server, Required),
+WQ_TABLE(SNFSVolumeSourceInfoLib, F("server", &SNFSVolumeSourceInfoLib::server, Required),
          F("path", &SNFSVolumeSourceInfoLib::path),
          F("readOnly", &SNFSVolumeSourceInfoLib::readOnly));
 
 WQ_TABLE(SISCSIVolumeSourceInfoLib,
          F("targetPortal", &SISCSIVolumeSourceInfoLib::targetPortal, Required),
-         F("iqn", &SISCSIVolumeSourceInfoLib::iqn),
-         F("lun", &SISCSIVolumeSourceInfoLib::lun),
+         F("iqn", &SISCSIVolumeSourceInfoLib::iqn), F("lun", &SISCSIVolumeSourceInfoLib::lun),
          F("iscsiInterface", &SISCSIVolumeSourceInfoLib::iscsiInterface),
          F("fsType", &SISCSIVolumeSourceInfoLib::fsType),
          F("readOnly", &SISCSIVolumeSourceInfoLib::readOnly),
@@ -110,48 +100,38 @@ WQ_TABLE(SPersistentVolumeClaimVolumeSourceInfoLib,
          F("readOnly", &SPersistentVolumeClaimVolumeSourceInfoLib::readOnly));
 
 // The image, not the first member, decides whether an rbd source is written.
-WQ_TABLE(SRBDVolumeSourceInfoLib,
-         F("monitors", &SRBDVolumeSourceInfoLib::monitors),
+WQ_TABLE(SRBDVolumeSourceInfoLib, F("monitors", &SRBDVolumeSourceInfoLib::monitors),
          F("image", &SRBDVolumeSourceInfoLib::image, Required),
-         F("fsType", &SRBDVolumeSourceInfoLib::fsType),
-         F("pool", &SRBDVolumeSourceInfoLib::pool),
-         F("user", &SRBDVolumeSourceInfoLib::user),
-         F("keyring", &SRBDVolumeSourceInfoLib::keyring),
+         F("fsType", &SRBDVolumeSourceInfoLib::fsType), F("pool", &SRBDVolumeSourceInfoLib::pool),
+         F("user", &SRBDVolumeSourceInfoLib::user), F("keyring", &SRBDVolumeSourceInfoLib::keyring),
          F("secretRef", &SRBDVolumeSourceInfoLib::secretRef),
          F("readOnly", &SRBDVolumeSourceInfoLib::readOnly));
 
-WQ_TABLE(SFlexVolumeSourceInfoLib,
-         F("driver", &SFlexVolumeSourceInfoLib::driver, Required),
+WQ_TABLE(SFlexVolumeSourceInfoLib, F("driver", &SFlexVolumeSourceInfoLib::driver, Required),
          F("fsType", &SFlexVolumeSourceInfoLib::fsType),
          F("secretRef", &SFlexVolumeSourceInfoLib::secretRef),
          F("readOnly", &SFlexVolumeSourceInfoLib::readOnly),
          F("options", &SFlexVolumeSourceInfoLib::options));
 
-WQ_TABLE(SCinderVolumeSourceInfoLib,
-         F("volumeID", &SCinderVolumeSourceInfoLib::volumeID, Required),
+WQ_TABLE(SCinderVolumeSourceInfoLib, F("volumeID", &SCinderVolumeSourceInfoLib::volumeID, Required),
          F("fsType", &SCinderVolumeSourceInfoLib::fsType),
          F("readOnly", &SCinderVolumeSourceInfoLib::readOnly));
 
-WQ_TABLE(SCephFSVolumeSourceInfoLib,
-         F("monitors", &SCephFSVolumeSourceInfoLib::monitors, Required),
-         F("path", &SCephFSVolumeSourceInfoLib::path),
-         F("user", &SCephFSVolumeSourceInfoLib::user),
+WQ_TABLE(SCephFSVolumeSourceInfoLib, F("monitors", &SCephFSVolumeSourceInfoLib::monitors, Required),
+         F("path", &SCephFSVolumeSourceInfoLib::path), F("user", &SCephFSVolumeSourceInfoLib::user),
          F("secretFile", &SCephFSVolumeSourceInfoLib::secretFile),
          F("secretRef", &SCephFSVolumeSourceInfoLib::secretRef),
          F("readOnly", &SCephFSVolumeSourceInfoLib::readOnly));
 
-WQ_TABLE(SFlockerVolumeSourceInfoLib,
-         F("datasetName", &SFlockerVolumeSourceInfoLib::datasetName),
+WQ_TABLE(SFlockerVolumeSourceInfoLib, F("datasetName", &SFlockerVolumeSourceInfoLib::datasetName),
          F("datasetUUID", &SFlockerVolumeSourceInfoLib::datasetUUID));
 
 WQ_TABLE(SDownwardAPIVolumeSourceInfoLib,
          F("items", &SDownwardAPIVolumeSourceInfoLib::items, Required),
          F("defaultMode", &SDownwardAPIVolumeSourceInfoLib::defaultMode, WriteIf<Positive>));
 
-WQ_TABLE(SFCVolumeSourceInfoLib,
-         F("targetWWNs", &SFCVolumeSourceInfoLib::targetWWNs, Required),
-         F("lun", &SFCVolumeSourceInfoLib::lun),
-         F("fsType", &SFCVolumeSourceInfoLib::fsType),
+WQ_TABLE(SFCVolumeSourceInfoLib, F("targetWWNs", &SFCVolumeSourceInfoLib::targetWWNs, Required),
+         F("lun", &SFCVolumeSourceInfoLib::lun), F("fsType", &SFCVolumeSourceInfoLib::fsType),
          F("readOnly", &SFCVolumeSourceInfoLib::readOnly));
 
 WQ_TABLE(SAzureFileVolumeSourceInfoLib,
@@ -159,8 +139,7 @@ WQ_TABLE(SAzureFileVolumeSourceInfoLib,
          F("shareName", &SAzureFileVolumeSourceInfoLib::shareName),
          F("readOnly", &SAzureFileVolumeSourceInfoLib::readOnly));
 
-WQ_TABLE(SConfigMapVolumeSourceInfoLib,
-         F("name", &SConfigMapVolumeSourceInfoLib::name, Required),
+WQ_TABLE(SConfigMapVolumeSourceInfoLib, F("name", &SConfigMapVolumeSourceInfoLib::name, Required),
          F("items", &SConfigMapVolumeSourceInfoLib::items),
          F("defaultMode", &SConfigMapVolumeSourceInfoLib::defaultMode, WriteIf<Positive>),
          F("optional", &SConfigMapVolumeSourceInfoLib::optional));
@@ -196,8 +175,7 @@ WQ_TABLE(SPortworxVolumeSourceInfoLib,
          F("fsType", &SPortworxVolumeSourceInfoLib::fsType),
          F("readOnly", &SPortworxVolumeSourceInfoLib::readOnly));
 
-WQ_TABLE(SScaleIOVolumeSourceInfoLib,
-         F("gateway", &SScaleIOVolumeSourceInfoLib::gateway, Required),
+WQ_TABLE(SScaleIOVolumeSourceInfoLib, F("gateway", &SScaleIOVolumeSourceInfoLib::gateway, Required),
          F("system", &SScaleIOVolumeSourceInfoLib::system),
          F("secretRef", &SScaleIOVolumeSourceInfoLib::secretRef),
          F("sslEnabled", &SScaleIOVolumeSourceInfoLib::sslEnabled),
@@ -210,21 +188,24 @@ WQ_TABLE(SScaleIOVolumeSourceInfoLib,
 
 WQ_TABLE(SDeprecatedDownwardAPIVolumeSourceInfoLib,
          F("items", &SDeprecatedDownwardAPIVolumeSourceInfoLib::items, Required),
-         F("defaultMode", &SDeprecatedDownwardAPIVolumeSourceInfoLib::defaultMode, WriteIf<Positive>));
+         F("defaultMode", &SDeprecatedDownwardAPIVolumeSourceInfoLib::defaultMode,
+           WriteIf<Positive>));
 
 // Only the name and the sources: the snapshot descriptor fields stay out of JSON.
-WQ_TABLE(SVolumeInfoLib,
-         F("name", &SVolumeInfoLib::name),
+WQ_TABLE(SVolumeInfoLib, F("name", &SVolumeInfoLib::name),
          F("hostPath", &SVolumeInfoLib::hostPath, Presence<&SVolumeInfoLib::hasHostPath>),
          F("emptyDir", &SVolumeInfoLib::emptyDir, Presence<&SVolumeInfoLib::hasEmptyDir>),
-         F("gcePersistentDisk", &SVolumeInfoLib::gcePersistentDisk, Presence<&SVolumeInfoLib::hasGcePersistentDisk>),
-         F("awsElasticBlockStore", &SVolumeInfoLib::awsElasticBlockStore, Presence<&SVolumeInfoLib::hasAwsElasticBlockStore>),
+         F("gcePersistentDisk", &SVolumeInfoLib::gcePersistentDisk,
+           Presence<&SVolumeInfoLib::hasGcePersistentDisk>),
+         F("awsElasticBlockStore", &SVolumeInfoLib::awsElasticBlockStore,
+           Presence<&SVolumeInfoLib::hasAwsElasticBlockStore>),
          F("gitRepo", &SVolumeInfoLib::gitRepo, Presence<&SVolumeInfoLib::hasGitRepo>),
          F("secret", &SVolumeInfoLib::secret, Presence<&SVolumeInfoLib::hasSecret>),
          F("nfs", &SVolumeInfoLib::nfs, Presence<&SVolumeInfoLib::hasNfs>),
          F("iscsi", &SVolumeInfoLib::iscsi, Presence<&SVolumeInfoLib::hasIscsi>),
          F("glusterfs", &SVolumeInfoLib::glusterfs, Presence<&SVolumeInfoLib::hasGlusterfs>),
-         F("persistentVolumeClaim", &SVolumeInfoLib::persistentVolumeClaim, Presence<&SVolumeInfoLib::hasPersistentVolumeClaim>),
+         F("persistentVolumeClaim", &SVolumeInfoLib::persistentVolumeClaim,
+           Presence<&SVolumeInfoLib::hasPersistentVolumeClaim>),
          F("rbd", &SVolumeInfoLib::rbd, Presence<&SVolumeInfoLib::hasRbd>),
          F("flexVolume", &SVolumeInfoLib::flexVolume, Presence<&SVolumeInfoLib::hasFlexVolume>),
          F("cinder", &SVolumeInfoLib::cinder, Presence<&SVolumeInfoLib::hasCinder>),
@@ -234,12 +215,15 @@ WQ_TABLE(SVolumeInfoLib,
          F("fc", &SVolumeInfoLib::fc, Presence<&SVolumeInfoLib::hasFc>),
          F("azureFile", &SVolumeInfoLib::azureFile, Presence<&SVolumeInfoLib::hasAzureFile>),
          F("configMap", &SVolumeInfoLib::configMap, Presence<&SVolumeInfoLib::hasConfigMap>),
-         F("vsphereVolume", &SVolumeInfoLib::vsphereVolume, Presence<&SVolumeInfoLib::hasVsphereVolume>),
+         F("vsphereVolume", &SVolumeInfoLib::vsphereVolume,
+           Presence<&SVolumeInfoLib::hasVsphereVolume>),
          F("quobyte", &SVolumeInfoLib::quobyte, Presence<&SVolumeInfoLib::hasQuobyte>),
          F("azureDisk", &SVolumeInfoLib::azureDisk, Presence<&SVolumeInfoLib::hasAzureDisk>),
-         F("photonPersistentDisk", &SVolumeInfoLib::photonPersistentDisk, Presence<&SVolumeInfoLib::hasPhotonPersistentDisk>),
+         F("photonPersistentDisk", &SVolumeInfoLib::photonPersistentDisk,
+           Presence<&SVolumeInfoLib::hasPhotonPersistentDisk>),
          F("projected", &SVolumeInfoLib::projected, Presence<&SVolumeInfoLib::hasProjected>),
-         F("portworxVolume", &SVolumeInfoLib::portworxVolume, Presence<&SVolumeInfoLib::hasPortworxVolume>),
+         F("portworxVolume", &SVolumeInfoLib::portworxVolume,
+           Presence<&SVolumeInfoLib::hasPortworxVolume>),
          F("scaleIO", &SVolumeInfoLib::scaleIO, Presence<&SVolumeInfoLib::hasScaleIO>),
          F("metadata", &SVolumeInfoLib::metadata, Presence<&SVolumeInfoLib::hasMetadata>));
 

@@ -76,8 +76,7 @@ bool GlusterArgumentsAreSafe(const DebugLog& log, const char* context,
   return true;
 }
 
-bool MountDirectoryIsSafe(const DebugLog& log, const char* context,
-                          const std::string& directory) {
+bool MountDirectoryIsSafe(const DebugLog& log, const char* context, const std::string& directory) {
   if (IsQuotableDirectory(directory)) return true;
   log.Error(context,
             "Refusing mount directory [%s]: it is empty or holds '\"', '$', '`' or '\\', which "

@@ -45,8 +45,7 @@ bool WQOpenShiftQueries::RunGlusterCommand(const char* context, const std::strin
   return RunGlusterCommandWithPrefix(context, host, prefix, glusterCommand, out);
 }
 
-bool WQOpenShiftQueries::RunGlusterCommandWithPrefix(const char* context,
-                                                     const std::string& host,
+bool WQOpenShiftQueries::RunGlusterCommandWithPrefix(const char* context, const std::string& host,
                                                      const std::string& prefix,
                                                      const std::string& glusterCommand,
                                                      std::string& out) {
@@ -77,8 +76,7 @@ bool WQOpenShiftQueries::ReadGlusterStatus(const char* context, const std::strin
   return true;
 }
 
-bool WQOpenShiftQueries::GetGlusterVolumeStatus(const std::string& host,
-                                                const std::string& volume,
+bool WQOpenShiftQueries::GetGlusterVolumeStatus(const std::string& host, const std::string& volume,
                                                 GLUSTER_RESOURCE_STATUS& status) {
   if (!GlusterArgumentsAreSafe(
           *this, QueryContexts::kGetGlusterVolumeStatus,

@@ -32,7 +32,8 @@ bool AddExtension(X509* certificate, X509V3_CTX* context, int nid, const char* v
 
 bool SetSerial(X509* certificate) {
   BIGNUM* serial = BN_new();
-  bool ok = serial != nullptr && BN_rand(serial, kSerialBits, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) == 1 &&
+  bool ok = serial != nullptr &&
+            BN_rand(serial, kSerialBits, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) == 1 &&
             BN_to_ASN1_INTEGER(serial, X509_get_serialNumber(certificate)) != nullptr;
   BN_free(serial);
   return ok;

@@ -3,12 +3,12 @@
 #ifndef CPPHTTPLIB_OPENSSL_SUPPORT
 #define CPPHTTPLIB_OPENSSL_SUPPORT
 #endif
-#include <httplib.h>
-#include <openssl/rand.h>
-#include <openssl/ssl.h>
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <httplib.h>
 #include <netinet/in.h>
+#include <openssl/rand.h>
+#include <openssl/ssl.h>
 #include <strings.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -105,8 +105,7 @@ std::string DecodeBase64(const std::string& text) {
 
 // 43 characters of the URL-safe base64 alphabet, like the cluster's OAuth tokens.
 std::string NewToken() {
-  static const char alphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
   unsigned char random[kTokenLength];
   if (RAND_bytes(random, sizeof(random)) != 1) return std::string();
   std::string token;
@@ -221,7 +220,8 @@ struct TestServer::Impl {
 bool TestServer::Impl::TakeScript(const RecordedRequest& record, ScriptedAnswer& answer) {
   std::lock_guard<std::mutex> lock(mutex);
   for (auto entry = scripts.begin(); entry != scripts.end(); ++entry) {
-    const std::string& against = entry->path.find('?') != std::string::npos ? record.target : record.path;
+    const std::string& against =
+        entry->path.find('?') != std::string::npos ? record.target : record.path;
     if (entry->method != record.method || entry->path != against) continue;
     answer = entry->answer;
     if (entry->answer.times > 0 && --entry->answer.times == 0) scripts.erase(entry);

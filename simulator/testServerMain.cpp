@@ -21,17 +21,20 @@
 namespace {
 
 const char* const kBuiltInProjects =
-    "{\"kind\":\"ProjectList\",\"apiVersion\":\"v1\",\"metadata\":{\"selfLink\":\"/oapi/v1/projects\","
+    "{\"kind\":\"ProjectList\",\"apiVersion\":\"v1\",\"metadata\":{\"selfLink\":\"/oapi/v1/"
+    "projects\","
     "\"resourceVersion\":\"4711\"},\"items\":["
     "{\"metadata\":{\"name\":\"default\",\"selfLink\":\"/oapi/v1/projects/default\","
     "\"uid\":\"0c0e3f5a-31b5-11e8-8991-525400f66312\",\"resourceVersion\":\"1040\","
     "\"creationTimestamp\":\"2018-03-27T10:12:44Z\"},"
-    "\"spec\":{\"finalizers\":[\"openshift.io/origin\",\"kubernetes\"]},\"status\":{\"phase\":\"Active\"}},"
+    "\"spec\":{\"finalizers\":[\"openshift.io/"
+    "origin\",\"kubernetes\"]},\"status\":{\"phase\":\"Active\"}},"
     "{\"metadata\":{\"name\":\"demo\",\"selfLink\":\"/oapi/v1/projects/demo\","
     "\"uid\":\"5d2a7c6e-31b6-11e8-8991-525400f66312\",\"resourceVersion\":\"2210\","
     "\"creationTimestamp\":\"2018-03-27T10:22:09Z\","
     "\"annotations\":{\"openshift.io/display-name\":\"Demo\"}},"
-    "\"spec\":{\"finalizers\":[\"openshift.io/origin\",\"kubernetes\"]},\"status\":{\"phase\":\"Active\"}}"
+    "\"spec\":{\"finalizers\":[\"openshift.io/"
+    "origin\",\"kubernetes\"]},\"status\":{\"phase\":\"Active\"}}"
     "]}\n";
 
 void Usage(const char* program) {

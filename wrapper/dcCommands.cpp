@@ -50,7 +50,8 @@ bool IsRunningPodOfDeploymentConfig(const SPodInfoLib& pod, const std::string& d
       Find(meta.annotations, "openshift.io/build.name") != nullptr) {
     return false;
   }
-  const SKeyValueInfoLib* annotation = Find(meta.annotations, "openshift.io/deployment-config.name");
+  const SKeyValueInfoLib* annotation =
+      Find(meta.annotations, "openshift.io/deployment-config.name");
   const SKeyValueInfoLib* label = Find(meta.labels, "deploymentconfig");
   if (annotation != nullptr || label != nullptr) {
     return (annotation != nullptr && annotation->value == dcName) ||
@@ -95,8 +96,8 @@ bool WQOpenShiftSDKWrapper::ExecuteAnnotationCommandInDC(const std::string& name
 
 bool WQOpenShiftSDKWrapper::InternalExecuteCommandInDC(const std::string& nameSpace,
                                                        const SDeploymentConfigInfoLib& dc,
-                                                       const std::string& command,
-                                                       std::string& out, std::string& err) {
+                                                       const std::string& command, std::string& out,
+                                                       std::string& err) {
   const std::string& dcName = dc.metadata.name;
   // The command line runs through the local shell: the command goes in as words the shell
   // hands on unchanged, and one it would read as more than words is not run anywhere.

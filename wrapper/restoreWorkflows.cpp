@@ -374,10 +374,9 @@ bool WQOpenShiftSDKWrapper::PrepareVolumeSteps(const char* context, const std::s
   return true;
 }
 
-bool WQOpenShiftSDKWrapper::RestoreDeployment(const std::string& nameSpace,
-                                              const std::string& dcName,
-                                              const std::string& restoreDir, bool keepNames,
-                                              const std::map<std::string, std::string>& claimNames) {
+bool WQOpenShiftSDKWrapper::RestoreDeployment(
+    const std::string& nameSpace, const std::string& dcName, const std::string& restoreDir,
+    bool keepNames, const std::map<std::string, std::string>& claimNames) {
   if (!RestoreSecrets(nameSpace, restoreDir)) return false;
   if (!RestoreConfigMaps(nameSpace, restoreDir)) return false;
 

@@ -13,8 +13,8 @@
 #include <boost/json.hpp>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -131,8 +131,8 @@ int Login(const std::string& baseDir, const std::vector<std::string>& args) {
   while (!server.empty() && server.back() == '/') server.pop_back();
 
   if (!login.token.empty()) {
-    const HttpAnswer answer = Get(server + "/oapi/v1/projects", baseDir, login.insecure,
-                                  login.token, std::string());
+    const HttpAnswer answer =
+        Get(server + "/oapi/v1/projects", baseDir, login.insecure, login.token, std::string());
     if (!answer.error.empty()) return TransportFailure(server, answer);
     if (answer.status == 401) return Fail("error: The token provided is invalid or expired.\n");
     if (answer.status != 200) {
@@ -147,8 +147,9 @@ int Login(const std::string& baseDir, const std::vector<std::string>& args) {
     if (!answer.error.empty()) return TransportFailure(server, answer);
     if (answer.status != 302 || answer.location.find("access_token=") == std::string::npos) {
       if (answer.status == 401 || answer.status == 302) {
-        return Fail("error: Login failed (401 Unauthorized)\n"
-                    "Verify you have provided correct credentials.");
+        return Fail(
+            "error: Login failed (401 Unauthorized)\n"
+            "Verify you have provided correct credentials.");
       }
       return Fail("error: Login failed (" + std::to_string(answer.status) + " " +
                   Reason(answer.status) + ")");
@@ -170,14 +171,15 @@ bool CheckPod(const std::string& baseDir, const wqcli::State& state, const wqcli
   exitCode = 1;
   const auto server = state.find("server");
   if (server == state.end()) {
-    Fail("error: Missing or incomplete configuration info.  Please login or point to an "
-         "existing, complete config file.");
+    Fail(
+        "error: Missing or incomplete configuration info.  Please login or point to an "
+        "existing, complete config file.");
     return false;
   }
   const auto insecure = state.find("insecure");
-  const HttpAnswer answer = Get(
-      server->second + "/api/v1/namespaces/" + exec.nameSpace + "/pods/" + exec.pod, baseDir,
-      insecure != state.end() && insecure->second == "true", exec.token, std::string());
+  const HttpAnswer answer =
+      Get(server->second + "/api/v1/namespaces/" + exec.nameSpace + "/pods/" + exec.pod, baseDir,
+          insecure != state.end() && insecure->second == "true", exec.token, std::string());
   if (!answer.error.empty()) {
     exitCode = TransportFailure(server->second, answer);
     return false;
@@ -203,8 +205,8 @@ bool CheckPod(const std::string& baseDir, const wqcli::State& state, const wqcli
   }
   std::string phase;
   if (const json::value* status = object->if_contains("status")) {
-    if (const json::value* value = status->is_object() ? status->as_object().if_contains("phase")
-                                                      : nullptr) {
+    if (const json::value* value =
+            status->is_object() ? status->as_object().if_contains("phase") : nullptr) {
       if (value->is_string()) phase = value->as_string().c_str();
     }
   }
@@ -220,8 +222,9 @@ bool CheckPod(const std::string& baseDir, const wqcli::State& state, const wqcli
   if (!exec.container.empty()) {
     bool found = false;
     const json::value* spec = object->if_contains("spec");
-    const json::value* containers =
-        spec != nullptr && spec->is_object() ? spec->as_object().if_contains("containers") : nullptr;
+    const json::value* containers = spec != nullptr && spec->is_object()
+                                        ? spec->as_object().if_contains("containers")
+                                        : nullptr;
     if (containers != nullptr && containers->is_array()) {
       for (const json::value& container : containers->as_array()) {
         const json::value* name =
@@ -311,7 +314,8 @@ void RecordForSweep(const std::vector<std::string>& args, char** argv) {
   lines += "\nenv-names:";
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const char* eq = std::strchr(*entry, '=');
-    lines += " " + (eq != nullptr ? std::string(*entry, static_cast<size_t>(eq - *entry)) : std::string(*entry));
+    lines += " " + (eq != nullptr ? std::string(*entry, static_cast<size_t>(eq - *entry))
+                                  : std::string(*entry));
   }
   // Who ran the client (process names only): the library through /bin/sh, or a test itself.
   lines += "\nstarted-by:";

@@ -99,8 +99,9 @@ bool ParseExec(const std::vector<std::string>& args, ExecArgs& exec, std::string
   if (!error.empty()) return false;
   exec.command.assign(args.begin() + static_cast<long>(std::min(i, args.size())), args.end());
   if (exec.pod.empty()) {
-    error = "error: expected 'exec POD_NAME COMMAND [ARG1] [ARG2] ... [ARGN]'.\n"
-            "POD_NAME and COMMAND are required arguments for the exec command";
+    error =
+        "error: expected 'exec POD_NAME COMMAND [ARG1] [ARG2] ... [ARGN]'.\n"
+        "POD_NAME and COMMAND are required arguments for the exec command";
   } else if (exec.command.empty()) {
     error = "error: you must specify at least one command for the container";
   } else if (exec.nameSpace.empty()) {
@@ -155,9 +156,9 @@ std::string BaseDirectory(const char* argv0) {
 std::string PodDirectory(const std::string& baseDir, const State& state,
                          const std::string& nameSpace, const std::string& pod) {
   const auto configured = state.find("podsDir");
-  const std::string pods =
-      configured != state.end() && !configured->second.empty() ? configured->second
-                                                                 : baseDir + "/pods";
+  const std::string pods = configured != state.end() && !configured->second.empty()
+                               ? configured->second
+                               : baseDir + "/pods";
   return pods + "/" + nameSpace + "/" + pod;
 }
 

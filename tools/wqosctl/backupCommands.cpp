@@ -169,8 +169,7 @@ bool DirectoryIsFree(const std::string& dir, std::string& error) {
   for (const ManifestVolume& volume : existing.volumes) {
     if (!volume.released) {
       error = dir + " holds a backup of " + existing.nameSpace + "/" + existing.deploymentConfig +
-              " whose snapshots are not released: run \"wqosctl release --dir " + dir +
-              "\" first";
+              " whose snapshots are not released: run \"wqosctl release --dir " + dir + "\" first";
       return false;
     }
   }
@@ -193,8 +192,8 @@ bool ClearReleasedBackup(const std::string& dir, Progress& progress, std::string
       return false;
     }
   }
-  progress.Note("removed the released backup of " + old.nameSpace + "/" +
-                old.deploymentConfig + " saved " + old.created);
+  progress.Note("removed the released backup of " + old.nameSpace + "/" + old.deploymentConfig +
+                " saved " + old.created);
   return true;
 }
 

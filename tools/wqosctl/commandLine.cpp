@@ -117,7 +117,8 @@ void SetNodeField(Invocation& invocation, NodeField field, const std::string& va
 }
 
 bool CheckNode(const NodeOptions& node, std::string& error) {
-  const std::string which = node.host.empty() ? "the default node credentials" : "node " + node.host;
+  const std::string which =
+      node.host.empty() ? "the default node credentials" : "node " + node.host;
   if (!node.passwordFile.empty() && !node.keyFile.empty()) {
     error = which + ": give either --node-password-file or --node-key-file, not both";
   } else if (!node.passphraseFile.empty() && node.keyFile.empty()) {
@@ -133,9 +134,9 @@ bool CheckLogin(const Invocation& invocation, std::string& error) {
           "--password-file needs --user", error);
   Require(invocation.tokenFile.empty() || !invocation.serviceAccount.empty(),
           "--token-file needs --service-account", error);
-  Require(invocation.server.empty() || !invocation.user.empty() ||
-              !invocation.serviceAccount.empty(),
-          "--server needs --user or --service-account", error);
+  Require(
+      invocation.server.empty() || !invocation.user.empty() || !invocation.serviceAccount.empty(),
+      "--server needs --user or --service-account", error);
   if (!error.empty()) return false;
   if (!CheckNode(invocation.nodeDefaults, error)) return false;
   for (const NodeOptions& node : invocation.nodes) {

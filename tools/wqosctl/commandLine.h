@@ -32,16 +32,16 @@ struct Invocation {
 
   std::string nameSpace;
   std::string output = "table";
-  std::string dir;            // backup, release, verify, describe
-  std::string from;           // restore
-  std::string data;           // restore
-  std::string mountDir;       // restore
-  std::string parallelText;   // restore: --parallel as given
-  unsigned parallel = 0;      // restore: claims prepared at a time; 0: one per claim, at most 4
-  std::string snapshotName;   // backup
-  std::string quiesce;        // backup
-  std::string unquiesce;      // backup
-  std::string annotation;     // exec
+  std::string dir;           // backup, release, verify, describe
+  std::string from;          // restore
+  std::string data;          // restore
+  std::string mountDir;      // restore
+  std::string parallelText;  // restore: --parallel as given
+  unsigned parallel = 0;     // restore: claims prepared at a time; 0: one per claim, at most 4
+  std::string snapshotName;  // backup
+  std::string quiesce;       // backup
+  std::string unquiesce;     // backup
+  std::string annotation;    // exec
   std::string logFile;
   bool dryRun = false;
   bool reuse = false;

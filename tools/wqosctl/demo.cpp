@@ -124,10 +124,9 @@ std::string FirstDifference(const mValue& a, const mValue& b, const std::string&
       const auto left = a.get_obj().find(entry.first);
       const auto right = b.get_obj().find(entry.first);
       const mValue none;
-      const std::string difference =
-          FirstDifference(left != a.get_obj().end() ? left->second : none,
-                          right != b.get_obj().end() ? right->second : none,
-                          path + "." + entry.first);
+      const std::string difference = FirstDifference(
+          left != a.get_obj().end() ? left->second : none,
+          right != b.get_obj().end() ? right->second : none, path + "." + entry.first);
       if (!difference.empty()) return difference;
     }
     return std::string();
@@ -135,8 +134,8 @@ std::string FirstDifference(const mValue& a, const mValue& b, const std::string&
   if (a.type() == json_spirit::array_type && b.type() == json_spirit::array_type &&
       a.get_array().size() == b.get_array().size()) {
     for (size_t i = 0; i < a.get_array().size(); ++i) {
-      const std::string difference = FirstDifference(a.get_array()[i], b.get_array()[i],
-                                                     path + "[" + std::to_string(i) + "]");
+      const std::string difference =
+          FirstDifference(a.get_array()[i], b.get_array()[i], path + "[" + std::to_string(i) + "]");
       if (!difference.empty()) return difference;
     }
     return std::string();
@@ -184,7 +183,8 @@ void CheckQuiesceLogs(Context& context, Checks& checks) {
     std::ifstream log(context.cluster->PodsDir() + "/" + kSampleNamespace + "/" + pod +
                       "/quiesce.log");
     std::vector<std::string> words;
-    for (std::string line; std::getline(log, line);) words.push_back(line.substr(0, line.find(' ')));
+    for (std::string line; std::getline(log, line);)
+      words.push_back(line.substr(0, line.find(' ')));
     checks.Check(words == std::vector<std::string>{"quiesced", "unquiesced"},
                  "pod " + pod + " was quiesced, then unquiesced", Joined(words));
   }
@@ -210,9 +210,8 @@ void CheckTree(Checks& checks, const std::string& what, const std::string& claim
 void CheckSnapshots(const Manifest& manifest, const std::string& backupDir, Checks& checks) {
   for (const ManifestVolume& volume : manifest.volumes) {
     const SVolumeInfoLib& record = volume.record;
-    checks.Check(IsMounted(record.glusterfs.path),
-                 "snapshot " + record.glusterfs.snapshotName + " is mounted on " +
-                     record.glusterfs.path);
+    checks.Check(IsMounted(record.glusterfs.path), "snapshot " + record.glusterfs.snapshotName +
+                                                       " is mounted on " + record.glusterfs.path);
     CheckTree(checks, "snapshot of " + record.name, record.name, record.glusterfs.path, true);
     if (!volume.dataCopy.empty()) {
       CheckTree(checks, "data copy of " + record.name, record.name,
@@ -228,10 +227,9 @@ void CheckReleased(Context& context, const Manifest& manifest, Checks& checks) {
     checks.Check(!IsMounted(record.glusterfs.path), record.glusterfs.path + " is unmounted");
     SPersistentVolumeInfoLib pv;
     std::vector<std::string> snapshots;
-    const bool listed = !volume.nodes.empty() &&
-                        sdk.GetPersistentVolumeInfo(record.persistentVolumeName, pv, 0) &&
-                        sdk.GetGlusterVolumeSnapshotList(volume.nodes.front(),
-                                                         pv.spec.glusterfs.path, snapshots);
+    const bool listed =
+        !volume.nodes.empty() && sdk.GetPersistentVolumeInfo(record.persistentVolumeName, pv, 0) &&
+        sdk.GetGlusterVolumeSnapshotList(volume.nodes.front(), pv.spec.glusterfs.path, snapshots);
     checks.Check(listed && std::find(snapshots.begin(), snapshots.end(),
                                      record.glusterfs.snapshotName) == snapshots.end(),
                  "snapshot " + record.glusterfs.snapshotName + " is deleted",
@@ -326,9 +324,9 @@ void CheckRestored(Context& context, const Saved& saved, Checks& checks) {
   WQOpenShiftSDKWrapper& sdk = context.session.Sdk();
   EmbeddedCluster& cluster = *context.cluster;
   SDeploymentConfigInfoLib config;
-  if (!checks.Check(sdk.GetDeploymentConfigInfo(kSampleNamespace, kSampleDeploymentConfig,
-                                                config, 0),
-                    "deployment config restored")) {
+  if (!checks.Check(
+          sdk.GetDeploymentConfigInfo(kSampleNamespace, kSampleDeploymentConfig, config, 0),
+          "deployment config restored")) {
     return;
   }
   std::map<std::string, std::string> newNames;  // saved name to restored name
@@ -362,10 +360,10 @@ void CheckRestored(Context& context, const Saved& saved, Checks& checks) {
   CheckObjects(context, saved, newNames, checks);
   sdk.GetDeploymentConfigInfo(kSampleNamespace, kSampleDeploymentConfig, config, 0);
   const std::vector<std::string> pods = RunningPods(sdk);
-  checks.Check(config.status.replicas > 0 && config.status.readyReplicas == config.status.replicas &&
-                   static_cast<int>(pods.size()) == config.status.replicas,
-               "the restored application runs " + std::to_string(pods.size()) + " pods",
-               Joined(pods));
+  checks.Check(
+      config.status.replicas > 0 && config.status.readyReplicas == config.status.replicas &&
+          static_cast<int>(pods.size()) == config.status.replicas,
+      "the restored application runs " + std::to_string(pods.size()) + " pods", Joined(pods));
 }
 
 }  // namespace
@@ -400,8 +398,7 @@ int RunDemo(Context& context) {
   std::string error;
   checks.Check(ReadManifest(backupDir, manifest, error) && manifest.complete &&
                    manifest.volumes.size() == SampleClaims().size(),
-               "the manifest lists " + std::to_string(SampleClaims().size()) + " volumes",
-               error);
+               "the manifest lists " + std::to_string(SampleClaims().size()) + " volumes", error);
   for (const char* file : {"deploymentconfig_web", "pvc_web-data", "pvc_web-logs",
                            "secret_web-secret", "configmap_web-config", "configmap_web-env"}) {
     std::error_code code;
@@ -449,9 +446,9 @@ int RunDemo(Context& context) {
   exec.words = {"sh", "-c", "echo running in $HOSTNAME"};
   checks.Check(Command(context, exec) == kExitOk, "a command runs in the restored pods");
 
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                           std::chrono::steady_clock::now() - started)
-                           .count();
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
+          .count();
   PrintErr("\ndemo: " + std::to_string(checks.passed) + " checks passed, " +
            std::to_string(checks.failed) + " failed, " + std::to_string(seconds) + " s\n");
   return checks.failed == 0 ? kExitOk : kExitFailed;

@@ -120,8 +120,9 @@ bool InsideOwnSandbox() {
 int ReexecInSandbox(const std::vector<std::string>& args) {
   const std::string sandbox = CompanionFile("WQOSCTL_SANDBOX", "libexec/wqosdk/sandbox/wq-sandbox");
   if (geteuid() != 0) {
-    PrintErr("wqosctl: the built-in cluster needs root (its storage nodes run in Linux "
-             "namespaces); give --server URL to use another cluster\n");
+    PrintErr(
+        "wqosctl: the built-in cluster needs root (its storage nodes run in Linux "
+        "namespaces); give --server URL to use another cluster\n");
     return kExitFailed;
   }
   if (access(sandbox.c_str(), X_OK) != 0) {
@@ -179,9 +180,10 @@ bool EmbeddedCluster::Start(Credentials& credentials, std::string& error) {
   Redactor::Instance().Add(nodePassword);
   for (const std::string& node : nodes_) {
     if (credentials.nodes.count(node) != 0) continue;
-    credentials.nodes[node] = credentials.hasNodeDefault
-                                  ? credentials.nodeDefault
-                                  : SSshLoginCreds{Variable("WQSANDBOX_USER"), nodePassword, "", ""};
+    credentials.nodes[node] =
+        credentials.hasNodeDefault
+            ? credentials.nodeDefault
+            : SSshLoginCreds{Variable("WQSANDBOX_USER"), nodePassword, "", ""};
   }
 
   simulator_.reset(new wqsim::ClusterSimulator(std::move(scenario)));
@@ -213,8 +215,7 @@ bool EmbeddedCluster::InstallClient(std::string& error) {
   }
   const std::string knownHosts =
       fs::path(Variable("WQSANDBOX_SSH_CONFIG")).parent_path().string() + "/known_hosts";
-  fs::copy_file(knownHosts, baseDir_ + "/known_hosts", fs::copy_options::overwrite_existing,
-                code);
+  fs::copy_file(knownHosts, baseDir_ + "/known_hosts", fs::copy_options::overwrite_existing, code);
   if (code) {
     error = "cannot copy the nodes' host keys " + knownHosts + ": " + code.message();
     return false;
@@ -243,8 +244,7 @@ bool EmbeddedCluster::MountVolume(const std::string& volume, const std::string& 
                                   std::string& error) {
   std::error_code code;
   fs::create_directories(dir, code);
-  return Run(Quoted(Variable("WQSANDBOX_VOLUME")) + " mount " + Quoted(volume) + " " +
-                 Quoted(dir),
+  return Run(Quoted(Variable("WQSANDBOX_VOLUME")) + " mount " + Quoted(volume) + " " + Quoted(dir),
              error);
 }
 

@@ -13,15 +13,15 @@ int RunExec(Context& context) {
   LibraryLog::Mark();
   bool ok;
   if (!invocation.annotation.empty()) {
-    ok = sdk.ExecuteAnnotationCommandInDC(invocation.nameSpace, dc, invocation.annotation, out,
-                                          err);
+    ok =
+        sdk.ExecuteAnnotationCommandInDC(invocation.nameSpace, dc, invocation.annotation, out, err);
   } else {
     ok = sdk.ExecuteCommandInDC(invocation.nameSpace, dc, PodCommandLine(invocation.words), out,
                                 err);
   }
   if (!ok) {
-    PrintErr("wqosctl: the command failed in deployment config " + invocation.nameSpace + "/" +
-             dc + "\n");
+    PrintErr("wqosctl: the command failed in deployment config " + invocation.nameSpace + "/" + dc +
+             "\n");
     for (const std::string& line : LibraryLog::ErrorsSinceMark(3)) {
       PrintErr("    library: " + line + "\n");
     }

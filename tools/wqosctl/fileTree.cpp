@@ -593,7 +593,8 @@ std::vector<std::string> CompareTrees(const std::vector<FileEntry>& expected,
       differ("content digest", std::to_string(want.digest), std::to_string(have.digest));
     }
     if (compareTimes && want.type == 'f') {
-      differ("modification time", std::to_string(want.mtime) + "." + std::to_string(want.mtimeNanos),
+      differ("modification time",
+             std::to_string(want.mtime) + "." + std::to_string(want.mtimeNanos),
              std::to_string(have.mtime) + "." + std::to_string(have.mtimeNanos));
     }
   }

@@ -14,16 +14,16 @@ struct FileEntry {
   // 'f' file, 'd' directory, 'l' symbolic link, 'p' FIFO, 's' socket, 'c' character device,
   // 'b' block device
   char type = 'f';
-  mode_t mode = 0;   // permission bits, including set-id and sticky
+  mode_t mode = 0;  // permission bits, including set-id and sticky
   uid_t uid = 0;
   gid_t gid = 0;
   uint64_t size = 0;
-  int64_t mtime = 0;        // seconds
+  int64_t mtime = 0;  // seconds
   long mtimeNanos = 0;
-  std::string linkTarget;   // for 'l'
-  uint64_t digest = 0;      // of a file's bytes (FNV-1a), when listed with contents
-  uint64_t device = 0;      // for 'c' and 'b': the device number
-  std::string hardLinkOf;   // another name of the same inode in the tree, the first in order
+  std::string linkTarget;  // for 'l'
+  uint64_t digest = 0;     // of a file's bytes (FNV-1a), when listed with contents
+  uint64_t device = 0;     // for 'c' and 'b': the device number
+  std::string hardLinkOf;  // another name of the same inode in the tree, the first in order
 };
 
 // The digest ListTree gives a file holding `bytes`.

@@ -235,16 +235,17 @@ int GetStorageClasses(Context& context) {
     return NotFound("storage class", context.invocation.positional[1]);
   }
   KindView<SStorageClassInfoLib> view{
-      {"NAME"}, [](const SStorageClassInfoLib& c) { return Row{c.metadata.name}; },
+      {"NAME"},
+      [](const SStorageClassInfoLib& c) { return Row{c.metadata.name}; },
       StorageClassJson};
   return Show(context.invocation, classes, view);
 }
 
 int GetDeploymentConfigs(Context& context) {
   std::vector<SDeploymentConfigInfoLib> configs;
-  if (const int failed = Fetch(context, "deployment config",
-                               &WQOpenShiftSDKWrapper::GetDeploymentConfigInfo,
-                               &WQOpenShiftSDKWrapper::GetDeploymentConfigInfoList, configs)) {
+  if (const int failed =
+          Fetch(context, "deployment config", &WQOpenShiftSDKWrapper::GetDeploymentConfigInfo,
+                &WQOpenShiftSDKWrapper::GetDeploymentConfigInfoList, configs)) {
     return failed;
   }
   KindView<SDeploymentConfigInfoLib> view{
@@ -268,8 +269,11 @@ int GetClaims(Context& context) {
   KindView<SPersistentVolumeClaimInfoLib> view{
       {"NAME", "STATUS", "VOLUME", "CAPACITY", "ACCESS MODES", "STORAGECLASS"},
       [](const SPersistentVolumeClaimInfoLib& c) {
-        return Row{c.metadata.name, c.status.phase, c.spec.volumeName,
-                   ValueOf(c.status.capacity, "storage"), Joined(c.spec.accessModes),
+        return Row{c.metadata.name,
+                   c.status.phase,
+                   c.spec.volumeName,
+                   ValueOf(c.status.capacity, "storage"),
+                   Joined(c.spec.accessModes),
                    c.spec.storageClassName};
       },
       Written<SPersistentVolumeClaimInfoLib>};
@@ -310,7 +314,8 @@ bool VolumeNames(Context& context, std::vector<std::string>& names) {
 
 int GetVolumes(Context& context) {
   std::vector<std::string> names;
-  if (!VolumeNames(context, names)) return ReadFailed("the claims of " + context.invocation.nameSpace);
+  if (!VolumeNames(context, names))
+    return ReadFailed("the claims of " + context.invocation.nameSpace);
   std::vector<SPersistentVolumeInfoLib> volumes;
   for (const std::string& name : names) {
     SPersistentVolumeInfoLib volume;
@@ -326,9 +331,14 @@ int GetVolumes(Context& context) {
         const std::string claim = v.spec.claimRef.name.empty()
                                       ? std::string()
                                       : v.spec.claimRef.nameSpace + "/" + v.spec.claimRef.name;
-        return Row{v.metadata.name, ValueOf(v.spec.capacity, "storage"),
-                   Joined(v.spec.accessModes), v.spec.persistentVolumeReclaimPolicy,
-                   v.status.phase, claim, v.spec.storageClassName, v.spec.glusterfs.path};
+        return Row{v.metadata.name,
+                   ValueOf(v.spec.capacity, "storage"),
+                   Joined(v.spec.accessModes),
+                   v.spec.persistentVolumeReclaimPolicy,
+                   v.status.phase,
+                   claim,
+                   v.spec.storageClassName,
+                   v.spec.glusterfs.path};
       },
       Written<SPersistentVolumeInfoLib>};
   return Show(context.invocation, volumes, view);
@@ -359,10 +369,11 @@ int GetEndpoints(Context& context) {
     }
     found.push_back(endpoints);
   }
-  KindView<SEndpointsInfoLib> view{
-      {"NAME", "ENDPOINTS"},
-      [](const SEndpointsInfoLib& e) { return Row{e.metadata.name, Addresses(e)}; },
-      Written<SEndpointsInfoLib>};
+  KindView<SEndpointsInfoLib> view{{"NAME", "ENDPOINTS"},
+                                   [](const SEndpointsInfoLib& e) {
+                                     return Row{e.metadata.name, Addresses(e)};
+                                   },
+                                   Written<SEndpointsInfoLib>};
   return Show(invocation, found, view);
 }
 

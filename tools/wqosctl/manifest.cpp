@@ -193,8 +193,8 @@ bool CheckPaths(const std::string& backupDir, const Manifest& manifest, std::str
   for (const ManifestVolume& volume : manifest.volumes) {
     const std::string& recorded = volume.record.glusterfs.path;
     if (!recorded.empty() && recorded != MountPathOf(backupDir, volume)) {
-      error = "the manifest mounts claim " + volume.record.name + " on " + recorded +
-              ", not on " + MountPathOf(backupDir, volume);
+      error = "the manifest mounts claim " + volume.record.name + " on " + recorded + ", not on " +
+              MountPathOf(backupDir, volume);
       return false;
     }
   }

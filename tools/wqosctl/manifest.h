@@ -53,7 +53,7 @@ struct Manifest {
   std::string nameSpace;
   std::string deploymentConfig;
   std::string snapshotName;
-  std::string created;  // UTC, ISO 8601
+  std::string created;    // UTC, ISO 8601
   bool complete = false;  // false: the backup failed part way
   std::vector<ManifestVolume> volumes;
   std::vector<std::string> files;  // object definitions, relative to the backup directory

@@ -108,8 +108,8 @@ void PlanVolume(Context& context, const std::string& from, const std::string& mo
     for (const FileEntry& file : files) bytes += file.size;
   }
   SPersistentVolumeClaimInfoLib claim;
-  const bool exists =
-      context.session.Sdk().GetPersistentVolumeClaimInfo(invocation.nameSpace, record.name, claim, 0);
+  const bool exists = context.session.Sdk().GetPersistentVolumeClaimInfo(invocation.nameSpace,
+                                                                         record.name, claim, 0);
   const uint64_t expected = WQOpenShiftSDKWrapper::ConvertCapacityToBytes(record.capacity);
   const uint64_t current =
       WQOpenShiftSDKWrapper::ConvertCapacityToBytes(ValueOf(claim.status.capacity, "storage"));
@@ -166,8 +166,8 @@ int RestorePlan(Context& context, const std::string& from, const Manifest& manif
     SDeploymentConfigInfoLib current;
     const bool exists =
         context.session.Sdk().GetDeploymentConfigInfo(invocation.nameSpace, dc, current, 0);
-    plan.Object(std::string(exists ? "update" : "create") + " deployment config " + dc +
-                " from " + from + "/deploymentconfig_" + configs.front() +
+    plan.Object(std::string(exists ? "update" : "create") + " deployment config " + dc + " from " +
+                from + "/deploymentconfig_" + configs.front() +
                 (invocation.keepNames ? ", claim names as saved"
                                       : ", its volumes pointed at the claims used"));
   }
@@ -348,9 +348,8 @@ int RunRestore(Context& context) {
     mountBase = pattern;
     ownMountBase = true;
   }
-  progress.End(true, std::to_string(manifest.volumes.size()) + " volumes of " +
-                         manifest.nameSpace + "/" + manifest.deploymentConfig + ", saved " +
-                         manifest.created);
+  progress.End(true, std::to_string(manifest.volumes.size()) + " volumes of " + manifest.nameSpace +
+                         "/" + manifest.deploymentConfig + ", saved " + manifest.created);
 
   std::map<std::string, std::string> names;
   std::vector<std::string> created;

@@ -35,9 +35,9 @@ std::string BinaryBytes(size_t size) {
 std::string LogLines(const char* what, int count) {
   std::string text;
   for (int i = 0; i < count; ++i) {
-    text += "10.128.0." + std::to_string(i % 250) + " - - [14/Nov/2023:22:" +
-            std::to_string(10 + i % 50) + ":00 +0000] \"GET /" + what + "/" + std::to_string(i) +
-            " HTTP/1.1\" 200 " + std::to_string(512 + i) + "\n";
+    text += "10.128.0." + std::to_string(i % 250) +
+            " - - [14/Nov/2023:22:" + std::to_string(10 + i % 50) + ":00 +0000] \"GET /" + what +
+            "/" + std::to_string(i) + " HTTP/1.1\" 200 " + std::to_string(512 + i) + "\n";
   }
   return text;
 }

@@ -44,9 +44,8 @@ bool ResolveNode(const NodeOptions& options, const NodeOptions& defaults,
 }
 
 // The password or token of a login: from its file when one is named, else from the variable.
-bool LoginSecret(const std::string& account, const std::string& file,
-                        const std::string& fromEnv, const char* variable, const char* what,
-                        std::string& secret, std::string& error) {
+bool LoginSecret(const std::string& account, const std::string& file, const std::string& fromEnv,
+                 const char* variable, const char* what, std::string& secret, std::string& error) {
   if (!file.empty()) return ReadSecretFile(file, false, secret, error);
   secret = fromEnv;
   if (!secret.empty()) return true;
@@ -96,8 +95,8 @@ bool ResolveCredentials(const Invocation& invocation, Credentials& credentials,
   }
 
   const NodeOptions& defaults = invocation.nodeDefaults;
-  credentials.hasNodeDefault = !defaults.user.empty() || !defaults.passwordFile.empty() ||
-                               !defaults.keyFile.empty();
+  credentials.hasNodeDefault =
+      !defaults.user.empty() || !defaults.passwordFile.empty() || !defaults.keyFile.empty();
   if (credentials.hasNodeDefault &&
       !ResolveNode(defaults, NodeOptions(), credentials.nodeDefault, error)) {
     return false;
@@ -133,8 +132,7 @@ void Redactor::AddAll(const Credentials& credentials) {
 
 std::string Redactor::Apply(std::string text) const {
   for (const std::string& secret : secrets_) {
-    for (size_t at = text.find(secret); at != std::string::npos;
-         at = text.find(secret, at + 4)) {
+    for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 4)) {
       text.replace(at, secret.size(), "****");
     }
   }

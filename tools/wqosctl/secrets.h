@@ -26,8 +26,7 @@ struct Credentials {
 // WQOSCTL_PASSWORD, the token from --token-file or WQOSCTL_TOKEN, the node passwords, keys
 // and passphrases from their files. The two environment variables are removed once read,
 // so that no process started later inherits them. On false `error` says what is missing.
-bool ResolveCredentials(const Invocation& invocation, Credentials& credentials,
-                        std::string& error);
+bool ResolveCredentials(const Invocation& invocation, Credentials& credentials, std::string& error);
 
 // A password, token or passphrase file: its text without one final line break. Only a regular
 // file of at most kSecretFileReadLimit bytes is read (no link, FIFO, directory or device);

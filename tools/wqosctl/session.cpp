@@ -32,10 +32,10 @@ bool Session::Login(std::string& error) {
     ok = sdk_.Connect(server_, credentials_.user, credentials_.password, credentials_.nodes);
   }
   if (!ok) {
-    error = "login to " + server_ + " as " +
-            (credentials_.serviceAccount.empty() ? credentials_.user
-                                                 : credentials_.serviceAccount) +
-            " failed";
+    error =
+        "login to " + server_ + " as " +
+        (credentials_.serviceAccount.empty() ? credentials_.user : credentials_.serviceAccount) +
+        " failed";
     return false;
   }
   // A service-account login succeeds without asking the cluster: one read shows whether the
@@ -82,7 +82,8 @@ bool Session::AddNodes(const std::vector<std::string>& addresses, std::string& e
   if (!knownHostsPath.empty()) {
     // Missing or unreadable: no node is listed, and the refusal below says which file it was.
     std::string unread;
-    if (!ReadRegularFile(knownHostsPath, kObjectFileReadLimit, knownHosts, unread)) knownHosts.clear();
+    if (!ReadRegularFile(knownHostsPath, kObjectFileReadLimit, knownHosts, unread))
+      knownHosts.clear();
   }
   bool added = false;
   for (const std::string& address : addresses) {
