@@ -18,6 +18,7 @@
 #include "tools/wqosctl/integrity.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/plan.h"
+#include "tools/wqosctl/podNeeds.h"
 #include "wrapper/dcPods.h"
 
 namespace wqosctl {
@@ -331,6 +332,7 @@ int Backup(Context& context) {
                   " mounted on " + record.glusterfs.path);
   }
   if (!snapshotsOk) DropUntakenSnapshots(sdk, manifest);
+  if (snapshotsOk) SavePodNeeds(context.session, ns, config, dir, manifest, progress);
   manifest.files = ExportFiles(dir);
   const bool written = SaveManifest(dir, manifest, progress);
   if (written && snapshotsOk && invocation.copyData && !interrupted) {
@@ -433,6 +435,7 @@ int BackupPlan(Context& context) {
     plan.File(dir + "/pvc_" + claimName, "claim");
   }
   PlanReferences(config, dir, plan);
+  PlanPodNeeds(context.session, ns, config, dir, plan);
   if (!invocation.unquiesce.empty()) {
     PlanCommand(context, config, invocation.unquiesce, "unquiesce", plan);
   }

@@ -1,5 +1,6 @@
 #pragma once
 // One logged-in facade for a command, and the storage nodes it may need SSH credentials for.
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ class Session {
 
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& Sdk() { return sdk_; }
   const std::string& Server() const { return server_; }
+  // A second connection, logged in as the facade is, for the plain REST requests the facade
+  // has no member for; opened on first use. Null with `error` when the login fails.
+  OpenShiftSDKWrapper::WQOpenShiftConnection* Rest(std::string& error);
 
  private:
   bool Login(std::string& error);
@@ -35,6 +39,7 @@ class Session {
   Credentials credentials_;
   bool trustEndpointNodes_ = false;
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper sdk_;
+  std::unique_ptr<OpenShiftSDKWrapper::WQOpenShiftConnection> rest_;
 };
 
 // The storage node addresses behind a persistent volume: the addresses of its GlusterFS
