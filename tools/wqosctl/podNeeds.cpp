@@ -139,6 +139,7 @@ bool SavePodNeeds(Session& session, const std::string& nameSpace,
   const SPodSpecInfoLib& spec = config.spec.templateSpec.spec;
   manifest.serviceAccount = PodServiceAccount(spec);
   const std::vector<PodNeed> needs = PodNeeds(spec);
+  if (needs.empty() && manifest.serviceAccount.empty()) return true;
   progress.Begin("save the secrets and config maps the pods mount or pull images with");
   std::vector<std::string> problems;
   size_t saved = 0;
