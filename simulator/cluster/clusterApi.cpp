@@ -10,8 +10,8 @@ const ResourceType kNamespaces{"namespaces", "Namespace",      "",  "v1", "/api/
 
 // Deployment configs go before pods and claims before endpoints, so that each controller
 // finds what it cleans up after.
-const ResourceType* const kNamespacedTypes[] = {&kDeploymentConfigs, &kPods,    &kClaims,
-                                                &kEndpoints,         &kSecrets, &kConfigMaps};
+const ResourceType* const kNamespacedTypes[] = {
+    &kDeploymentConfigs, &kPods, &kClaims, &kEndpoints, &kSecrets, &kConfigMaps, &kServiceAccounts};
 
 const char* const kBasePaths[] = {"/api/v1", "/oapi/v1", "/apis/storage.k8s.io/v1"};
 
@@ -181,6 +181,7 @@ std::vector<std::string> ClusterApi::LiveVolumes() {
 void ClusterApi::ObjectRead(const ResourceType& type, json::object& object) {
   if (&type == &kClaims) provisioner_.ClaimRead(object);
   if (&type == &kDeploymentConfigs) deployments_.Read(object);
+  if (&type == &kPods) deployments_.PodRead(object);
 }
 
 ApiAnswer ClusterApi::List(const Route& route, const std::string& path) {
@@ -232,7 +233,7 @@ ApiAnswer ClusterApi::CreateObject(const ResourceType& type, const std::string& 
   // The server owns these statuses: whatever a client sends is dropped.
   if (type.serverStatus) RemoveMember(object, "status");
   if (&type == &kDeploymentConfigs) DeploymentController::ApplyDefaults(object);
-  if (&type == &kPods) deployments_.StartPod(object);
+  if (&type == &kPods) deployments_.StartPod(ns, object);
   if (&type == &kProjects) {
     json::object& spec = EnsureObject(object, "spec");
     if (!spec.contains("finalizers"))

@@ -31,6 +31,8 @@ const ResourceType kSecrets{"secrets", "Secret", "", "v1", "/api/v1", true, Name
                             false};
 const ResourceType kConfigMaps{"configmaps", "ConfigMap",          "",   "v1", "/api/v1",
                                true,         NameRule::kSubdomain, false};
+const ResourceType kServiceAccounts{
+    "serviceaccounts", "ServiceAccount", "", "v1", "/api/v1", true, NameRule::kSubdomain, false};
 const ResourceType kProjects{"projects", "Project", "project.openshift.io", "v1",
                              "/oapi/v1", false,     NameRule::kLabel,       true};
 const ResourceType kStorageClasses{
@@ -39,9 +41,9 @@ const ResourceType kStorageClasses{
 
 namespace {
 
-const ResourceType* const kAllTypes[] = {&kPods,       &kDeploymentConfigs, &kClaims,
-                                         &kVolumes,    &kEndpoints,         &kSecrets,
-                                         &kConfigMaps, &kProjects,          &kStorageClasses};
+const ResourceType* const kAllTypes[] = {
+    &kPods,    &kDeploymentConfigs, &kClaims,   &kVolumes,        &kEndpoints,
+    &kSecrets, &kConfigMaps,        &kProjects, &kStorageClasses, &kServiceAccounts};
 
 std::string Qualify(const char* name, const char* group) {
   return *group == '\0' ? std::string(name) : std::string(name) + "." + group;

@@ -38,6 +38,7 @@ extern const ResourceType kVolumes;
 extern const ResourceType kEndpoints;
 extern const ResourceType kSecrets;
 extern const ResourceType kConfigMaps;
+extern const ResourceType kServiceAccounts;
 extern const ResourceType kProjects;
 extern const ResourceType kStorageClasses;
 

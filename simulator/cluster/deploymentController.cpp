@@ -58,7 +58,7 @@ bool IsDeployer(const json::object& pod) {
   return Member(Member(pod, "metadata"), "labels").contains(kDeployerLabel);
 }
 
-json::array Conditions(const std::string& now, bool podReady) {
+json::array Conditions(const std::string& now, bool podReady, const char* reason = "PodCompleted") {
   json::array conditions;
   for (const char* type : {"Initialized", "Ready", "ContainersReady", "PodScheduled"}) {
     const bool holds =
@@ -67,13 +67,83 @@ json::array Conditions(const std::string& now, bool podReady) {
                            {"status", holds ? "True" : "False"},
                            {"lastProbeTime", nullptr},
                            {"lastTransitionTime", now}};
-    if (!holds) condition["reason"] = "PodCompleted";
+    if (!holds) condition["reason"] = reason;
     conditions.push_back(std::move(condition));
   }
   return conditions;
 }
 
+const json::array& Items(const json::object& object, const char* key) {
+  static const json::array empty;
+  const json::array* items = ArrayAt(object, key);
+  return items != nullptr ? *items : empty;
+}
+
+const json::object& AsObject(const json::value& value) {
+  const json::object* object = value.if_object();
+  return object != nullptr ? *object : Empty();
+}
+
+// Service accounts every project has from its start.
+bool IsBuiltInAccount(const std::string& name) {
+  return name == "default" || name == "builder" || name == "deployer";
+}
+
 }  // namespace
+
+std::string DeploymentController::MissingNeed(const std::string& ns, const json::object& spec) {
+  std::string missing;
+  // `reference` names the object under `key`; an optional reference may be missing.
+  const auto need = [&](const ResourceType& type, const json::object& reference, const char* key) {
+    const std::string name = StringAt(reference, key);
+    const json::value* optional = reference.if_contains("optional");
+    if (!missing.empty() || name.empty() ||
+        (optional != nullptr && optional->is_bool() && optional->as_bool())) {
+      return;
+    }
+    if (store_.Find(type, ns, name) == nullptr) missing = std::string(type.kind) + " " + name;
+  };
+  for (const json::value& entry : Items(spec, "volumes")) {
+    const json::object& volume = AsObject(entry);
+    need(kSecrets, Member(volume, "secret"), "secretName");
+    need(kConfigMaps, Member(volume, "configMap"), "name");
+    need(kClaims, Member(volume, "persistentVolumeClaim"), "claimName");
+    for (const json::value& source : Items(Member(volume, "projected"), "sources")) {
+      need(kSecrets, Member(AsObject(source), "secret"), "name");
+      need(kConfigMaps, Member(AsObject(source), "configMap"), "name");
+    }
+  }
+  for (const json::value& entry : Items(spec, "imagePullSecrets")) {
+    need(kSecrets, AsObject(entry), "name");
+  }
+  for (const char* list : {"initContainers", "containers"}) {
+    for (const json::value& entry : Items(spec, list)) {
+      for (const json::value& from : Items(AsObject(entry), "envFrom")) {
+        need(kSecrets, Member(AsObject(from), "secretRef"), "name");
+        need(kConfigMaps, Member(AsObject(from), "configMapRef"), "name");
+      }
+      for (const json::value& variable : Items(AsObject(entry), "env")) {
+        const json::object& from = Member(AsObject(variable), "valueFrom");
+        need(kSecrets, Member(from, "secretKeyRef"), "name");
+        need(kConfigMaps, Member(from, "configMapKeyRef"), "name");
+      }
+    }
+  }
+  std::string account = StringAt(spec, "serviceAccountName");
+  if (account.empty()) account = StringAt(spec, "serviceAccount");
+  if (!IsBuiltInAccount(account)) need(kServiceAccounts, json::object{{"name", account}}, "name");
+  return missing;
+}
+
+void DeploymentController::PodRead(json::object& pod) {
+  if (StringAt(Member(pod, "status"), "phase") != "Pending" ||
+      Member(pod, "metadata").contains("deletionTimestamp") ||
+      !MissingNeed(NamespaceOf(pod), Member(pod, "spec")).empty()) {
+    return;
+  }
+  StartPod(NamespaceOf(pod), pod);
+  store_.Touch(pod);
+}
 
 DeploymentController::DeploymentController(ClusterStore& store, int scaleReads)
     : store_(store), scaleReads_(scaleReads) {}
@@ -179,7 +249,7 @@ json::object DeploymentController::ScaleOf(const json::object& config) {
                               {"targetSelector", targetSelector}}}};
 }
 
-void DeploymentController::StartPod(json::object& pod) {
+void DeploymentController::StartPod(const std::string& ns, json::object& pod) {
   const std::string now = NowTimestamp();
   json::object& spec = EnsureObject(pod, "spec");
   if (!spec.contains("restartPolicy")) spec["restartPolicy"] = "Always";
@@ -190,6 +260,9 @@ void DeploymentController::StartPod(json::object& pod) {
   if (!spec.contains("schedulerName")) spec["schedulerName"] = "default-scheduler";
 
   const bool completed = StringAt(spec, "restartPolicy") == "Never" && IsDeployer(pod);
+  // Its volumes cannot be mounted (or, without its service account, it cannot be admitted):
+  // the pod waits in ContainerCreating, and starts on a read once they all exist.
+  const bool waiting = !IsDeployer(pod) && !MissingNeed(ns, spec).empty();
   json::array containerStatuses;
   const json::array* containers = ArrayAt(spec, "containers");
   for (const json::value& entry : containers != nullptr ? *containers : json::array()) {
@@ -198,23 +271,26 @@ void DeploymentController::StartPod(json::object& pod) {
     const std::string image = StringAt(*container, "image");
     const std::string containerId = "docker://" + RandomHex(64);
     json::object state =
-        completed ? json::object{{"terminated", json::object{{"exitCode", 0},
-                                                             {"reason", "Completed"},
-                                                             {"startedAt", now},
-                                                             {"finishedAt", now},
-                                                             {"containerID", containerId}}}}
-                  : json::object{{"running", json::object{{"startedAt", now}}}};
+        waiting     ? json::object{{"waiting", json::object{{"reason", "ContainerCreating"}}}}
+        : completed ? json::object{{"terminated", json::object{{"exitCode", 0},
+                                                               {"reason", "Completed"},
+                                                               {"startedAt", now},
+                                                               {"finishedAt", now},
+                                                               {"containerID", containerId}}}}
+                    : json::object{{"running", json::object{{"startedAt", now}}}};
     containerStatuses.push_back(json::object{{"name", StringAt(*container, "name")},
                                              {"state", std::move(state)},
                                              {"lastState", json::object()},
-                                             {"ready", !completed},
+                                             {"ready", !completed && !waiting},
                                              {"restartCount", 0},
                                              {"image", image},
                                              {"imageID", "docker-pullable://" + image},
                                              {"containerID", containerId}});
   }
-  pod["status"] = json::object{{"phase", completed ? "Succeeded" : "Running"},
-                               {"conditions", Conditions(now, !completed)},
+  const char* phase = waiting ? "Pending" : completed ? "Succeeded" : "Running";
+  pod["status"] = json::object{{"phase", phase},
+                               {"conditions", waiting ? Conditions(now, false, "ContainersNotReady")
+                                                      : Conditions(now, !completed)},
                                {"hostIP", kHostIp},
                                {"podIP", "10.128.0." + std::to_string(nextPodAddress_)},
                                {"startTime", now},
@@ -230,7 +306,7 @@ void DeploymentController::Rollout(json::object& config) {
   RemovePods(ns, name);
   controllerUids_[ns + "/" + Deployment(name, version)] = NewUid();
   json::object deployer = DeployerPod(config, version);
-  StartPod(deployer);
+  StartPod(ns, deployer);
   store_.Insert(kPods, ns, std::move(deployer));
 
   const std::string now = NowTimestamp();
@@ -271,7 +347,7 @@ void DeploymentController::SyncPods(json::object& config) {
   while (static_cast<std::int64_t>(current.size()) < wanted) {
     json::object pod = ReplicaPod(config, version);
     current.push_back(NameOf(pod));
-    StartPod(pod);
+    StartPod(ns, pod);
     store_.Insert(kPods, ns, std::move(pod));
   }
   json::object& status = EnsureObject(config, "status");

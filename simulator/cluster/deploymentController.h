@@ -34,8 +34,11 @@ class DeploymentController {
 
   // The extensions/v1beta1 Scale document of a deployment config.
   static json::object ScaleOf(const json::object& config);
-  // Gives a pod the status of a running pod on the simulated node.
-  void StartPod(json::object& pod);
+  // Gives a pod of namespace `ns` the status of a running pod on the simulated node, or of a
+  // pending one while a secret, config map, claim or service account it needs does not exist.
+  void StartPod(const std::string& ns, json::object& pod);
+  // A pod is about to be shown to a client: a pending pod whose needs now exist starts.
+  void PodRead(json::object& pod);
 
  private:
   void Rollout(json::object& config);
@@ -44,6 +47,8 @@ class DeploymentController {
   json::object ReplicaPod(const json::object& config, std::int64_t version);
   json::object DeployerPod(const json::object& config, std::int64_t version);
   void RemovePods(const std::string& ns, const std::string& config);
+  // "Kind name" of the first object that a pod of `spec` needs and `ns` lacks; empty: none.
+  std::string MissingNeed(const std::string& ns, const json::object& spec);
 
   ClusterStore& store_;
   int scaleReads_;

@@ -23,6 +23,7 @@
 #include "tools/wqosctl/integrity.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/plan.h"
+#include "tools/wqosctl/podNeeds.h"
 #include "wrapper/dcPods.h"
 
 namespace wqosctl {
@@ -474,6 +475,7 @@ int Backup(Context& context) {
     if (!mounted) DeleteUnmounted(sdk, records, manifest, progress);
   }
   if (!mounted) DropMissingSnapshots(sdk, manifest);
+  if (mounted) SavePodNeeds(context.session, ns, config, dir, manifest, progress);
   manifest.files = ExportFiles(dir);
   written = SaveManifest(dir, manifest, progress);
   if (written && mounted && invocation.copyData && !interrupted) {
@@ -579,6 +581,7 @@ int BackupPlan(Context& context) {
     plan.File(dir + "/pvc_" + claimName, "claim");
   }
   PlanReferences(config, dir, plan);
+  PlanPodNeeds(context.session, ns, config, dir, plan);
   if (!invocation.unquiesce.empty()) {
     PlanCommand(context, config, invocation.unquiesce, "unquiesce", plan);
   }

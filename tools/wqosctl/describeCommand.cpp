@@ -41,6 +41,10 @@ std::vector<SavedObject> SavedObjects(const Manifest& manifest) {
     }
     objects.push_back(object);
   }
+  // Recorded by name only: the restore creates it when the project lacks it.
+  if (!manifest.serviceAccount.empty()) {
+    objects.push_back({"service account", manifest.serviceAccount, "(name only)"});
+  }
   return objects;
 }
 

@@ -217,6 +217,7 @@ std::string ManifestText(const Manifest& manifest) {
   out["complete"] = manifest.complete;
   out["volumes"] = volumes;
   out["files"] = Strings(manifest.files);
+  if (!manifest.serviceAccount.empty()) out["serviceAccount"] = manifest.serviceAccount;
   return json_spirit::write_string(mValue(out), json_spirit::pretty_print) + "\n";
 }
 
@@ -247,6 +248,7 @@ bool ParseManifest(const std::string& text, Manifest& manifest, std::string& err
   manifest.created = Text(in, "created");
   manifest.complete = Flag(in, "complete");
   manifest.files = TextList(in, "files");
+  manifest.serviceAccount = Text(in, "serviceAccount");
   const auto volumes = in.find("volumes");
   if (volumes != in.end() && volumes->second.type() == json_spirit::array_type) {
     for (const mValue& volume : volumes->second.get_array()) {

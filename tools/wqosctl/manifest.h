@@ -57,6 +57,8 @@ struct Manifest {
   bool complete = false;  // false: the backup failed part way
   std::vector<ManifestVolume> volumes;
   std::vector<std::string> files;  // object definitions, relative to the backup directory
+  // The service account the pods run as, when they name one; never saved, only re-created.
+  std::string serviceAccount;
 };
 
 std::string ManifestPath(const std::string& backupDir);

@@ -19,6 +19,7 @@
 #include "tools/wqosctl/fileTree.h"
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/plan.h"
+#include "tools/wqosctl/podNeeds.h"
 
 namespace wqosctl {
 
@@ -159,6 +160,7 @@ int RestorePlan(Context& context, const std::string& from, const Manifest& manif
   for (const std::string& name : SavedObjects(from, "configmap_")) {
     plan.Object("create or update config map " + name + " from " + from + "/configmap_" + name);
   }
+  PlanServiceAccount(context.session, invocation.nameSpace, manifest, plan);
   const std::vector<std::string> configs = SavedObjects(from, "deploymentconfig_");
   if (configs.empty()) {
     plan.Problem(from + " holds no deploymentconfig_ file");
@@ -380,6 +382,9 @@ int RunRestore(Context& context) {
                             Joined(created));
   }
 
+  if (!RestoreServiceAccount(context.session, ns, manifest, progress)) {
+    return progress.Summary("the deployment config was not restored");
+  }
   progress.Begin("restore the secrets, config maps and deployment config " + dc);
   const bool restored =
       context.session.Sdk().RestoreDeployment(ns, dc, from, invocation.keepNames, names);

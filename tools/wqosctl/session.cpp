@@ -51,6 +51,21 @@ bool Session::Login(std::string& error) {
   return true;
 }
 
+WQOpenShiftConnection* Session::Rest(std::string& error) {
+  if (rest_) return rest_.get();
+  auto connection = std::make_unique<WQOpenShiftConnection>();
+  const bool ok = credentials_.serviceAccount.empty()
+                      ? connection->connect(server_, credentials_.user, credentials_.password, {})
+                      : connection->connectServiceAccount(server_, credentials_.serviceAccount,
+                                                          credentials_.token, {});
+  if (!ok) {
+    error = "a second login to " + server_ + " failed";
+    return nullptr;
+  }
+  rest_ = std::move(connection);
+  return rest_.get();
+}
+
 namespace {
 
 // The SHA-256 fingerprints of the host keys a node shows, read without logging in.

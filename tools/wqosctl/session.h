@@ -33,6 +33,9 @@ class Session {
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper& Sdk() { return sdk_; }
   const std::string& Server() const { return server_; }
   const Credentials& GetCredentials() const { return credentials_; }
+  // A second connection, logged in as the facade is, for the plain REST requests the facade
+  // has no member for; opened on first use. Null with `error` when the login fails.
+  OpenShiftSDKWrapper::WQOpenShiftConnection* Rest(std::string& error);
 
  private:
   bool Login(std::string& error);
@@ -41,6 +44,7 @@ class Session {
   Credentials credentials_;
   bool trustEndpointNodes_ = false;
   OpenShiftSDKWrapper::WQOpenShiftSDKWrapper sdk_;
+  std::unique_ptr<OpenShiftSDKWrapper::WQOpenShiftConnection> rest_;
 };
 
 // The storage node addresses behind a persistent volume: the addresses of its GlusterFS
