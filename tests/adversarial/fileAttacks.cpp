@@ -104,17 +104,8 @@ struct Outside {
   Tree before;
 };
 
-class FileAttacks : public testing::Test {
+class FileAttacks : public wqtest::BuiltInClusterSuite {
  protected:
-  static void SetUpTestSuite() {
-    wqosctl::Credentials credentials;
-    std::string error;
-    ASSERT_TRUE(wqtest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
-  }
-  static void TearDownTestSuite() { wqtest::StopBuiltInCluster(cluster, session); }
-  void SetUp() override {
-    if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
-  }
   static int Command(Invocation invocation) {
     invocation.nameSpace = wqosctl::kSampleNamespace;
     wqosctl::Context context{invocation, *session, cluster};
@@ -133,13 +124,7 @@ class FileAttacks : public testing::Test {
     change(mount);
     ASSERT_TRUE(cluster->UnmountVolume(mount, error)) << error;
   }
-
-  static wqosctl::EmbeddedCluster* cluster;
-  static wqosctl::Session* session;
 };
-
-wqosctl::EmbeddedCluster* FileAttacks::cluster = nullptr;
-wqosctl::Session* FileAttacks::session = nullptr;
 
 // What a tenant may put into a volume. Kinds: 'd' directory, 'f' file (text), 'l' link
 // (target), 'h' hard link (of), 'p' FIFO, 's' socket, 'c' character device.

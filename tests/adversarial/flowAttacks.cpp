@@ -16,8 +16,9 @@
 #include <thread>
 
 #include "json/json_spirit.h"
-#include "tests/wqosctl/toolTestUtil.h"
-#include "tests/wqosctl/builtInClusterSuite.h"
+#include "tests/testing/builtInCluster.h"
+#include "tests/testing/programRunner.h"
+#include "tests/testing/testSupport.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
 #include "tools/wqosctl/fileTree.h"
@@ -28,8 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using json_spirit::mObject;
-using wqtooltest::ReadFile;
-using wqtooltest::WriteFile;
+using wqtest::ReadFile;
+using wqtest::WriteFile;
 using Names = std::set<std::string>;
 
 wqosctl::EmbeddedCluster* cluster = nullptr;
@@ -40,13 +41,13 @@ class Flow : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     credentials.user = "operator";
-    credentials.password = wqtooltest::UniqueSecret("flow");
+    credentials.password = wqtest::UniqueSecret("flow");
     std::string error;
-    ASSERT_TRUE(wqtooltest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
+    ASSERT_TRUE(wqtest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
     WriteFile(cluster->WorkDir() + "/password", credentials.password);
     WriteFile(cluster->WorkDir() + "/node-password", std::getenv("WQSANDBOX_PASSWORD"));
   }
-  static void TearDownTestSuite() { wqtooltest::StopBuiltInCluster(cluster, session); }
+  static void TearDownTestSuite() { wqtest::StopBuiltInCluster(cluster, session); }
   void SetUp() override {
     if (session == nullptr) GTEST_SKIP() << "the cluster did not start";
     mounts = Mounts();
@@ -131,7 +132,7 @@ class Flow : public testing::Test {
     return left;
   }
 
-  wqtooltest::TempDir work;
+  wqtest::TempDir work;
   const std::string dir = work.path() + "/backup";
   std::string log;
   Names mounts;

@@ -2,6 +2,8 @@
 // The built-in cluster of wqosctl for a test suite inside the storage-node sandbox: started
 // once, with quick sleeps and the library's log quiet, its sample files seeded, and a session
 // logged in to it.
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "tools/wqosctl/console.h"
@@ -32,5 +34,21 @@ inline void StopBuiltInCluster(wqosctl::EmbeddedCluster*& cluster, wqosctl::Sess
   session = nullptr;
   cluster = nullptr;
 }
+
+// A test suite sharing one built-in cluster; its tests skip when the cluster did not start.
+class BuiltInClusterSuite : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    wqosctl::Credentials credentials;
+    std::string error;
+    ASSERT_TRUE(StartBuiltInCluster(credentials, cluster, session, error)) << error;
+  }
+  static void TearDownTestSuite() { StopBuiltInCluster(cluster, session); }
+  void SetUp() override {
+    if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
+  }
+  static inline wqosctl::EmbeddedCluster* cluster = nullptr;
+  static inline wqosctl::Session* session = nullptr;
+};
 
 }  // namespace wqtest

@@ -246,21 +246,21 @@ TEST_F(WorkflowSandboxTest, PrepareWithoutReuseNamesANewClaimAndLeavesTheOldOne)
   EXPECT_TRUE(IsMountPoint(mountBase_ + "/" + claim));
 }
 
-TEST_F(WorkflowSandboxTest, PrepareWhenReadyEndsItsWaitsWhenVolumeAndMountAnswer) {
-  // Logins each node's sshd accepted so far.
-  const auto logins = [] {
-    std::map<std::string, size_t> count;
-    for (const std::string& node : wqtest::Nodes()) {
-      const std::string log =
-          wqtest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
-      for (size_t at = log.find("Accepted "); at != std::string::npos;
-           at = log.find("Accepted ", at + 1)) {
-        ++count[node];
-      }
+// Logins each node's sshd accepted so far.
+std::map<std::string, size_t> AcceptedLogins() {
+  std::map<std::string, size_t> count;
+  for (const std::string& node : wqtest::Nodes()) {
+    const std::string log = wqtest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
+    for (size_t at = log.find("Accepted "); at != std::string::npos;
+         at = log.find("Accepted ", at + 1)) {
+      ++count[node];
     }
-    return count;
-  };
-  const std::map<std::string, size_t> before = logins();
+  }
+  return count;
+}
+
+TEST_F(WorkflowSandboxTest, PrepareWhenReadyEndsItsWaitsWhenVolumeAndMountAnswer) {
+  const std::map<std::string, size_t> before = AcceptedLogins();
   std::string claim;
   ASSERT_TRUE(facade_.PrepareVolumeWhenReady(
       kNs, "logs-copy", mountBase_, SavedRecord("web-logs", "1Gi", "ReadWriteMany"), false, claim));
@@ -276,7 +276,7 @@ TEST_F(WorkflowSandboxTest, PrepareWhenReadyEndsItsWaitsWhenVolumeAndMountAnswer
     ready += line.message.find(" ready after ") != std::string::npos;
   EXPECT_EQ(2u, ready);
   // One connection per node that was asked, however many commands it ran.
-  const std::map<std::string, size_t> after = logins();
+  const std::map<std::string, size_t> after = AcceptedLogins();
   for (const auto& node : after) {
     EXPECT_LE(node.second - (before.count(node.first) ? before.at(node.first) : 0), 1u)
         << node.first;
@@ -344,18 +344,6 @@ class NodeCalls {
   std::map<std::string, std::string> paths_;
 };
 
-int AcceptedLogins() {
-  int count = 0;
-  for (const std::string& node : wqtest::Nodes()) {
-    const std::string log = wqtest::ReadFile(Env("WQSANDBOX_DIR") + "/log/sshd-" + node + ".log");
-    for (size_t at = log.find("Accepted "); at != std::string::npos;
-         at = log.find("Accepted ", at + 1)) {
-      ++count;
-    }
-  }
-  return count;
-}
-
 TEST_F(WorkflowSandboxTest, TwoPhaseBackupLeavesWhatTheOneCallBackupLeaves) {
   std::vector<SVolumeInfoLib> one;
   ASSERT_TRUE(facade_.CreateDeploymentSnapshot(kNs, "web", "bk", backupDir_, one));
@@ -365,7 +353,7 @@ TEST_F(WorkflowSandboxTest, TwoPhaseBackupLeavesWhatTheOneCallBackupLeaves) {
   std::vector<SVolumeInfoLib> two;
   {
     NodeCalls calls(scratch_.path() + "/calls");
-    const int logins = AcceptedLogins();
+    const std::map<std::string, size_t> logins = AcceptedLogins();
     ASSERT_TRUE(facade_.CreateDeploymentSnapshots(plan, "bk", two));
     EXPECT_EQ(logins, AcceptedLogins()) << "no new login inside the freeze";
     const std::regex oneCreatePerClaim(

@@ -2,7 +2,8 @@
 // arguments, --help everywhere, and the text helpers the commands print with.
 #include <gtest/gtest.h>
 
-#include "tests/wqosctl/toolTestUtil.h"
+#include "tests/testing/programRunner.h"
+#include "tests/testing/testSupport.h"
 #include "tools/wqosctl/commandLine.h"
 #include "tools/wqosctl/commands.h"
 
@@ -227,8 +228,7 @@ TEST(CommandText, PodCommandLineKeepsEachWordWhole) {
   const std::vector<std::string> words = {"printf", "%s|", "a b", "it's", "$HOME", "\"q\"", ""};
   const std::string line = wqosctl::PodCommandLine(words);
   ASSERT_EQ(line.rfind("-- ", 0), 0u) << line;
-  const wqtooltest::Result result =
-      wqtooltest::Run({"/bin/sh", "-c", line.substr(3)}, wqtooltest::CleanEnv());
+  const wqtest::Result result = wqtest::Run({"/bin/sh", "-c", line.substr(3)}, wqtest::CleanEnv());
   EXPECT_EQ(result.out, "a b|it's|$HOME|\"q\"||") << line;
 }
 

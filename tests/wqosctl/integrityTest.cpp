@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "tests/wqosctl/builtInClusterSuite.h"
-#include "tests/wqosctl/toolTestUtil.h"
+#include "tests/testing/builtInCluster.h"
+#include "tests/testing/programRunner.h"
+#include "tests/testing/testSupport.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/integrity.h"
 #include "tools/wqosctl/manifest.h"
@@ -94,16 +95,11 @@ TEST(CommandLine, VerifyAndDescribeTakeADirectoryOnly) {
   }
 }
 
-class Integrity : public testing::Test {
+class Integrity : public wqtest::BuiltInClusterSuite {
  protected:
-  static void SetUpTestSuite() {
-    wqosctl::Credentials credentials;
-    std::string error;
-    ASSERT_TRUE(wqtooltest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
-  }
-  static void TearDownTestSuite() { wqtooltest::StopBuiltInCluster(cluster, session); }
   void SetUp() override {
-    if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
+    BuiltInClusterSuite::SetUp();
+    if (IsSkipped()) return;
     dir = cluster->WorkDir() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
   }
 
@@ -132,8 +128,8 @@ class Integrity : public testing::Test {
   }
   // "describe -o json" as the program prints it.
   static mValue Describe(const std::string& dir) {
-    const wqtooltest::Result result = wqtooltest::Run(
-        {WQOSCTL_PROGRAM, "describe", "--dir", dir, "-o", "json"}, wqtooltest::CleanEnv());
+    const wqtest::Result result =
+        wqtest::Run({WQOSCTL_PROGRAM, "describe", "--dir", dir, "-o", "json"}, wqtest::CleanEnv());
     mValue value;
     EXPECT_EQ(result.code, 0) << result.all();
     EXPECT_TRUE(json_spirit::read_string(result.out, value)) << result.out;
@@ -169,13 +165,8 @@ class Integrity : public testing::Test {
     return manifest;
   }
 
-  static wqosctl::EmbeddedCluster* cluster;
-  static wqosctl::Session* session;
   std::string dir;
 };
-
-wqosctl::EmbeddedCluster* Integrity::cluster = nullptr;
-wqosctl::Session* Integrity::session = nullptr;
 
 struct Spoil {
   const char* what;
@@ -185,10 +176,10 @@ struct Spoil {
 };
 
 void FlipFirstByte(const std::string& path) {
-  std::string bytes = wqtooltest::ReadFile(path);
+  std::string bytes = wqtest::ReadFile(path);
   ASSERT_FALSE(bytes.empty());
   bytes[0] = static_cast<char>(bytes[0] ^ 0x01);
-  wqtooltest::WriteFile(path, bytes);
+  wqtest::WriteFile(path, bytes);
 }
 
 TEST_F(Integrity, ADataCopyThatChangedFailsVerifyAndStopsTheRestore) {
@@ -219,7 +210,7 @@ TEST_F(Integrity, ADataCopyThatChangedFailsVerifyAndStopsTheRestore) {
        [](auto& c, auto& f) { FlipFirstByte(c + "/" + f); }, ": content changed"},
       {"a removed file", [&](auto& c, auto& f) { fs::rename(c + "/" + f, aside); },
        [&](auto& c, auto& f) { fs::rename(aside, c + "/" + f); }, ": missing file"},
-      {"an added file", [](auto& c, auto& f) { wqtooltest::WriteFile(c + "/" + f + ".new", "x"); },
+      {"an added file", [](auto& c, auto& f) { wqtest::WriteFile(c + "/" + f + ".new", "x"); },
        [](auto& c, auto& f) { fs::remove(c + "/" + f + ".new"); }, ".new: added file"},
   };
   for (const Spoil& spoil : spoils) {

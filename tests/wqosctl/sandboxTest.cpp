@@ -12,8 +12,9 @@
 #include <thread>
 #include <tuple>
 
-#include "tests/wqosctl/toolTestUtil.h"
-#include "tests/wqosctl/builtInClusterSuite.h"
+#include "tests/testing/builtInCluster.h"
+#include "tests/testing/programRunner.h"
+#include "tests/testing/testSupport.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
@@ -27,16 +28,11 @@ namespace {
 using namespace OpenShiftSDKWrapper;
 using wqosctl::Invocation;
 
-class Sandbox : public testing::Test {
+class Sandbox : public wqtest::BuiltInClusterSuite {
  protected:
-  static void SetUpTestSuite() {
-    wqosctl::Credentials credentials;
-    std::string error;
-    ASSERT_TRUE(wqtooltest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
-  }
-  static void TearDownTestSuite() { wqtooltest::StopBuiltInCluster(cluster, session); }
   void SetUp() override {
-    if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
+    BuiltInClusterSuite::SetUp();
+    if (IsSkipped()) return;
     dir = cluster->WorkDir() + "/" + testing::UnitTest::GetInstance()->current_test_info()->name();
   }
   void TearDown() override { Fault({"clear"}); }
@@ -73,7 +69,7 @@ class Sandbox : public testing::Test {
   static void Fault(const std::vector<std::string>& args) {
     std::vector<std::string> command = {std::getenv("WQSANDBOX_FAULT")};
     command.insert(command.end(), args.begin(), args.end());
-    const wqtooltest::Result result = wqtooltest::Run(command, wqtooltest::CleanEnv());
+    const wqtest::Result result = wqtest::Run(command, wqtest::CleanEnv());
     ASSERT_EQ(result.code, 0) << result.all();
   }
   static std::string Volume(const std::string& claim) {
@@ -143,13 +139,8 @@ class Sandbox : public testing::Test {
     return claims;
   }
 
-  static wqosctl::EmbeddedCluster* cluster;
-  static wqosctl::Session* session;
   std::string dir;
 };
-
-wqosctl::EmbeddedCluster* Sandbox::cluster = nullptr;
-wqosctl::Session* Sandbox::session = nullptr;
 
 TEST_F(Sandbox, DryRunsChangeNothing) {
   const std::vector<std::string> before = Snapshots();
@@ -261,7 +252,7 @@ TEST_F(Sandbox, ReleaseGoesOnPastAFailedRecordAndFinishesItLater) {
   EXPECT_EQ(Command(Release()), wqosctl::kExitOk) << "released twice";
   // A directory whose snapshots are all released takes the next backup, without the files
   // only the old one had.
-  wqtooltest::WriteFile(dir + "/secret_stale", "{}");
+  wqtest::WriteFile(dir + "/secret_stale", "{}");
   EXPECT_EQ(Command(Backup(false)), wqosctl::kExitOk);
   EXPECT_FALSE(std::filesystem::exists(dir + "/secret_stale"));
   Invocation again = Backup(false);
@@ -277,8 +268,8 @@ TEST_F(Sandbox, RestoreWithReuseReplacesTheFilesOfTheClaimsItFinds) {
   std::string error;
   const std::string mount = cluster->WorkDir() + "/spoil";
   ASSERT_TRUE(cluster->MountVolume(Volume("web-data"), mount, error)) << error;
-  wqtooltest::WriteFile(mount + "/index.html", "spoiled");
-  wqtooltest::WriteFile(mount + "/extra", "not in the backup");
+  wqtest::WriteFile(mount + "/index.html", "spoiled");
+  wqtest::WriteFile(mount + "/extra", "not in the backup");
   ASSERT_TRUE(cluster->UnmountVolume(mount, error)) << error;
   ASSERT_FALSE(Differences("web-data", "web-data").empty());
 
