@@ -16,9 +16,9 @@
 #include <map>
 #include <sstream>
 
+#include "tests/testing/builtInCluster.h"
 #include "tests/testing/programRunner.h"
 #include "tests/testing/testSupport.h"
-#include "tests/testing/builtInCluster.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
@@ -57,8 +57,8 @@ Tree Listing(const std::string& root, bool withTimes) {
       std::ostringstream line;
       line << std::oct << info.st_mode << std::dec << " " << info.st_uid << ":" << info.st_gid;
       if (S_ISREG(info.st_mode)) {
-        line << " bytes " << std::hash<std::string>()(wqtest::ReadFile(root + "/" + path))
-             << "/" << info.st_size;
+        line << " bytes " << std::hash<std::string>()(wqtest::ReadFile(root + "/" + path)) << "/"
+             << info.st_size;
       } else if (S_ISLNK(info.st_mode)) {
         char target[4096] = {0};
         line << " -> "

@@ -20,10 +20,11 @@ class LibraryAttacks : public WorkflowTest {
   void SetUp() override {
     if (!wqtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
     WorkflowTest::SetUp();
-    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
-      local_.push_back(request.command);
-      return WqProcess::RunReal(request, out, err);
-    }));
+    WqProcess::SetRunner(wqtest::SweepRunner(
+        [this](const ProcessRequest& request, std::string& out, std::string& err) {
+          local_.push_back(request.command);
+          return WqProcess::RunReal(request, out, err);
+        }));
     fs::create_directories(scratch_.path() + "/base");
     fs::copy_file(WQ_CLI_PROGRAM, scratch_.path() + "/base/wqOpenShiftCLI");
     setenv("dBASEHOME", (scratch_.path() + "/base").c_str(), 1);  // the fixture unsets it
@@ -32,8 +33,7 @@ class LibraryAttacks : public WorkflowTest {
       return action != "create" ||
              Shell(wqtest::Env("WQSANDBOX_PROVISION") + " " + volume, &error, &error) == 0;
     };
-    StartCluster(wqtest::Nodes(), volumes,
-                 wqtest::AllNodes(wqtest::PasswordLogin()));
+    StartCluster(wqtest::Nodes(), volumes, wqtest::AllNodes(wqtest::PasswordLogin()));
   }
   std::vector<std::string> local_;  // local command lines run
 };

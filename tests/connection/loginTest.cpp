@@ -100,7 +100,8 @@ class RenewalOutcomeTest : public ConnectionTest,
 
 TEST_P(RenewalOutcomeTest, RenewalDecidesTheLogin) {
   const RenewalFailureRow& row = GetParam();
-  if (row.status != 0) server_.Script("GET", "/oauth/authorize", ScriptedAnswer::NoBody(row.status));
+  if (row.status != 0)
+    server_.Script("GET", "/oauth/authorize", ScriptedAnswer::NoBody(row.status));
   WQOpenShiftConnection connection;
   EXPECT_EQ(connection.connect(server_.BaseUrl(), kUser, row.password, NoNodes()), row.result);
   if (row.error[0] != '\0') {
@@ -151,8 +152,8 @@ TEST_F(LoginTest, CommandLineLoginGetsPasswordThroughChildEnvironmentOnly) {
 TEST_F(LoginTest, RealChildSeesSecretsWholeAndParentDoesNot) {
   // A stand-in command-line client that records what the shell gave it, one argument a line.
   const std::string seen = base_.path() + "/seen";
-  const std::string script = base_.File(
-      "wqOpenShiftCLI", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + seen + "'\n");
+  const std::string script =
+      base_.File("wqOpenShiftCLI", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + seen + "'\n");
   ASSERT_EQ(chmod(script.c_str(), 0700), 0);
   OpenShiftSDKWrapper::WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
   // Blanks and pattern characters must neither split the secret nor expand to file names.
@@ -164,10 +165,12 @@ TEST_F(LoginTest, RealChildSeesSecretsWholeAndParentDoesNot) {
   WQOpenShiftConnection connection;
   ASSERT_TRUE(connection.connect(server_.BaseUrl(), kUser, password, NoNodes()));
   ASSERT_TRUE(connection.connectServiceAccount(server_.BaseUrl(), "builder", token, NoNodes()));
-  EXPECT_EQ(wqtest::ReadFile(seen),
-            "login\n" + server_.BaseUrl() + "\n--insecure-skip-tls-verify=true\n--username=developer\n"
-            "--password=" + password + "\nlogin\n" + server_.BaseUrl() +
-            "\n--insecure-skip-tls-verify=true\n--token=" + token + "\n");
+  EXPECT_EQ(wqtest::ReadFile(seen), "login\n" + server_.BaseUrl() +
+                                        "\n--insecure-skip-tls-verify=true\n--username=developer\n"
+                                        "--password=" +
+                                        password + "\nlogin\n" + server_.BaseUrl() +
+                                        "\n--insecure-skip-tls-verify=true\n--token=" + token +
+                                        "\n");
   EXPECT_EQ(std::getenv("OCPASSWD"), nullptr);
   EXPECT_EQ(std::getenv("OCTOKEN"), nullptr);
   EXPECT_TRUE(NeverLogged(password));
@@ -187,22 +190,23 @@ TEST_P(MissingBaseTest, LoginGoesOnWithoutCommandLineClient) {
   const NoBaseRow& row = GetParam();
   wqtest::ScopedEnv noBase("dBASEHOME", nullptr);
   WQOpenShiftConnection connection;
-  bool result = row.serviceAccount
-                    ? connection.connectServiceAccount(server_.BaseUrl(), "builder", "any-token",
-                                                       NoNodes())
-                    : connection.connect(server_.BaseUrl(), kUser, row.password, NoNodes());
+  bool result =
+      row.serviceAccount
+          ? connection.connectServiceAccount(server_.BaseUrl(), "builder", "any-token", NoNodes())
+          : connection.connect(server_.BaseUrl(), kUser, row.password, NoNodes());
   EXPECT_EQ(result, row.result);
   EXPECT_TRUE(commands_.empty());
   EXPECT_TRUE(HasLine("ERROR", row.serviceAccount ? kConnectServiceAccountContext : kConnectContext,
                       "Failed to get base location"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Logins, MissingBaseTest,
-    ::testing::Values(NoBaseRow{"PasswordGood", false, kPassword, true},
-                      NoBaseRow{"PasswordBad", false, "wrong", false},
-                      NoBaseRow{"ServiceAccount", true, "", true}),
-    [](const ::testing::TestParamInfo<NoBaseRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Logins, MissingBaseTest,
+                         ::testing::Values(NoBaseRow{"PasswordGood", false, kPassword, true},
+                                           NoBaseRow{"PasswordBad", false, "wrong", false},
+                                           NoBaseRow{"ServiceAccount", true, "", true}),
+                         [](const ::testing::TestParamInfo<NoBaseRow>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(LoginTest, SingleQuoteInUserNameSkipsCommandLineLogin) {
   server_.AddUser("o'brien", "pw-of-obrien");
@@ -240,7 +244,8 @@ TEST_P(UnsafeCommandTest, CommandLineIsNeverRun) {
 INSTANTIATE_TEST_SUITE_P(
     Parts, UnsafeCommandTest,
     ::testing::Values(
-        UnsafeRow{"UrlSemicolon", nullptr, "https://127.0.0.1:1;touch /tmp/x", "tok-safe-1", "address"},
+        UnsafeRow{"UrlSemicolon", nullptr, "https://127.0.0.1:1;touch /tmp/x", "tok-safe-1",
+                  "address"},
         UnsafeRow{"UrlDollar", nullptr, "https://127.0.0.1:1$(id)", "tok-safe-1", "address"},
         UnsafeRow{"UrlBacktick", nullptr, "https://127.0.0.1:1`id`", "tok-safe-1", "address"},
         UnsafeRow{"UrlNewline", nullptr, "https://127.0.0.1:1\nid", "tok-safe-1", "address"},
@@ -288,11 +293,10 @@ TEST_P(AddressTest, AddressIsNormalisedOnlyWithoutAnyColon) {
   EXPECT_NE(commands_[1].command.find(expected), std::string::npos) << commands_[1].command;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, AddressTest,
-    ::testing::Values(AddressRow{"localhost", "https://localhost:8443"},
-                      AddressRow{"https://127.0.0.1", "https://127.0.0.1"},
-                      AddressRow{"127.0.0.1:1", "127.0.0.1:1"}));
+INSTANTIATE_TEST_SUITE_P(Addresses, AddressTest,
+                         ::testing::Values(AddressRow{"localhost", "https://localhost:8443"},
+                                           AddressRow{"https://127.0.0.1", "https://127.0.0.1"},
+                                           AddressRow{"127.0.0.1:1", "127.0.0.1:1"}));
 
 TEST_F(LoginTest, SecondLoginReplacesAddressAndToken) {
   WQOpenShiftConnection connection;

@@ -37,7 +37,8 @@ struct MethodRow {
   const char* bodySent;
 };
 
-class TransportMethodTest : public ConnectionTest, public ::testing::WithParamInterface<MethodRow> {};
+class TransportMethodTest : public ConnectionTest,
+                            public ::testing::WithParamInterface<MethodRow> {};
 
 TEST_P(TransportMethodTest, SendsExactUrlHeadersAndBody) {
   const MethodRow& row = GetParam();
@@ -67,14 +68,14 @@ TEST_P(TransportMethodTest, SendsExactUrlHeadersAndBody) {
 }
 
 // A GET never carries a body, even when one is given.
-INSTANTIATE_TEST_SUITE_P(
-    Methods, TransportMethodTest,
-    ::testing::Values(MethodRow{HTTP_GET, "GET", "{\"ignored\":true}", ""},
-                      MethodRow{HTTP_POST, "POST", "{\"a\":1}", "{\"a\":1}"},
-                      MethodRow{HTTP_PUT, "PUT", "{\"b\":2}", "{\"b\":2}"},
-                      MethodRow{HTTP_DELETE, "DELETE", "{\"kind\":\"DeleteOptions\"}",
-                                "{\"kind\":\"DeleteOptions\"}"},
-                      MethodRow{HTTP_DELETE, "DELETE", "", ""}));
+INSTANTIATE_TEST_SUITE_P(Methods, TransportMethodTest,
+                         ::testing::Values(MethodRow{HTTP_GET, "GET", "{\"ignored\":true}", ""},
+                                           MethodRow{HTTP_POST, "POST", "{\"a\":1}", "{\"a\":1}"},
+                                           MethodRow{HTTP_PUT, "PUT", "{\"b\":2}", "{\"b\":2}"},
+                                           MethodRow{HTTP_DELETE, "DELETE",
+                                                     "{\"kind\":\"DeleteOptions\"}",
+                                                     "{\"kind\":\"DeleteOptions\"}"},
+                                           MethodRow{HTTP_DELETE, "DELETE", "", ""}));
 
 TEST_F(TransportTest, PathIsAppendedVerbatimAndConnectionIsReused) {
   WQOpenShiftConnection connection;
@@ -124,17 +125,19 @@ TEST_P(ResendTest, OnlyTheExactUnauthorizedBodyIsResentOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bodies, ResendTest,
-    ::testing::Values(ResendRow{"OnceThenData", {"Unauthorized", "{\"ok\":1}"}, 2, 1, "{\"ok\":1}"},
-                      ResendRow{"Twice", {"Unauthorized", "Unauthorized", "{}"}, 2, 2, "Unauthorized"},
-                      ResendRow{"LowerCase", {"unauthorized", "{}"}, 1, 0, "unauthorized"},
-                      ResendRow{"TrailingBlank", {"Unauthorized ", "{}"}, 1, 0, "Unauthorized "},
-                      ResendRow{"TrailingNewline", {"Unauthorized\n", "{}"}, 1, 0, "Unauthorized\n"}),
+    ::testing::Values(
+        ResendRow{"OnceThenData", {"Unauthorized", "{\"ok\":1}"}, 2, 1, "{\"ok\":1}"},
+        ResendRow{"Twice", {"Unauthorized", "Unauthorized", "{}"}, 2, 2, "Unauthorized"},
+        ResendRow{"LowerCase", {"unauthorized", "{}"}, 1, 0, "unauthorized"},
+        ResendRow{"TrailingBlank", {"Unauthorized ", "{}"}, 1, 0, "Unauthorized "},
+        ResendRow{"TrailingNewline", {"Unauthorized\n", "{}"}, 1, 0, "Unauthorized\n"}),
     [](const ::testing::TestParamInfo<ResendRow>& info) { return std::string(info.param.name); });
 
 TEST_F(TransportTest, FailureStatusReturnsBodyAndLogsBothLines) {
   const std::string notFound =
       "{\"kind\":\"Status\",\"apiVersion\":\"v1\",\"metadata\":{},\"status\":\"Failure\","
-      "\"message\":\"persistentvolumes \\\"x\\\" not found\",\"reason\":\"NotFound\",\"code\":404}\n";
+      "\"message\":\"persistentvolumes \\\"x\\\" not "
+      "found\",\"reason\":\"NotFound\",\"code\":404}\n";
   server_.Script("POST", kPath, ScriptedAnswer::Json(404, notFound));
   WQOpenShiftConnection connection;
   ASSERT_TRUE(LoginServiceAccount(connection));
@@ -151,8 +154,8 @@ TEST_F(TransportTest, FailureStatusReturnsBodyAndLogsBothLines) {
 
 TEST_F(TransportTest, RejectedTokenGetsTheStatusBodyWithoutResend) {
   WQOpenShiftConnection connection;
-  ASSERT_TRUE(connection.connectServiceAccount(server_.BaseUrl(), "builder", "expired-token",
-                                               NoNodes()));
+  ASSERT_TRUE(
+      connection.connectServiceAccount(server_.BaseUrl(), "builder", "expired-token", NoNodes()));
   std::string response;
   EXPECT_FALSE(connection.get(kPath, response));
   EXPECT_EQ(response, wqsim::kUnauthorizedStatusBody);
@@ -196,15 +199,16 @@ TEST_P(DeadServerTest, FailsWithinTheTimeout) {
   EXPECT_LT(SecondsSince(start), 3.0);
   EXPECT_EQ(response, "");
   EXPECT_FALSE(LinesWith(row.curlText, "ERROR").empty()) << row.curlText;
-  EXPECT_TRUE(HasLine("ERROR", kSendReqContext,
-                      "API failed. operation [0]. URL[" + server_.BaseUrl() + kPath +
-                          "]. Body []. Response []"));
+  EXPECT_TRUE(HasLine(
+      "ERROR", kSendReqContext,
+      "API failed. operation [0]. URL[" + server_.BaseUrl() + kPath + "]. Body []. Response []"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, DeadServerTest,
     ::testing::Values(
-        DeadRow{"ConnectionRefused", true, ScriptedAnswer::NoBody(200), "Couldn't connect to server"},
+        DeadRow{"ConnectionRefused", true, ScriptedAnswer::NoBody(200),
+                "Couldn't connect to server"},
         DeadRow{"SilentServer", false,
                 ScriptedAnswer::Json(200, "{}").After(std::chrono::milliseconds(4000)),
                 "Timeout was reached"},

@@ -11,7 +11,6 @@
 #include "operations/openshiftOperations.h"
 #include "queries/openshiftQueries.h"
 #include "tests/testing/sandbox.h"
-#include "tests/testing/sandbox.h"
 #include "wrapper/openshiftWrapper.h"
 
 namespace wqtest {
@@ -65,26 +64,28 @@ class GlusterTest : public SandboxTest {
   std::string ServePersistentVolume() {
     const std::string pv = "pv-" + volume_;
     server_->Script("GET", "/api/v1/persistentvolumes/" + pv,
-                   wqsim::ScriptedAnswer::Json(
-                       200, "{\"metadata\":{\"name\":\"" + pv +
-                                "\"},\"spec\":{\"capacity\":{\"storage\":\"2Gi\"},\"glusterfs\":{"
-                                "\"endpoints\":\"glusterfs-cluster\",\"path\":\"" +
-                                volume_ + "\"},\"storageClassName\":\"glusterfs-storage\"}}"));
+                    wqsim::ScriptedAnswer::Json(
+                        200, "{\"metadata\":{\"name\":\"" + pv +
+                                 "\"},\"spec\":{\"capacity\":{\"storage\":\"2Gi\"},\"glusterfs\":{"
+                                 "\"endpoints\":\"glusterfs-cluster\",\"path\":\"" +
+                                 volume_ + "\"},\"storageClassName\":\"glusterfs-storage\"}}"));
     std::string addresses;
     for (const std::string& node : Nodes()) {
       addresses += (addresses.empty() ? "" : ",") + std::string("{\"ip\":\"") + node + "\"}";
     }
-    server_->Script("GET", "/api/v1/namespaces/app/endpoints/glusterfs-cluster",
-                   wqsim::ScriptedAnswer::Json(
-                       200, "{\"metadata\":{\"name\":\"glusterfs-cluster\"},\"subsets\":[{"
-                            "\"addresses\":[" + addresses + "],\"ports\":[{\"port\":1}]}]}"));
+    server_->Script(
+        "GET", "/api/v1/namespaces/app/endpoints/glusterfs-cluster",
+        wqsim::ScriptedAnswer::Json(200,
+                                    "{\"metadata\":{\"name\":\"glusterfs-cluster\"},\"subsets\":[{"
+                                    "\"addresses\":[" +
+                                        addresses + "],\"ports\":[{\"port\":1}]}]}"));
     return pv;
   }
 
   // Starts from the opposite of `expected`, so that only a read can make them equal.
   void ExpectStatus(const std::string& node, GLUSTER_RESOURCE_STATUS expected) {
-    auto status = expected == GLUSTER_RESOURCE_STARTED ? GLUSTER_RESOURCE_STOPPED
-                                                       : GLUSTER_RESOURCE_STARTED;
+    auto status =
+        expected == GLUSTER_RESOURCE_STARTED ? GLUSTER_RESOURCE_STOPPED : GLUSTER_RESOURCE_STARTED;
     EXPECT_TRUE(queries_.GetGlusterVolumeStatus(node, volume_, status));
     EXPECT_EQ(status, expected);
   }
@@ -159,7 +160,8 @@ TEST_F(GlusterTest, StatusWordsStartedStoppedAndNeither) {
   lines_.clear();
   EXPECT_FALSE(queries_.GetGlusterVolumeStatus(node, "no_such_volume", status));
   EXPECT_EQ(MessagesWith("Failed to execute command [ gluster volume info no_such_volume | grep "
-                         "Status]").size(),
+                         "Status]")
+                .size(),
             1u);
 }
 
@@ -201,7 +203,8 @@ TEST_F(GlusterTest, SnapshotCommandsOneByOne) {
   lines_.clear();
   std::string created;
   ASSERT_TRUE(operations_.CreateGlusterVolumeSnapshot(node, volume_, "nightly", created));
-  EXPECT_TRUE(std::regex_match(created, std::regex("nightly_GMT-\\d{4}\\.\\d\\d\\.\\d\\d-\\d\\d\\.\\d\\d\\.\\d\\d")))
+  EXPECT_TRUE(std::regex_match(
+      created, std::regex("nightly_GMT-\\d{4}\\.\\d\\d\\.\\d\\d-\\d\\d\\.\\d\\d\\.\\d\\d")))
       << created;
   std::vector<std::string> commands = Commands();
   ASSERT_FALSE(commands.empty());
@@ -261,10 +264,13 @@ TEST_F(GlusterTest, StoppedVolumeIsStartedForTheSnapshotAndStoppedAgain) {
 // Near its snapshot limit gluster adds a warning line after the success line.
 TEST_F(GlusterTest, SoftLimitWarningDoesNotCorruptTheCreatedName) {
   Provision();
-  Fault("gluster softlimit --match '^snapshot create' --rc 0 --stdout 'snapshot create: success: "
-        "Snap near_GMT-2026.12.06-07.07.45 created successfully' --stdout 'Warning: Soft-limit of "
-        "volume (" + volume_ + ") is reached. Snapshot creation is not possible once hard-limit "
-        "is reached.'");
+  Fault(
+      "gluster softlimit --match '^snapshot create' --rc 0 --stdout 'snapshot create: success: "
+      "Snap near_GMT-2026.12.06-07.07.45 created successfully' --stdout 'Warning: Soft-limit of "
+      "volume (" +
+      volume_ +
+      ") is reached. Snapshot creation is not possible once hard-limit "
+      "is reached.'");
   std::string created;
   ASSERT_TRUE(operations_.CreateGlusterVolumeSnapshot(Nodes().front(), volume_, "near", created));
   EXPECT_EQ(created, "near_GMT-2026.12.06-07.07.45");
@@ -272,8 +278,9 @@ TEST_F(GlusterTest, SoftLimitWarningDoesNotCorruptTheCreatedName) {
 
 TEST_F(GlusterTest, PrintedNameThatIsNotAPlainWordIsRefused) {
   Provision();
-  Fault("gluster oddname --match '^snapshot create' --rc 0 --stdout 'snapshot create: success: "
-        "Snap x;reboot created successfully'");
+  Fault(
+      "gluster oddname --match '^snapshot create' --rc 0 --stdout 'snapshot create: success: "
+      "Snap x;reboot created successfully'");
   std::string created = "none";
   EXPECT_FALSE(operations_.CreateGlusterVolumeSnapshot(Nodes().front(), volume_, "x", created));
   EXPECT_EQ(created, "none");
@@ -297,7 +304,8 @@ TEST_F(GlusterTest, BackupSeesTheDataOfTheSnapshotMomentThenLeavesNothingBehind)
   EXPECT_EQ(record.glusterfs.snapshotName.compare(0, 11, "backup_GMT-"), 0);
   EXPECT_EQ(record.storageClassName, "glusterfs-storage");
   EXPECT_EQ(record.capacity, "2Gi");
-  EXPECT_EQ(MessagesWith("Snapshot created for gluster volume [" + volume_ + "] from node [").size(), 1u);
+  EXPECT_EQ(
+      MessagesWith("Snapshot created for gluster volume [" + volume_ + "] from node [").size(), 1u);
 
   WriteIntoVolume("after.txt", "too late");
   ASSERT_TRUE(IsMounted(directory));
@@ -317,11 +325,14 @@ TEST_F(GlusterTest, BackupSeesTheDataOfTheSnapshotMomentThenLeavesNothingBehind)
 TEST_F(GlusterTest, EveryNodeRefusingTheSnapshotIsNamedOnceThenAnyOfTheNodes) {
   Provision();
   const std::string pv = ServePersistentVolume();
-  Fault("gluster nolvm --match '^snapshot create' --stdout 'Snapshot command failed' --stderr "
-        "'snapshot create: failed: LVM commands not found, snapshot functionality is disabled'");
+  Fault(
+      "gluster nolvm --match '^snapshot create' --stdout 'Snapshot command failed' --stderr "
+      "'snapshot create: failed: LVM commands not found, snapshot functionality is disabled'");
   SVolumeInfoLib record;
-  EXPECT_FALSE(operations_.CreatePersistentVolumeSnapShot("app", pv, "b", MountDirectory("x"), record));
-  std::vector<std::string> tried = NodesNamedBy("Failed to create snapshot for gluster volume [" + volume_ + "] from node [");
+  EXPECT_FALSE(
+      operations_.CreatePersistentVolumeSnapShot("app", pv, "b", MountDirectory("x"), record));
+  std::vector<std::string> tried =
+      NodesNamedBy("Failed to create snapshot for gluster volume [" + volume_ + "] from node [");
   std::vector<std::string> nodes = Nodes();
   std::sort(tried.begin(), tried.end());
   std::sort(nodes.begin(), nodes.end());
@@ -357,8 +368,9 @@ TEST_F(GlusterTest, NextNodeIsTriedWhenOneRefuses) {
 TEST_F(GlusterTest, FailedActivationDeletesTheSnapshotAndTriesNoOtherNode) {
   Provision();
   const std::string pv = ServePersistentVolume();
-  Fault("gluster noactivate --match '^snapshot activate' --stdout 'Snapshot command failed' "
-        "--stderr 'snapshot activate: failed: out of luck'");
+  Fault(
+      "gluster noactivate --match '^snapshot activate' --stdout 'Snapshot command failed' "
+      "--stderr 'snapshot activate: failed: out of luck'");
   SVolumeInfoLib record;
   const std::string directory = MountDirectory("z");
   EXPECT_FALSE(operations_.CreatePersistentVolumeSnapShot("app", pv, "b", directory, record));
@@ -376,7 +388,9 @@ TEST_F(GlusterTest, FailedMountDeactivatesAndDeletesTheSnapshot) {
   SVolumeInfoLib record;
   const std::string directory = MountDirectory("w");
   EXPECT_FALSE(operations_.CreatePersistentVolumeSnapShot("app", pv, "b", directory, record));
-  EXPECT_EQ(MessagesWith("Failed to mount snapshot volume err [Mounting glusterfs on DIR failed.").size(), 1u);
+  EXPECT_EQ(
+      MessagesWith("Failed to mount snapshot volume err [Mounting glusterfs on DIR failed.").size(),
+      1u);
   EXPECT_EQ(MessagesWith("- will deactivate and delete snapshot").size(), 1u);
   std::vector<std::string> order;
   for (const std::string& command : Commands()) {
@@ -420,8 +434,8 @@ TEST_F(GlusterTest, RestoreMountsTheStoppedLiveVolumeAndCleansIt) {
 
   // The quoting of a directory with blanks, through the real shell.
   const std::string blanks = scratch_.path() + "/with blanks";
-  ASSERT_EQ(Shell("mkdir -p " + Quoted(blanks + "/d") + " && touch " + Quoted(blanks + "/f") +
-                  " " + Quoted(scratch_.path() + "/with")),
+  ASSERT_EQ(Shell("mkdir -p " + Quoted(blanks + "/d") + " && touch " + Quoted(blanks + "/f") + " " +
+                  Quoted(scratch_.path() + "/with")),
             0);
   ASSERT_TRUE(operations_.CleanPersistentVolume(blanks));
   Shell("ls -A " + Quoted(blanks), &listing);

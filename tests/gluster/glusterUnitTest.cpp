@@ -15,8 +15,8 @@
 #include "queries/glusterNodeSelector.h"
 #include "queries/glusterOutput.h"
 #include "queries/openshiftQueries.h"
-#include "tests/testing/testSupport.h"
 #include "tests/testing/sandbox.h"
+#include "tests/testing/testSupport.h"
 
 namespace {
 
@@ -75,12 +75,11 @@ TEST_P(GlusterSnapshotListTest, AppendsOneNamePerLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outputs, GlusterSnapshotListTest,
-    ::testing::Values(ListRow{"none_present", "No snapshots present\n", {}},
-                      ListRow{"two", "s1_GMT-2026.12.06-07.07.45\ns2\n",
-                              {"s1_GMT-2026.12.06-07.07.45", "s2"}},
-                      ListRow{"no_final_line_feed", "s1\ns2", {"s1", "s2"}},
-                      ListRow{"empty_line_kept", "s1\n\ns2\n", {"s1", "", "s2"}},
-                      ListRow{"nothing", "", {}}),
+    ::testing::Values(
+        ListRow{"none_present", "No snapshots present\n", {}},
+        ListRow{"two", "s1_GMT-2026.12.06-07.07.45\ns2\n", {"s1_GMT-2026.12.06-07.07.45", "s2"}},
+        ListRow{"no_final_line_feed", "s1\ns2", {"s1", "s2"}},
+        ListRow{"empty_line_kept", "s1\n\ns2\n", {"s1", "", "s2"}}, ListRow{"nothing", "", {}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct NameRow {
@@ -105,8 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         NameRow{"line_feed_removed", "snap1\n", "snap1"},
         // What the unfiltered awk makes of gluster's soft-limit warning line.
         NameRow{"soft_limit_word_glued", "snap1_GMT-2026.12.06-07.07.45(vol1)", nullptr},
-        NameRow{"shell_text", "x;reboot", nullptr},
-        NameRow{"empty", "", nullptr}),
+        NameRow{"shell_text", "x;reboot", nullptr}, NameRow{"empty", "", nullptr}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(GlusterOutputTest, ContainerPrefixOnlyForAPlainId) {
@@ -137,17 +135,12 @@ TEST_P(GlusterWordTest, SortsShellSafeWords) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, GlusterWordTest,
-    ::testing::Values(WordRow{"vol_1-a.b", true, true, true},
-                      WordRow{"fe80::1", false, true, true},
-                      WordRow{"", false, false, false},
-                      WordRow{"a b", false, false, true},
+    ::testing::Values(WordRow{"vol_1-a.b", true, true, true}, WordRow{"fe80::1", false, true, true},
+                      WordRow{"", false, false, false}, WordRow{"a b", false, false, true},
                       WordRow{"/mnt/back up/pvc", false, false, true},
-                      WordRow{"a;b", false, false, true},
-                      WordRow{"a\"b", false, false, false},
-                      WordRow{"$(id)", false, false, false},
-                      WordRow{"a\\b", false, false, false},
-                      WordRow{"a\nb", false, false, true},
-                      WordRow{"vol*", false, false, true}));
+                      WordRow{"a;b", false, false, true}, WordRow{"a\"b", false, false, false},
+                      WordRow{"$(id)", false, false, false}, WordRow{"a\\b", false, false, false},
+                      WordRow{"a\nb", false, false, true}, WordRow{"vol*", false, false, true}));
 
 // ---- node order -----------------------------------------------------------------------------
 
@@ -186,16 +179,15 @@ TEST(GlusterNodeSelectorTest, EachAddressOnceThenNothing) {
 class GlusterRefusalTest : public ::testing::Test, public wqtest::LogCapture {
  protected:
   void SetUp() override {
-    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
-      commands_.push_back(request.command);
-      out = runnerOut_;
-      err = runnerErr_;
-      return runnerResult_;
-    }));
+    WqProcess::SetRunner(wqtest::SweepRunner(
+        [this](const ProcessRequest& request, std::string& out, std::string& err) {
+          commands_.push_back(request.command);
+          out = runnerOut_;
+          err = runnerErr_;
+          return runnerResult_;
+        }));
   }
-  void TearDown() override {
-    WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
-  }
+  void TearDown() override { WqProcess::SetRunner(wqtest::SweepRunner(nullptr)); }
 
   // True when nothing was attempted on a node: the connection holds no credentials, so
   // any attempt would have logged that.
@@ -268,11 +260,10 @@ INSTANTIATE_TEST_SUITE_P(
                      return o.CreateGlusterVolumeSnapshot(kNode, "vol", "s|t", n);
                    },
                    "Refusing snapshot [s|t]"},
-        RefusalRow{"deactivate",
-                   [](auto&, auto& o) {
-                     return o.DeactivateGlusterVolumeSnapshot("node`id`", "s");
-                   },
-                   "Refusing node [node`id`]"},
+        RefusalRow{
+            "deactivate",
+            [](auto&, auto& o) { return o.DeactivateGlusterVolumeSnapshot("node`id`", "s"); },
+            "Refusing node [node`id`]"},
         RefusalRow{"delete",
                    [](auto&, auto& o) { return o.DeleteGlusterVolumeSnapshot(kNode, "s&"); },
                    "Refusing snapshot [s&]"},
@@ -380,10 +371,10 @@ class GlusterNodeTrialTest : public GlusterRefusalTest {
     lines_.clear();
     commands_.clear();
     server_->Script("GET", "/api/v1/persistentvolumes/pv1",
-                   wqsim::ScriptedAnswer::Json(
-                       200,
-                       "{\"metadata\":{\"name\":\"pv1\"},\"spec\":{\"glusterfs\":{\"endpoints\":"
-                       "\"gluster-ep\",\"path\":\"vol_1\"},\"capacity\":{\"storage\":\"1Gi\"}}}"));
+                    wqsim::ScriptedAnswer::Json(
+                        200,
+                        "{\"metadata\":{\"name\":\"pv1\"},\"spec\":{\"glusterfs\":{\"endpoints\":"
+                        "\"gluster-ep\",\"path\":\"vol_1\"},\"capacity\":{\"storage\":\"1Gi\"}}}"));
   }
 
   wqtest::ScopedEnv noBase_{"dBASEHOME", nullptr};
@@ -392,8 +383,9 @@ class GlusterNodeTrialTest : public GlusterRefusalTest {
 };
 
 TEST_F(GlusterNodeTrialTest, EmptySubsetsFailBeforeAnyCommand) {
-  server_->Script("GET", "/api/v1/namespaces/ns/endpoints/gluster-ep",
-                 wqsim::ScriptedAnswer::Json(200, "{\"metadata\":{\"name\":\"gluster-ep\"},\"subsets\":[]}"));
+  server_->Script(
+      "GET", "/api/v1/namespaces/ns/endpoints/gluster-ep",
+      wqsim::ScriptedAnswer::Json(200, "{\"metadata\":{\"name\":\"gluster-ep\"},\"subsets\":[]}"));
   SVolumeInfoLib record;
   record.name = "claim1";
   record.persistentVolumeName = "pv1";
@@ -428,28 +420,31 @@ TEST_F(GlusterNodeTrialTest, MissingObjectsAreNamedAsTheCallerKnowsThem) {
 // Nodes without credentials are each tried once, then the operation gives up.
 TEST_F(GlusterNodeTrialTest, EveryNodeOnceThenFromAnyOfTheNodes) {
   server_->Script("GET", "/api/v1/namespaces/ns/endpoints/gluster-ep",
-                 wqsim::ScriptedAnswer::Json(
-                     200,
-                     "{\"subsets\":[{\"addresses\":[{\"ip\":\"10.9.0.1\"},{\"ip\":\"10.9.0.2\"},"
-                     "{\"ip\":\"10.9.0.3\"}]},{\"addresses\":[{\"ip\":\"10.9.0.4\"}]}]}"));
+                  wqsim::ScriptedAnswer::Json(
+                      200,
+                      "{\"subsets\":[{\"addresses\":[{\"ip\":\"10.9.0.1\"},{\"ip\":\"10.9.0.2\"},"
+                      "{\"ip\":\"10.9.0.3\"}]},{\"addresses\":[{\"ip\":\"10.9.0.4\"}]}]}"));
   EXPECT_FALSE(operations_.MountPersistentVolume("ns", "pv1", "/restore/c"));
   std::multiset<std::string> tried;
   for (const LogLine& line : lines_) {
     const std::string prefix = "Failed to get status of gluster volume [vol_1] from [";
-    if (line.message.compare(0, prefix.size(), prefix) == 0) tried.insert(line.message.substr(prefix.size()));
+    if (line.message.compare(0, prefix.size(), prefix) == 0)
+      tried.insert(line.message.substr(prefix.size()));
   }
   EXPECT_EQ(tried, (std::multiset<std::string>{"10.9.0.1]", "10.9.0.2]", "10.9.0.3]"}));
-  EXPECT_EQ(lines_.back().message, "Failed to get status of gluster volume [vol_1] from any of the nodes");
+  EXPECT_EQ(lines_.back().message,
+            "Failed to get status of gluster volume [vol_1] from any of the nodes");
   EXPECT_TRUE(commands_.empty());
 }
 
 TEST_F(GlusterNodeTrialTest, UnsafeVolumeNameInThePersistentVolumeIsRefused) {
   server_->ClearScripts();
   server_->Script("GET", "/api/v1/persistentvolumes/pv1",
-                 wqsim::ScriptedAnswer::Json(
-                     200, "{\"spec\":{\"glusterfs\":{\"endpoints\":\"ep\",\"path\":\"v;x\"}}}"));
-  server_->Script("GET", "/api/v1/namespaces/ns/endpoints/ep",
-                 wqsim::ScriptedAnswer::Json(200, "{\"subsets\":[{\"addresses\":[{\"ip\":\"10.9.0.1\"}]}]}"));
+                  wqsim::ScriptedAnswer::Json(
+                      200, "{\"spec\":{\"glusterfs\":{\"endpoints\":\"ep\",\"path\":\"v;x\"}}}"));
+  server_->Script(
+      "GET", "/api/v1/namespaces/ns/endpoints/ep",
+      wqsim::ScriptedAnswer::Json(200, "{\"subsets\":[{\"addresses\":[{\"ip\":\"10.9.0.1\"}]}]}"));
   EXPECT_FALSE(operations_.MountPersistentVolume("ns", "pv1", "/restore/c"));
   EXPECT_TRUE(Logged("Refusing volume [v;x]"));
   EXPECT_TRUE(NoNodeContacted());

@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, PlatformInfoIniTest,
 TEST(PlatformInfoTest, EnvironmentOverridesTheFileUnlessEmpty) {
   wqtest::TempDir dir;
   wqtest::ScopedEnv config("WQOSDK_PLATFORM_CONFIG",
-                             dir.File("p.ini", "[Base]\ndBASEHOME=/from/file\n").c_str());
+                           dir.File("p.ini", "[Base]\ndBASEHOME=/from/file\n").c_str());
   std::string value;
   {
     wqtest::ScopedEnv home("dBASEHOME", "/from/env");

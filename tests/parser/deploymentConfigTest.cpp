@@ -109,8 +109,8 @@ TEST(DeploymentConfigReading, VersionCountersAreReadAs32Bits) {
   EXPECT_EQ(5, Serialized(dc).at("status").get_obj().at("latestVersion").get_int64());
 
   // 2^32 + 5 keeps only its low 32 bits.
-  const SDeploymentConfigStatusInfoLib wide =
-      Read<SDeploymentConfigStatusInfoLib>(R"({"latestVersion": 4294967301, "observedGeneration": -1})");
+  const SDeploymentConfigStatusInfoLib wide = Read<SDeploymentConfigStatusInfoLib>(
+      R"({"latestVersion": 4294967301, "observedGeneration": -1})");
   EXPECT_EQ(5, wide.latestVersion);
   EXPECT_EQ(-1, wide.observedGeneration);
 }
@@ -136,8 +136,9 @@ TEST(StrategyWriting, RollingParamsNeedTheirPresenceFlag) {
   EXPECT_FALSE(Has(Written(strategy), "rollingParams"));
 
   strategy.hasRollingParams = true;
-  EXPECT_JSON_EQ(R"({"updatePeriodSeconds": 0, "intervalSeconds": 0, "timeoutSeconds": 600, "maxSurge": "20%"})",
-                 Written(strategy).at("rollingParams").get_obj());
+  EXPECT_JSON_EQ(
+      R"({"updatePeriodSeconds": 0, "intervalSeconds": 0, "timeoutSeconds": 600, "maxSurge": "20%"})",
+      Written(strategy).at("rollingParams").get_obj());
 }
 
 TEST(StrategyWriting, RecreateHooksRoundTrip) {
@@ -182,10 +183,11 @@ TEST(DeploymentConfigPreparing, CreationDropsServerStateButKeepsTheDefinition) {
   EXPECT_TRUE(WQOpenShiftParser().PrepareDeploymentConfig(dc));
   const mObject out = Serialized(dc);
 
-  EXPECT_JSON_EQ(R"({"latestVersion": 0, "observedGeneration": 0, "replicas": 0, "updatedReplicas": 0,
+  EXPECT_JSON_EQ(
+      R"({"latestVersion": 0, "observedGeneration": 0, "replicas": 0, "updatedReplicas": 0,
                      "availableReplicas": 0, "unavailableReplicas": 0, "readyReplicas": 0,
                      "details": {"message": "config change", "causes": [{"type": "ConfigChange"}]}})",
-                 out.at("status").get_obj());
+      out.at("status").get_obj());
   EXPECT_JSON_EQ(R"({"name": "web", "generation": 7, "labels": {"app": "web"},
                      "annotations": {"openshift.io/generated-by": "OpenShiftNewApp"},
                      "finalizers": ["keep"]})",

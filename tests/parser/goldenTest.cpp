@@ -129,10 +129,12 @@ void Invented(const mValue& written, const mValue& document, const std::string& 
       else if (!IsAddedDefault(member.second))
         problems.push_back(path + "/" + member.first + " is not in the document");
     }
-  } else if (written.type() == json_spirit::array_type && document.type() == json_spirit::array_type) {
+  } else if (written.type() == json_spirit::array_type &&
+             document.type() == json_spirit::array_type) {
     const mArray& original = document.get_array();
     const mArray& array = written.get_array();
-    if (array.size() > original.size()) problems.push_back(path + " has more elements than the document");
+    if (array.size() > original.size())
+      problems.push_back(path + " has more elements than the document");
     for (size_t i = 0; i < array.size() && i < original.size(); ++i)
       Invented(array[i], original[i], path + "/" + std::to_string(i), problems);
   } else if (written.type() == json_spirit::int_type && document.type() == json_spirit::int_type) {
@@ -314,7 +316,8 @@ Outcome PreparedText(const std::string& text, const std::string&) {
   expected["metadata"] = mObject{{"name", name != metadata.end() ? name->second : mValue("")},
                                  {"namespace", mValue("restored")}};
   if (piece.first != mValue(expected))
-    piece.lost.push_back("prepared text is " + first + ", expected " + json_spirit::write_string(mValue(expected)));
+    piece.lost.push_back("prepared text is " + first + ", expected " +
+                         json_spirit::write_string(mValue(expected)));
   piece.document = expected;  // the reference for what may be written
   outcome.pieces.push_back(piece);
   return outcome;
@@ -340,24 +343,29 @@ const GoldenKind kGoldenKinds[] = {
     {R"(pod\..*)", "spec/containers/*/securityContext", &RecordsAt<SSecurityContextInfoLib>},
     {R"(pod\..*)", "spec", &RecordsAt<SPodSpecInfoLib>},
     {R"(persistentvolume\.(full|glusterfs).*)", "",
-     &Written<SPersistentVolumeInfoLib, &ParseSingle<SPersistentVolumeInfoLib, &P::ParsePersistentVolume>,
-                    &P::SerializePersistentVolume>},
+     &Written<SPersistentVolumeInfoLib,
+              &ParseSingle<SPersistentVolumeInfoLib, &P::ParsePersistentVolume>,
+              &P::SerializePersistentVolume>},
     {R"(persistentvolumeclaim\.(full|bound).*)", "",
      &Written<SPersistentVolumeClaimInfoLib,
-                    &ParseSingle<SPersistentVolumeClaimInfoLib, &P::ParsePersistentVolumeClaim>,
-                    &P::SerializePersistentVolumeClaim>},
-    {R"(persistentvolumeclaim\.(full|bound).*)", "spec/selector", &RecordsAt<SLabelSelectorInfoLib>},
+              &ParseSingle<SPersistentVolumeClaimInfoLib, &P::ParsePersistentVolumeClaim>,
+              &P::SerializePersistentVolumeClaim>},
+    {R"(persistentvolumeclaim\.(full|bound).*)", "spec/selector",
+     &RecordsAt<SLabelSelectorInfoLib>},
     {R"(persistentvolumeclaim\.list\..*)", "items/*", &RecordsAt<SPersistentVolumeClaimInfoLib>},
     {R"(endpoints\..*)", "",
-     &Written<SEndpointsInfoLib, &ParseSingle<SEndpointsInfoLib, &P::ParseEndpoints>, &P::SerializeEndpoints>},
+     &Written<SEndpointsInfoLib, &ParseSingle<SEndpointsInfoLib, &P::ParseEndpoints>,
+              &P::SerializeEndpoints>},
     {R"(deploymentconfig\..*)", "",
-     &Written<SDeploymentConfigInfoLib, &ParseSingle<SDeploymentConfigInfoLib, &P::ParseDeploymentConfig>,
-                    &P::SerializeDeploymentConfig>},
+     &Written<SDeploymentConfigInfoLib,
+              &ParseSingle<SDeploymentConfigInfoLib, &P::ParseDeploymentConfig>,
+              &P::SerializeDeploymentConfig>},
     {R"(deploymentconfig\..*)", "spec/template/spec/volumes/*", &RecordsAt<SVolumeInfoLib>},
     {R"((project|namespace)\..*)", "",
      &ReadOnlyDocument<SProjectInfoLib, &ParseAsItem<SProjectInfoLib, &P::ParseProjectList>>},
     {R"(storageclass\..*)", "",
-     &ReadOnlyDocument<SStorageClassInfoLib, &ParseAsItem<SStorageClassInfoLib, &P::ParseStorageClassList>>},
+     &ReadOnlyDocument<SStorageClassInfoLib,
+                       &ParseAsItem<SStorageClassInfoLib, &P::ParseStorageClassList>>},
     {R"(secret\..*)", "", &PreparedText<&P::PrepareSecret>},
     {R"(configmap\..*)", "", &PreparedText<&P::PrepareConfigMap>},
 };
@@ -386,7 +394,8 @@ const GoldenExpectation kGoldenExpectations[] = {
     {"pod.full.v1.14.0.json", "", "/spec/nodeName", R"("251")"},
     {"pod.full.v1.14.0.json", "", "/status/containerStatuses/0/restartCount", "-1372876567"},
     {"pod.full.v1.14.0.json", "", "/status/containerStatuses/0/ready", "true"},
-    {"pod.full.v1.14.0.json", "", "/status/containerStatuses/0/lastState/terminated/signal", "156368232"},
+    {"pod.full.v1.14.0.json", "", "/status/containerStatuses/0/lastState/terminated/signal",
+     "156368232"},
     {"pod.full.v1.14.0.json", "", "/status/containerStatuses/0/state/running/startedAt",
      R"("2912-12-15T17:53:00Z")"},
     {"endpoints.glusterfs.json", "", "/subsets/1",
@@ -396,18 +405,19 @@ const GoldenExpectation kGoldenExpectations[] = {
      R"({"endpoints":"glusterfs-cluster","path":"kube_vol","readOnly":true})"},
     {"persistentvolume.glusterfs.static.json", "", "/spec/glusterfs",
      R"({"endpoints":"glusterfs-cluster","path":"myVol1","readOnly":false})"},
-    {"deploymentconfig.heketi-glusterfs-volume.template.json", "/spec/template/spec/volumes/0", "/glusterfs/readOnly",
-     "false"},
+    {"deploymentconfig.heketi-glusterfs-volume.template.json", "/spec/template/spec/volumes/0",
+     "/glusterfs/readOnly", "false"},
     // A member that is not part of the claim source is dropped.
-    {"deploymentconfig.pvc-volume.oso.json", "", "/spec/template/spec/volumes/1/persistentVolumeClaim",
+    {"deploymentconfig.pvc-volume.oso.json", "",
+     "/spec/template/spec/volumes/1/persistentVolumeClaim",
      R"({"claimName":"testclass","readOnly":false})"},
     // "rbd": null is no source.
     {"pod.deployer.restclient.json", "/spec/volumes/0", "/rbd", nullptr},
     // The claim reference and bound volume survive a plain round trip.
     {"persistentvolume.full.v1.14.0.json", "", "/spec/claimRef/name", R"("123")"},
     {"persistentvolumeclaim.bound.oso.json", "", "/spec/volumeName", R"("pv-aws-ow5vl")"},
-    {"persistentvolumeclaim.bound.oso.json", "", "/metadata/annotations/pv.kubernetes.io~1bind-completed",
-     R"("yes")"},
+    {"persistentvolumeclaim.bound.oso.json", "",
+     "/metadata/annotations/pv.kubernetes.io~1bind-completed", R"("yes")"},
     // Modes are sent only when positive.
     {"pod.full.v1.14.0.json", "/spec/volumes/0", "/secret/defaultMode", nullptr},
     {"pod.full.v1.14.0.json", "/spec/volumes/0", "/secret/items/0", R"({"key":"34","path":"35"})"},
@@ -516,7 +526,7 @@ struct TypeList {};
 using AllRecords = TypeList<void
 #include "parser/recordsCore.def"
 #include "parser/recordsWorkload.def"
-                              >;
+                            >;
 #undef WQ_RECORD
 
 template <class... Rs>
@@ -542,18 +552,32 @@ void DocumentNames(const mValue& value, std::set<std::string>& names) {
 // the status and strategy members, and no fixture is a scale or delete body.
 const std::set<std::string> kNamesNotInFixtures = {
     // deployment config spec, strategy and hooks
-    "customParams", "environment", "mid", "minReadySeconds", "paused", "revisionHistoryLimit", "tagImages", "to",
+    "customParams",
+    "environment",
+    "mid",
+    "minReadySeconds",
+    "paused",
+    "revisionHistoryLimit",
+    "tagImages",
+    "to",
     // deployment config status
-    "availableReplicas", "imageTrigger", "lastUpdateTime", "readyReplicas", "unavailableReplicas",
+    "availableReplicas",
+    "imageTrigger",
+    "lastUpdateTime",
+    "readyReplicas",
+    "unavailableReplicas",
     "updatedReplicas",
     // scale and delete options bodies
-    "targetSelector", "gracePeriodSeconds", "propagationPolicy",
+    "targetSelector",
+    "gracePeriodSeconds",
+    "propagationPolicy",
 };
 
 TEST(GoldenNameCoverage, EveryTableMemberOccursInSomeDocument) {
   ASSERT_TRUE(fs::is_directory(kFixtures)) << kFixtures;
   std::set<std::string> documentNames;
-  for (const std::string& file : FixtureNames()) DocumentNames(ParseValue(ReadFile(kFixtures / file)), documentNames);
+  for (const std::string& file : FixtureNames())
+    DocumentNames(ParseValue(ReadFile(kFixtures / file)), documentNames);
   for (const std::string& name : TableNames(AllRecords{})) {
     EXPECT_TRUE(documentNames.count(name) != 0 || kNamesNotInFixtures.count(name) != 0)
         << "\"" << name << "\" is in no fixture: misspelt, or add it to kNamesNotInFixtures";

@@ -35,7 +35,8 @@ TEST(ContainerWriting, PortsAndMountsWriteTheirNumbersAndFlagsAlways) {
   container.volumeMounts[0].mountPath = "/data";
   const mObject out = Written(container);
   ASSERT_EQ(1u, out.at("ports").get_array().size());
-  EXPECT_EQ(Object(R"({"hostPort": 0, "containerPort": 8080})"), out.at("ports").get_array()[0].get_obj());
+  EXPECT_EQ(Object(R"({"hostPort": 0, "containerPort": 8080})"),
+            out.at("ports").get_array()[0].get_obj());
   EXPECT_EQ(Object(R"({"name": "data", "readOnly": false, "mountPath": "/data"})"),
             out.at("volumeMounts").get_array()[0].get_obj());
 }
@@ -67,9 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, ProbeWriting,
     ::testing::Values(
         ProbeCase{"TimingsWithoutAction", R"({"periodSeconds": 10, "timeoutSeconds": 1})", ""},
-        ProbeCase{"ExecWithZeroDelay", R"({"exec": {"command": ["true"]}, "initialDelaySeconds": 0})",
+        ProbeCase{"ExecWithZeroDelay",
+                  R"({"exec": {"command": ["true"]}, "initialDelaySeconds": 0})",
                   R"({"exec": {"command": ["true"]}, "initialDelaySeconds": 0})"},
-        ProbeCase{"NegativeDelayLeftOut", R"({"exec": {"command": ["true"]}, "initialDelaySeconds": -1})",
+        ProbeCase{"NegativeDelayLeftOut",
+                  R"({"exec": {"command": ["true"]}, "initialDelaySeconds": -1})",
                   R"({"exec": {"command": ["true"]}})"},
         ProbeCase{"PositiveTimingsKept",
                   R"({"tcpSocket": {"port": 5432}, "initialDelaySeconds": 5, "timeoutSeconds": 1,
@@ -80,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
         ProbeCase{"HttpGetPortZero", R"({"httpGet": {"path": "/healthz", "port": 0}})", ""},
         ProbeCase{"HttpGetNegativePort", R"({"httpGet": {"path": "/healthz", "port": -80}})", ""},
         ProbeCase{"HttpGetPortTooHigh", R"({"httpGet": {"path": "/healthz", "port": 65536}})", ""},
-        ProbeCase{"HttpGetNamedPortReadsAsZero", R"({"httpGet": {"path": "/healthz", "port": "http"}})", ""},
+        ProbeCase{"HttpGetNamedPortReadsAsZero",
+                  R"({"httpGet": {"path": "/healthz", "port": "http"}})", ""},
         ProbeCase{"HttpGetPort8080",
                   R"({"httpGet": {"path": "/healthz", "port": 8080, "scheme": "HTTP",
                                   "httpHeaders": [{"name": "X-Probe", "value": "1"}]}})",
@@ -110,9 +114,9 @@ TEST(HandlerWriting, LifecycleKeepsOnlyHandlersWithAnAction) {
 TEST(EnvWriting, SelectorsWithoutTheirRequiredMemberAreLeftOut) {
   SEnvVarInfoLib env;
   env.name = "PASSWORD";
-  env.valueFrom.secretKeyRef.key = "password";  // no secret name
-  env.valueFrom.configMapKeyRef.key = "mode";   // no config map name
-  env.valueFrom.fieldRef.apiVersion = "v1";     // no field path
+  env.valueFrom.secretKeyRef.key = "password";             // no secret name
+  env.valueFrom.configMapKeyRef.key = "mode";              // no config map name
+  env.valueFrom.fieldRef.apiVersion = "v1";                // no field path
   env.valueFrom.resourceFieldRef.resource = "limits.cpu";  // no container name
   EXPECT_JSON_EQ(R"({"name": "PASSWORD"})", Written(env));
 
@@ -123,8 +127,8 @@ TEST(EnvWriting, SelectorsWithoutTheirRequiredMemberAreLeftOut) {
 }
 
 TEST(EnvWriting, EnvFromReferencesFollowTheirPresenceFlags) {
-  SEnvFromSourceInfoLib source = Read<SEnvFromSourceInfoLib>(
-      R"({"prefix": "DB_", "configMapRef": {"name": "settings"}})");
+  SEnvFromSourceInfoLib source =
+      Read<SEnvFromSourceInfoLib>(R"({"prefix": "DB_", "configMapRef": {"name": "settings"}})");
   EXPECT_TRUE(source.hasConfigMapRef);
   EXPECT_FALSE(source.hasSecretRef);
   EXPECT_EQ("settings", source.configMapRef.name);

@@ -70,9 +70,9 @@ TEST(PersistentVolume, PreparedVolumeIsSentUnboundWithItsIdentity) {
 
 TEST(PersistentVolume, InlineSourcesWriteWhenTheirGuardPasses) {
   SPersistentVolumeSpecInfoLib spec;
-  spec.nfs.path = "/exports";  // no server
+  spec.nfs.path = "/exports";             // no server
   spec.rbd.monitors = {"10.0.0.1:6789"};  // no image
-  spec.hostPath.path = "/srv";  // no guard
+  spec.hostPath.path = "/srv";            // no guard
   EXPECT_JSON_EQ(R"({"hostPath": {"path": "/srv"}})", Written(spec));
 
   spec.nfs.server = "nfs.example";
@@ -81,7 +81,8 @@ TEST(PersistentVolume, InlineSourcesWriteWhenTheirGuardPasses) {
 }
 
 TEST(PersistentVolume, ClaimReferenceFilledInCodeNeedsItsFlag) {
-  SPersistentVolumeSpecInfoLib spec = Read<SPersistentVolumeSpecInfoLib>(R"({"accessModes": ["ReadWriteOnce"]})");
+  SPersistentVolumeSpecInfoLib spec =
+      Read<SPersistentVolumeSpecInfoLib>(R"({"accessModes": ["ReadWriteOnce"]})");
   EXPECT_FALSE(spec.hasClaimRef);
   spec.claimRef.name = "data";
   EXPECT_FALSE(Has(Written(spec), "claimRef"));
@@ -104,11 +105,13 @@ TEST(PersistentVolumeClaim, PreparedClaimBindsAfresh) {
   const mObject out = SerializedWith(pvc, &WQOpenShiftParser::SerializePersistentVolumeClaim);
   EXPECT_JSON_EQ(R"({"name": "data", "namespace": "shop", "uid": "33", "generation": 0})",
                  out.at("metadata").get_obj());
-  EXPECT_JSON_EQ(R"({"accessModes": ["ReadWriteMany"], "selector": {"matchLabels": {"storage": "gluster"}},
+  EXPECT_JSON_EQ(
+      R"({"accessModes": ["ReadWriteMany"], "selector": {"matchLabels": {"storage": "gluster"}},
                      "resources": {"requests": {"storage": "2Gi"}}, "storageClassName": "glusterfs-storage"})",
-                 out.at("spec").get_obj());
-  EXPECT_JSON_EQ(R"({"phase": "Bound", "accessModes": ["ReadWriteMany"], "capacity": {"storage": "2Gi"}})",
-                 out.at("status").get_obj());
+      out.at("spec").get_obj());
+  EXPECT_JSON_EQ(
+      R"({"phase": "Bound", "accessModes": ["ReadWriteMany"], "capacity": {"storage": "2Gi"}})",
+      out.at("status").get_obj());
 }
 
 // ---- Endpoints -------------------------------------------------------------------------------
@@ -137,8 +140,9 @@ TEST(Endpoints, ReadPreparedAndWrittenBack) {
 TEST(ControlBodies, NumbersAreAlwaysSent) {
   SScaleInfoLib scale;
   // The metadata's generation is always sent, so even an empty body has three members.
-  EXPECT_JSON_EQ(R"({"metadata": {"generation": 0}, "spec": {"replicas": 0}, "status": {"replicas": 0}})",
-                 SerializedWith(scale, &WQOpenShiftParser::SerializeScale));
+  EXPECT_JSON_EQ(
+      R"({"metadata": {"generation": 0}, "spec": {"replicas": 0}, "status": {"replicas": 0}})",
+      SerializedWith(scale, &WQOpenShiftParser::SerializeScale));
   scale.kind = "Scale";
   scale.apiVersion = "extensions/v1beta1";
   scale.metadata.name = "web";
@@ -178,12 +182,13 @@ TEST_P(SecretAndConfigMap, MetadataKeepsOnlyTheNameInTheTargetNamespace) {
 TEST_P(SecretAndConfigMap, MissingNameBecomesEmpty) {
   std::string text = R"({"data": {"a": "1"}, "metadata": {"generateName": "cm-"}})";
   EXPECT_TRUE((WQOpenShiftParser().*GetParam())("shop", text));
-  EXPECT_JSON_EQ(R"({"data": {"a": "1"}, "metadata": {"name": "", "namespace": "shop"}})", Object(text));
+  EXPECT_JSON_EQ(R"({"data": {"a": "1"}, "metadata": {"name": "", "namespace": "shop"}})",
+                 Object(text));
 }
 
 TEST_P(SecretAndConfigMap, RefusesTextWithoutAnObjectOrMetadata) {
-  for (const char* original : {"[]", "not json", "", "null", R"({"data": {}})", R"({"metadata": "x"})",
-                               R"({"metadata": {"name": "a"})"}) {
+  for (const char* original : {"[]", "not json", "", "null", R"({"data": {}})",
+                               R"({"metadata": "x"})", R"({"metadata": {"name": "a"})"}) {
     std::string text = original;
     EXPECT_FALSE((WQOpenShiftParser().*GetParam())("shop", text)) << original;
     EXPECT_EQ(original, text);
@@ -191,7 +196,8 @@ TEST_P(SecretAndConfigMap, RefusesTextWithoutAnObjectOrMetadata) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, SecretAndConfigMap,
-                         ::testing::Values(&WQOpenShiftParser::PrepareSecret, &WQOpenShiftParser::PrepareConfigMap));
+                         ::testing::Values(&WQOpenShiftParser::PrepareSecret,
+                                           &WQOpenShiftParser::PrepareConfigMap));
 
 // Elements of the wrong type inside lists and maps are skipped, the rest is read.
 TEST(ParseRobustness, WrongElementsInsideListsAndMapsAreSkipped) {

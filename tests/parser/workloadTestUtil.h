@@ -1,9 +1,9 @@
 #pragma once
 // Small helpers for the pod, storage and deployment config tests: JSON text to
 // values, and one record written through the codec's public writers.
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "json/json_spirit.h"
 #include "parser/openshiftParser.h"
@@ -43,7 +43,7 @@ inline std::string Text(const json_spirit::mObject& object) {
 }
 
 // Compares as values, so member order and layout do not matter.
-#define EXPECT_JSON_EQ(expectedText, actualObject)                                       \
+#define EXPECT_JSON_EQ(expectedText, actualObject)                                      \
   EXPECT_EQ(::OpenShiftSDKWrapper::workload_test::Object(expectedText), (actualObject)) \
       << ::OpenShiftSDKWrapper::workload_test::Text(actualObject)
 

@@ -153,9 +153,8 @@ class LoadTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(simulator_.Start(scenario, ca, error)) << error;
     caFile_.reset(new wqtest::ScopedEnv("WQOSDK_CA_FILE", ca.c_str()));
-    ASSERT_TRUE(
-        facade_->ConnectServiceAccount(simulator_.Url(), "backup", wftest::kToken,
-                                       wqtest::AllNodes(wqtest::PasswordLogin())));
+    ASSERT_TRUE(facade_->ConnectServiceAccount(simulator_.Url(), "backup", wftest::kToken,
+                                               wqtest::AllNodes(wqtest::PasswordLogin())));
   }
 
   void TearDown() override {

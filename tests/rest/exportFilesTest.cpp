@@ -26,9 +26,7 @@ void PrintTo(const ExportRow& row, std::ostream* os) { *os << row.label; }
 
 class ExportTest : public RestTest, public ::testing::WithParamInterface<ExportRow> {
  protected:
-  bool Export(const std::string& file) {
-    return (operations_.*GetParam().run)("ops", "obj", file);
-  }
+  bool Export(const std::string& file) { return (operations_.*GetParam().run)("ops", "obj", file); }
 };
 
 TEST_P(ExportTest, FileHoldsTheReplyByteForByte) {
@@ -87,15 +85,18 @@ TEST_P(ExportTest, SecondExportReplacesTheFirst) {
 
 INSTANTIATE_TEST_SUITE_P(
     Exports, ExportTest,
-    ::testing::Values(
-        ExportRow{"deploymentconfig", "/oapi/v1/namespaces/ops/deploymentconfigs/obj",
-                  "deploymentconfig.oso.json", &WQOpenShiftOperations::WriteDeploymentConfigInfoToFile},
-        ExportRow{"pvc", "/api/v1/namespaces/ops/persistentvolumeclaims/obj",
-                  "persistentvolumeclaim.bound.oso.json", &WQOpenShiftOperations::WritePVCInfoToFile},
-        ExportRow{"secret", "/api/v1/namespaces/ops/secrets/obj", "secret.glusterfs-heketi.json",
-                  &WQOpenShiftOperations::WriteSecretInfoToFile},
-        ExportRow{"configmap", "/api/v1/namespaces/ops/configmaps/obj", "configmap.oso.json",
-                  &WQOpenShiftOperations::WriteConfigMapToFile}),
+    ::testing::Values(ExportRow{"deploymentconfig", "/oapi/v1/namespaces/ops/deploymentconfigs/obj",
+                                "deploymentconfig.oso.json",
+                                &WQOpenShiftOperations::WriteDeploymentConfigInfoToFile},
+                      ExportRow{"pvc", "/api/v1/namespaces/ops/persistentvolumeclaims/obj",
+                                "persistentvolumeclaim.bound.oso.json",
+                                &WQOpenShiftOperations::WritePVCInfoToFile},
+                      ExportRow{"secret", "/api/v1/namespaces/ops/secrets/obj",
+                                "secret.glusterfs-heketi.json",
+                                &WQOpenShiftOperations::WriteSecretInfoToFile},
+                      ExportRow{"configmap", "/api/v1/namespaces/ops/configmaps/obj",
+                                "configmap.oso.json",
+                                &WQOpenShiftOperations::WriteConfigMapToFile}),
     [](const ::testing::TestParamInfo<ExportRow>& info) { return info.param.label; });
 
 using WriteToFileTest = RestTest;

@@ -13,7 +13,6 @@ namespace {
 using namespace OpenShiftSDKWrapper;  // NOLINT(google-build-using-namespace)
 using wqsim::ScriptedAnswer;
 
-
 const WQOpenShiftParser kParser;
 
 template <typename R>
@@ -26,7 +25,8 @@ SDeploymentConfigInfoLib Dc() {
   return Load("deploymentconfig.oso.json", &WQOpenShiftParser::ParseDeploymentConfig);
 }
 SPersistentVolumeClaimInfoLib Claim() {
-  return Load("persistentvolumeclaim.bound.oso.json", &WQOpenShiftParser::ParsePersistentVolumeClaim);
+  return Load("persistentvolumeclaim.bound.oso.json",
+              &WQOpenShiftParser::ParsePersistentVolumeClaim);
 }
 SPersistentVolumeInfoLib Volume() {
   return Load("persistentvolume.glusterfs.static.json", &WQOpenShiftParser::ParsePersistentVolume);
@@ -90,84 +90,156 @@ void Unchanged(R&) {}
 std::vector<MutationRow> Rows() {
   using P = WQOpenShiftParser;
   return {
-      {"CreateDeploymentConfig", "POST", "/oapi/v1/namespaces/ops/deploymentconfigs",
-       Mutation(Dc, [](WQOpenShiftOperations& o, auto& r) { return o.CreateDeploymentConfig("ops", r); },
-                [](auto& r) { kParser.PrepareDeploymentConfig(r); }, &P::SerializeDeploymentConfig),
-       {}, OperationContexts::kCreateDeploymentConfig,
+      {"CreateDeploymentConfig",
+       "POST",
+       "/oapi/v1/namespaces/ops/deploymentconfigs",
+       Mutation(
+           Dc, [](WQOpenShiftOperations& o, auto& r) { return o.CreateDeploymentConfig("ops", r); },
+           [](auto& r) { kParser.PrepareDeploymentConfig(r); }, &P::SerializeDeploymentConfig),
+       {},
+       OperationContexts::kCreateDeploymentConfig,
        "Failed to CreateDeploymentConfig"},
-      {"UpdateDeploymentConfig", "PUT", kDcPath,
-       Mutation(Dc,
-                [](WQOpenShiftOperations& o, auto& r) {
-                  SDeploymentConfigInfoLib current;
-                  current.metadata.resourceVersion = "4711";
-                  return o.UpdateDeploymentConfig("ops", "web", r, current);
-                },
-                [](auto& r) {
-                  SDeploymentConfigInfoLib current;
-                  current.metadata.resourceVersion = "4711";
-                  kParser.PrepareDeploymentConfig(r, current);
-                },
-                &P::SerializeDeploymentConfig),
-       {}, OperationContexts::kUpdateDeploymentConfig,
+      {"UpdateDeploymentConfig",
+       "PUT",
+       kDcPath,
+       Mutation(
+           Dc,
+           [](WQOpenShiftOperations& o, auto& r) {
+             SDeploymentConfigInfoLib current;
+             current.metadata.resourceVersion = "4711";
+             return o.UpdateDeploymentConfig("ops", "web", r, current);
+           },
+           [](auto& r) {
+             SDeploymentConfigInfoLib current;
+             current.metadata.resourceVersion = "4711";
+             kParser.PrepareDeploymentConfig(r, current);
+           },
+           &P::SerializeDeploymentConfig),
+       {},
+       OperationContexts::kUpdateDeploymentConfig,
        "Failed to UpdateDeploymentConfig"},
       // Scaling to the replicas already available returns after one read.
-      {"ScaleDeploymentConfig", "PUT", "/oapi/v1/namespaces/ops/deploymentconfigs/web/scale",
-       Mutation(+[] { return Scale(0); }, [](WQOpenShiftOperations& o, auto& r) { return o.ScaleDeploymentConfig("ops", "web", r); },
-                Unchanged<SScaleInfoLib>, &P::SerializeScale),
+      {"ScaleDeploymentConfig",
+       "PUT",
+       "/oapi/v1/namespaces/ops/deploymentconfigs/web/scale",
+       Mutation(
+           +[] { return Scale(0); },
+           [](WQOpenShiftOperations& o, auto& r) {
+             return o.ScaleDeploymentConfig("ops", "web", r);
+           },
+           Unchanged<SScaleInfoLib>, &P::SerializeScale),
        {std::string("GET ") + kDcPath},
        OperationContexts::kScaleDeploymentConfig,
        "Failed to ScaleDeploymentConfig"},
-      {"DeleteDeploymentConfig", "DELETE", kDcPath,
-       Mutation(Options, [](WQOpenShiftOperations& o, auto& r) { return o.DeleteDeploymentConfig("ops", "web", r); },
-                Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
-       {}, OperationContexts::kDeleteDeploymentConfig,
+      {"DeleteDeploymentConfig",
+       "DELETE",
+       kDcPath,
+       Mutation(
+           Options,
+           [](WQOpenShiftOperations& o, auto& r) {
+             return o.DeleteDeploymentConfig("ops", "web", r);
+           },
+           Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
+       {},
+       OperationContexts::kDeleteDeploymentConfig,
        "Failed to DeleteDeploymentConfig"},
       // The fixture claim is "Bound": the wait ends after one read, without sleeping.
-      {"CreatePersistentVolumeClaim", "POST", "/api/v1/namespaces/ops/persistentvolumeclaims",
-       Mutation(Claim, [](WQOpenShiftOperations& o, auto& r) { return o.CreatePersistentVolumeClaim("ops", r); },
-                [](auto& r) { kParser.PreparePersistentVolumeClaim(r); }, &P::SerializePersistentVolumeClaim),
+      {"CreatePersistentVolumeClaim",
+       "POST",
+       "/api/v1/namespaces/ops/persistentvolumeclaims",
+       Mutation(
+           Claim,
+           [](WQOpenShiftOperations& o, auto& r) {
+             return o.CreatePersistentVolumeClaim("ops", r);
+           },
+           [](auto& r) { kParser.PreparePersistentVolumeClaim(r); },
+           &P::SerializePersistentVolumeClaim),
        {std::string("GET ") + kClaimPath},
        OperationContexts::kCreatePersistentVolumeClaim,
        "Failed to CreatePersistentVolumeClaim"},
-      {"UpdatePersistentVolumeClaim", "PUT", kClaimPath,
-       Mutation(Claim, [](WQOpenShiftOperations& o, auto& r) { return o.UpdatePersistentVolumeClaim("ops", "mypvc", r); },
-                [](auto& r) { kParser.PreparePersistentVolumeClaim(r); }, &P::SerializePersistentVolumeClaim),
-       {}, OperationContexts::kUpdatePersistentVolumeClaim,
-       "Failed to UpdatePersistentVolumeClaim", true},
-      {"DeletePersistentVolumeClaim", "DELETE", kClaimPath,
-       Mutation(Options, [](WQOpenShiftOperations& o, auto& r) { return o.DeletePersistentVolumeClaim("ops", "mypvc", r); },
-                Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
-       {}, OperationContexts::kDeletePersistentVolumeClaim,
+      {"UpdatePersistentVolumeClaim",
+       "PUT",
+       kClaimPath,
+       Mutation(
+           Claim,
+           [](WQOpenShiftOperations& o, auto& r) {
+             return o.UpdatePersistentVolumeClaim("ops", "mypvc", r);
+           },
+           [](auto& r) { kParser.PreparePersistentVolumeClaim(r); },
+           &P::SerializePersistentVolumeClaim),
+       {},
+       OperationContexts::kUpdatePersistentVolumeClaim,
+       "Failed to UpdatePersistentVolumeClaim",
+       true},
+      {"DeletePersistentVolumeClaim",
+       "DELETE",
+       kClaimPath,
+       Mutation(
+           Options,
+           [](WQOpenShiftOperations& o, auto& r) {
+             return o.DeletePersistentVolumeClaim("ops", "mypvc", r);
+           },
+           Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
+       {},
+       OperationContexts::kDeletePersistentVolumeClaim,
        "Failed to DeletePersistentVolumeClaim"},
-      {"CreatePersistentVolume", "POST", "/api/v1/persistentvolumes",
-       Mutation(Volume, [](WQOpenShiftOperations& o, auto& r) { return o.CreatePersistentVolume(r); },
-                [](auto& r) { kParser.PreparePersistentVolume(r); }, &P::SerializePersistentVolume),
-       {}, OperationContexts::kCreatePersistentVolume,
+      {"CreatePersistentVolume",
+       "POST",
+       "/api/v1/persistentvolumes",
+       Mutation(
+           Volume, [](WQOpenShiftOperations& o, auto& r) { return o.CreatePersistentVolume(r); },
+           [](auto& r) { kParser.PreparePersistentVolume(r); }, &P::SerializePersistentVolume),
+       {},
+       OperationContexts::kCreatePersistentVolume,
        "Failed to CreatePersistentVolume"},
-      {"UpdatePersistentVolume", "PUT", "/api/v1/persistentvolumes/pv1",
-       Mutation(Volume, [](WQOpenShiftOperations& o, auto& r) { return o.UpdatePersistentVolume("pv1", r); },
-                [](auto& r) { kParser.PreparePersistentVolume(r); }, &P::SerializePersistentVolume),
-       {}, OperationContexts::kUpdatePersistentVolume,
+      {"UpdatePersistentVolume",
+       "PUT",
+       "/api/v1/persistentvolumes/pv1",
+       Mutation(
+           Volume,
+           [](WQOpenShiftOperations& o, auto& r) { return o.UpdatePersistentVolume("pv1", r); },
+           [](auto& r) { kParser.PreparePersistentVolume(r); }, &P::SerializePersistentVolume),
+       {},
+       OperationContexts::kUpdatePersistentVolume,
        "Failed to UpdatePersistentVolume"},
-      {"DeletePersistentVolume", "DELETE", "/api/v1/persistentvolumes/pv1",
-       Mutation(Options, [](WQOpenShiftOperations& o, auto& r) { return o.DeletePersistentVolume("pv1", r); },
-                Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
-       {}, OperationContexts::kDeletePersistentVolume,
+      {"DeletePersistentVolume",
+       "DELETE",
+       "/api/v1/persistentvolumes/pv1",
+       Mutation(
+           Options,
+           [](WQOpenShiftOperations& o, auto& r) { return o.DeletePersistentVolume("pv1", r); },
+           Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
+       {},
+       OperationContexts::kDeletePersistentVolume,
        "Failed to DeletePersistentVolume"},
-      {"CreateEndpoints", "POST", "/api/v1/namespaces/ops/endpoints",
-       Mutation(Endpoints, [](WQOpenShiftOperations& o, auto& r) { return o.CreateEndpoints("ops", r); },
-                [](auto& r) { kParser.PrepareEndpoints(r); }, &P::SerializeEndpoints),
-       {}, OperationContexts::kCreateEndpoints,
+      {"CreateEndpoints",
+       "POST",
+       "/api/v1/namespaces/ops/endpoints",
+       Mutation(
+           Endpoints, [](WQOpenShiftOperations& o, auto& r) { return o.CreateEndpoints("ops", r); },
+           [](auto& r) { kParser.PrepareEndpoints(r); }, &P::SerializeEndpoints),
+       {},
+       OperationContexts::kCreateEndpoints,
        "Failed to CreateEndpoints"},
-      {"UpdateEndpoints", "PUT", "/api/v1/namespaces/ops/endpoints/gfs",
-       Mutation(Endpoints, [](WQOpenShiftOperations& o, auto& r) { return o.UpdateEndpoints("ops", "gfs", r); },
-                [](auto& r) { kParser.PrepareEndpoints(r); }, &P::SerializeEndpoints),
-       {}, OperationContexts::kUpdateEndpoints,
+      {"UpdateEndpoints",
+       "PUT",
+       "/api/v1/namespaces/ops/endpoints/gfs",
+       Mutation(
+           Endpoints,
+           [](WQOpenShiftOperations& o, auto& r) { return o.UpdateEndpoints("ops", "gfs", r); },
+           [](auto& r) { kParser.PrepareEndpoints(r); }, &P::SerializeEndpoints),
+       {},
+       OperationContexts::kUpdateEndpoints,
        "Failed to UpdateEndpoints"},
-      {"DeleteEndpoints", "DELETE", "/api/v1/namespaces/ops/endpoints/gfs",
-       Mutation(Options, [](WQOpenShiftOperations& o, auto& r) { return o.DeleteEndpoints("ops", "gfs", r); },
-                Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
-       {}, OperationContexts::kDeleteEndpoints,
+      {"DeleteEndpoints",
+       "DELETE",
+       "/api/v1/namespaces/ops/endpoints/gfs",
+       Mutation(
+           Options,
+           [](WQOpenShiftOperations& o, auto& r) { return o.DeleteEndpoints("ops", "gfs", r); },
+           Unchanged<SDeleteOptionsInfoLib>, &P::SerializeDeleteOptions),
+       {},
+       OperationContexts::kDeleteEndpoints,
        "Failed to DeleteEndpoints"},
   };
 }
@@ -176,7 +248,8 @@ class MutationTest : public RestTest, public ::testing::WithParamInterface<Mutat
  protected:
   void ScriptFollowUps() {
     server_.Script("GET", kDcPath, ScriptedAnswer::Json(200, Fixture("deploymentconfig.oso.json")));
-    server_.Script("GET", kClaimPath, ScriptedAnswer::Json(200, Fixture("persistentvolumeclaim.bound.oso.json")));
+    server_.Script("GET", kClaimPath,
+                   ScriptedAnswer::Json(200, Fixture("persistentvolumeclaim.bound.oso.json")));
   }
 };
 
@@ -197,8 +270,9 @@ TEST_P(MutationTest, SendsPreparedAndSerializedRecord) {
   // The caller gets the record back as it was sent.
   EXPECT_EQ(returned, body);
   EXPECT_TRUE(sleeps_.empty());
-  EXPECT_EQ(LinesOf(row.context), row.logsBody ? std::vector<std::string>{"ERROR body [" + body + "]"}
-                                               : std::vector<std::string>{});
+  EXPECT_EQ(LinesOf(row.context), row.logsBody
+                                      ? std::vector<std::string>{"ERROR body [" + body + "]"}
+                                      : std::vector<std::string>{});
 }
 
 TEST_P(MutationTest, FailedRequestLogsAndSkipsTheWait) {
@@ -216,7 +290,9 @@ TEST_P(MutationTest, FailedRequestLogsAndSkipsTheWait) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Mutations, MutationTest, ::testing::ValuesIn(Rows()),
-                         [](const ::testing::TestParamInfo<MutationRow>& info) { return info.param.label; });
+                         [](const ::testing::TestParamInfo<MutationRow>& info) {
+                           return info.param.label;
+                         });
 
 // The two waits, each seen from the operation that runs it.
 struct WaitRow {
@@ -235,10 +311,13 @@ struct WaitRow {
 void PrintTo(const WaitRow& row, std::ostream* os) { *os << row.label; }
 
 std::string ClaimInPhase(const std::string& phase) {
-  return "{\"kind\":\"PersistentVolumeClaim\",\"metadata\":{\"name\":\"mypvc\"},\"status\":{\"phase\":\"" + phase + "\"}}";
+  return "{\"kind\":\"PersistentVolumeClaim\",\"metadata\":{\"name\":\"mypvc\"},\"status\":{"
+         "\"phase\":\"" +
+         phase + "\"}}";
 }
 std::string DcWithAvailable(int replicas) {
-  return "{\"kind\":\"DeploymentConfig\",\"metadata\":{\"name\":\"web\"},\"status\":{\"availableReplicas\":" +
+  return "{\"kind\":\"DeploymentConfig\",\"metadata\":{\"name\":\"web\"},\"status\":{"
+         "\"availableReplicas\":" +
          std::to_string(replicas) + "}}";
 }
 
@@ -250,8 +329,7 @@ std::vector<WaitRow> WaitRows() {
          SPersistentVolumeClaimInfoLib claim = Claim();
          return o.CreatePersistentVolumeClaim("ops", claim);
        },
-       OperationContexts::kWaitForPendingPVC,
-       OperationContexts::kCreatePersistentVolumeClaim,
+       OperationContexts::kWaitForPendingPVC, OperationContexts::kCreatePersistentVolumeClaim,
        "PersistentVolumeClaim [ops/mypvc] to leave phase Pending",
        "Failed to check status of PersistentVolumeClaim"},
       {"ScaleReplicas", "PUT", "/oapi/v1/namespaces/ops/deploymentconfigs/web/scale", kDcPath,
@@ -260,8 +338,7 @@ std::vector<WaitRow> WaitRows() {
          SScaleInfoLib scale = Scale(3);
          return o.ScaleDeploymentConfig("ops", "web", scale);
        },
-       OperationContexts::kWaitForScaleReplica,
-       OperationContexts::kScaleDeploymentConfig,
+       OperationContexts::kWaitForScaleReplica, OperationContexts::kScaleDeploymentConfig,
        "DeploymentConfig [ops/web] to have 3 available replicas",
        "Failed to check status of DeploymentConfig"},
   };
@@ -306,7 +383,8 @@ TEST_P(WaitTest, GivesUpAtThePollLimit) {
   EXPECT_FALSE(row.run(operations_));
   EXPECT_EQ(server_.CountRequests("GET", row.pollPath), 3u);
   ExpectSleeps(2);
-  const std::string timedOut = std::string("Timed out waiting for ") + row.awaited + " after 3 polls";
+  const std::string timedOut =
+      std::string("Timed out waiting for ") + row.awaited + " after 3 polls";
   EXPECT_EQ(LinesOf(row.waitContext), std::vector<std::string>{"ERROR " + timedOut});
   const long timeoutAt = IndexOf(row.waitContext, timedOut);
   const long failedAt = IndexOf(row.callerContext, row.failedCheck);
@@ -352,7 +430,9 @@ TEST_P(WaitTest, FailedReadEndsTheWait) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Waits, WaitTest, ::testing::ValuesIn(WaitRows()),
-                         [](const ::testing::TestParamInfo<WaitRow>& info) { return info.param.label; });
+                         [](const ::testing::TestParamInfo<WaitRow>& info) {
+                           return info.param.label;
+                         });
 
 // Create-or-update from backup text, for secrets and config maps alike.
 struct CreateOrUpdateRow {
@@ -367,9 +447,12 @@ struct CreateOrUpdateRow {
 };
 void PrintTo(const CreateOrUpdateRow& row, std::ostream* os) { *os << row.label; }
 
-class CreateOrUpdateTest : public RestTest, public ::testing::WithParamInterface<CreateOrUpdateRow> {
+class CreateOrUpdateTest : public RestTest,
+                           public ::testing::WithParamInterface<CreateOrUpdateRow> {
  protected:
-  std::string ObjectPath() const { return std::string(GetParam().collection) + "/" + GetParam().name; }
+  std::string ObjectPath() const {
+    return std::string(GetParam().collection) + "/" + GetParam().name;
+  }
   bool Run(const std::string& text) {
     return (operations_.*GetParam().run)("ops", GetParam().name, text);
   }
@@ -381,7 +464,8 @@ class CreateOrUpdateTest : public RestTest, public ::testing::WithParamInterface
   std::string Message(const char* pattern, const std::string& response = "") const {
     std::string text = pattern;
     text.replace(text.find("%k"), 2, GetParam().kind);
-    return text + " [" + GetParam().name + "]:[ops]" + (response.empty() ? "" : " resp [" + response + "]");
+    return text + " [" + GetParam().name + "]:[ops]" +
+           (response.empty() ? "" : " resp [" + response + "]");
   }
 };
 
@@ -402,7 +486,8 @@ TEST_P(CreateOrUpdateTest, MissingObjectIsCreatedInTheCollection) {
   server_.Script("POST", row.collection, ScriptedAnswer::Json(201, "{}"));
   Login();
   EXPECT_TRUE(Run(Fixture(row.fixture)));
-  EXPECT_EQ(Sent(), (std::vector<std::string>{"GET " + ObjectPath(), std::string("POST ") + row.collection}));
+  EXPECT_EQ(Sent(), (std::vector<std::string>{"GET " + ObjectPath(),
+                                              std::string("POST ") + row.collection}));
   EXPECT_EQ(server_.Requests()[1].body, Prepared());
   EXPECT_EQ(LinesOf(row.context), std::vector<std::string>{"DEBUG " + Message("Created %k")});
 }
@@ -436,17 +521,16 @@ TEST_P(CreateOrUpdateTest, UnpreparableTextSendsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     SecretsAndConfigMaps, CreateOrUpdateTest,
-    ::testing::Values(
-        CreateOrUpdateRow{"Secret", "/api/v1/namespaces/ops/secrets", "secret.glusterfs-heketi.json",
-                          "heketi-secret", &WQOpenShiftOperations::CreateOrUpdateSecret,
-                          &WQOpenShiftParser::PrepareSecret,
-                          OperationContexts::kCreateOrUpdateSecret,
-                          "secret"},
-        CreateOrUpdateRow{"ConfigMap", "/api/v1/namespaces/ops/configmaps", "configmap.oso.json",
-                          "configmap", &WQOpenShiftOperations::CreateOrUpdateConfigMap,
-                          &WQOpenShiftParser::PrepareConfigMap,
-                          OperationContexts::kCreateOrUpdateConfigMap,
-                          "configmap"}),
+    ::testing::Values(CreateOrUpdateRow{"Secret", "/api/v1/namespaces/ops/secrets",
+                                        "secret.glusterfs-heketi.json", "heketi-secret",
+                                        &WQOpenShiftOperations::CreateOrUpdateSecret,
+                                        &WQOpenShiftParser::PrepareSecret,
+                                        OperationContexts::kCreateOrUpdateSecret, "secret"},
+                      CreateOrUpdateRow{"ConfigMap", "/api/v1/namespaces/ops/configmaps",
+                                        "configmap.oso.json", "configmap",
+                                        &WQOpenShiftOperations::CreateOrUpdateConfigMap,
+                                        &WQOpenShiftParser::PrepareConfigMap,
+                                        OperationContexts::kCreateOrUpdateConfigMap, "configmap"}),
     [](const ::testing::TestParamInfo<CreateOrUpdateRow>& info) { return info.param.label; });
 
 }  // namespace

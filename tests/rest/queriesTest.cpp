@@ -43,10 +43,15 @@ std::string Summary(const std::vector<R>& list) {
 
 // Each output starts out holding a marker, so that "untouched" can be seen.
 template <typename R>
-void Mark(R& r) { r.metadata.name = "before"; }
+void Mark(R& r) {
+  r.metadata.name = "before";
+}
 void Mark(std::string& text) { text = "before"; }
 template <typename R>
-void Mark(std::vector<R>& list) { list.resize(1); Mark(list[0]); }
+void Mark(std::vector<R>& list) {
+  list.resize(1);
+  Mark(list[0]);
+}
 
 // A query run into a marked output: `run` reports the output's summary
 // afterwards, `marked` is the summary of the untouched output.
@@ -73,7 +78,7 @@ struct QueryRow {
   const char* path;
   std::string body;
   Query query;
-  std::string parsed;  // summary after a good reply
+  std::string parsed;   // summary after a good reply
   const char* context;  // where a failed request is logged
   const char* fetchFailed;
   const char* parseContext;  // where a failed parse is logged; null for a text form
@@ -88,104 +93,115 @@ std::vector<QueryRow> Rows() {
   return {
       {"ProjectList", "/oapi/v1/projects",
        ListOf("ProjectList", {"project.oso.json", "project.restclient.json"}),
-       Into<std::vector<SProjectInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetProjectInfoList(out, 7); }),
-       "before:,operations:Active,test:Active",
-       QueryContexts::kGetProjectInfoList,
+       Into<std::vector<SProjectInfoLib>>(
+           [](WQOpenShiftQueries& q, auto& out) { return q.GetProjectInfoList(out, 7); }),
+       "before:,operations:Active,test:Active", QueryContexts::kGetProjectInfoList,
        "Failed to get project list", QueryContexts::kGetProjectInfoList,
        "Failed to parse project list"},
       {"StorageClassList", "/apis/storage.k8s.io/v1/storageclasses",
-       ListOf("StorageClassList", {"storageclass.glusterfs.gluster-heketi.json", "storageclass.glusterfs.full-parameters.json"}),
-       Into<std::vector<SStorageClassInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetStorageClassList(out, 0); }),
-       "before,gluster-heketi,slow",
-       QueryContexts::kGetStorageClassList,
+       ListOf("StorageClassList", {"storageclass.glusterfs.gluster-heketi.json",
+                                   "storageclass.glusterfs.full-parameters.json"}),
+       Into<std::vector<SStorageClassInfoLib>>(
+           [](WQOpenShiftQueries& q, auto& out) { return q.GetStorageClassList(out, 0); }),
+       "before,gluster-heketi,slow", QueryContexts::kGetStorageClassList,
        "Failed to get storage class list", QueryContexts::kGetStorageClassList,
        "Failed to parse storage class list"},
       {"DeploymentConfigList", "/oapi/v1/namespaces/ops/deploymentconfigs",
        ListOf("DeploymentConfigList", {"deploymentconfig.oso.json"}),
-       Into<std::vector<SDeploymentConfigInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfigList("ops", out, 0); }),
-       ":before:0,:oso-rhel7-zagg-web:10",
-       QueryContexts::kGetDeploymentConfigList,
+       Into<std::vector<SDeploymentConfigInfoLib>>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetDeploymentConfigList("ops", out, 0);
+       }),
+       ":before:0,:oso-rhel7-zagg-web:10", QueryContexts::kGetDeploymentConfigList,
        "Failed to get deploymentconfig list", QueryContexts::kGetDeploymentConfigList,
        "Failed to parse deploymentconfig list"},
       {"DeploymentConfigListAllNamespaces", "/oapi/v1/deploymentconfigs",
        ListOf("DeploymentConfigList", {"deploymentconfig.oso.json"}),
-       Into<std::vector<SDeploymentConfigInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfigList("", out, 0); }),
-       ":before:0,:oso-rhel7-zagg-web:10",
-       QueryContexts::kGetDeploymentConfigList,
+       Into<std::vector<SDeploymentConfigInfoLib>>(
+           [](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfigList("", out, 0); }),
+       ":before:0,:oso-rhel7-zagg-web:10", QueryContexts::kGetDeploymentConfigList,
        "Failed to get deploymentconfig list", QueryContexts::kGetDeploymentConfigList,
        "Failed to parse deploymentconfig list"},
       {"DeploymentConfig", "/oapi/v1/namespaces/ops/deploymentconfigs/web",
        Fixture("deploymentconfig.oso.json"),
-       Into<SDeploymentConfigInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfig("ops", "web", out, 1); }),
-       "DeploymentConfig:oso-rhel7-zagg-web:10",
-       QueryContexts::kGetDeploymentConfigText,
+       Into<SDeploymentConfigInfoLib>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetDeploymentConfig("ops", "web", out, 1);
+       }),
+       "DeploymentConfig:oso-rhel7-zagg-web:10", QueryContexts::kGetDeploymentConfigText,
        "Failed to get DeploymentConfig [web] in [ops]", kDcRecordContext,
        "Failed to parse deploymentconfig"},
       {"DeploymentConfigText", "/oapi/v1/namespaces/ops/deploymentconfigs/web",
        Fixture("deploymentconfig.oso.json"),
-       Into<std::string>([](WQOpenShiftQueries& q, auto& out) { return q.GetDeploymentConfig("ops", "web", out, 0); }),
-       Fixture("deploymentconfig.oso.json"),
-       QueryContexts::kGetDeploymentConfigText,
+       Into<std::string>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetDeploymentConfig("ops", "web", out, 0);
+       }),
+       Fixture("deploymentconfig.oso.json"), QueryContexts::kGetDeploymentConfigText,
        "Failed to get DeploymentConfig [web] in [ops]", nullptr, nullptr},
       {"ClaimList", "/api/v1/namespaces/ops/persistentvolumeclaims",
        Fixture("persistentvolumeclaim.list.gluster-s3.template.json"),
-       Into<std::vector<SPersistentVolumeClaimInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetPersistentVolumeClaimInfoList("ops", out, 0); }),
+       Into<std::vector<SPersistentVolumeClaimInfoLib>>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetPersistentVolumeClaimInfoList("ops", out, 0);
+       }),
        "before::,gluster-s3-claim::,gluster-s3-meta-claim::",
+       QueryContexts::kGetPersistentVolumeClaimInfoList, "Failed to get PersistentVolumeClaim list",
        QueryContexts::kGetPersistentVolumeClaimInfoList,
-       "Failed to get PersistentVolumeClaim list", QueryContexts::kGetPersistentVolumeClaimInfoList,
        "Failed to parse PersistentVolumeClaim list"},
       // No cluster-wide form: an empty namespace leaves two slashes, sent as they are.
       {"PodListEmptyNamespace", "/api/v1/namespaces//pods",
        ListOf("PodList", {"pod.glusterfs-inline.json", "pod.deployer.restclient.json"}),
-       Into<std::vector<SPodInfoLib>>([](WQOpenShiftQueries& q, auto& out) { return q.GetPodInfoList("", out, 0); }),
-       "before:,glusterfs:glusterfs,database-1-deploy:deployment",
-       QueryContexts::kGetPodInfoList,
-       "Failed to get Pod list", QueryContexts::kGetPodInfoList,
-       "Failed to parse Pod list"},
+       Into<std::vector<SPodInfoLib>>(
+           [](WQOpenShiftQueries& q, auto& out) { return q.GetPodInfoList("", out, 0); }),
+       "before:,glusterfs:glusterfs,database-1-deploy:deployment", QueryContexts::kGetPodInfoList,
+       "Failed to get Pod list", QueryContexts::kGetPodInfoList, "Failed to parse Pod list"},
       {"Pod", "/api/v1/namespaces/ops/pods/glusterfs", Fixture("pod.glusterfs-inline.json"),
-       Into<SPodInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetPodInfo("ops", "glusterfs", out, 0); }),
-       "glusterfs:glusterfs",
-       QueryContexts::kGetPodInfo,
-       "Failed to get the Pod", QueryContexts::kGetPodInfo,
-       "Failed to parse the Pod"},
+       Into<SPodInfoLib>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetPodInfo("ops", "glusterfs", out, 0);
+       }),
+       "glusterfs:glusterfs", QueryContexts::kGetPodInfo, "Failed to get the Pod",
+       QueryContexts::kGetPodInfo, "Failed to parse the Pod"},
       {"Claim", "/api/v1/namespaces/ops/persistentvolumeclaims/mypvc",
        Fixture("persistentvolumeclaim.bound.oso.json"),
-       Into<SPersistentVolumeClaimInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetPersistentVolumeClaimInfo("ops", "mypvc", out, 0); }),
-       "mypvc:Bound:pv-aws-ow5vl",
-       QueryContexts::kGetPersistentVolumeClaimInfoText,
+       Into<SPersistentVolumeClaimInfoLib>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetPersistentVolumeClaimInfo("ops", "mypvc", out, 0);
+       }),
+       "mypvc:Bound:pv-aws-ow5vl", QueryContexts::kGetPersistentVolumeClaimInfoText,
        "Failed to get PersistentVolumeClaim", kClaimRecordContext,
        "Failed to parse PersistentVolumeClaim"},
       {"ClaimText", "/api/v1/namespaces/ops/persistentvolumeclaims/mypvc",
        Fixture("persistentvolumeclaim.bound.oso.json"),
-       Into<std::string>([](WQOpenShiftQueries& q, auto& out) { return q.GetPersistentVolumeClaimInfo("ops", "mypvc", out, 0); }),
+       Into<std::string>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetPersistentVolumeClaimInfo("ops", "mypvc", out, 0);
+       }),
        Fixture("persistentvolumeclaim.bound.oso.json"),
-       QueryContexts::kGetPersistentVolumeClaimInfoText,
-       "Failed to get PersistentVolumeClaim", nullptr, nullptr},
+       QueryContexts::kGetPersistentVolumeClaimInfoText, "Failed to get PersistentVolumeClaim",
+       nullptr, nullptr},
       {"PersistentVolume", "/api/v1/persistentvolumes/gluster-default-volume",
        Fixture("persistentvolume.glusterfs.static.json"),
-       Into<SPersistentVolumeInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetPersistentVolumeInfo("gluster-default-volume", out, 0); }),
-       "gluster-default-volume:glusterfs-cluster:myVol1",
-       QueryContexts::kGetPersistentVolumeInfo,
+       Into<SPersistentVolumeInfoLib>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetPersistentVolumeInfo("gluster-default-volume", out, 0);
+       }),
+       "gluster-default-volume:glusterfs-cluster:myVol1", QueryContexts::kGetPersistentVolumeInfo,
        "Failed to get PersistentVolume", QueryContexts::kGetPersistentVolumeInfo,
        "Failed to parse PersistentVolume"},
       {"Endpoints", "/api/v1/namespaces/ops/endpoints/glusterfs-cluster",
        Fixture("endpoints.glusterfs.json"),
-       Into<SEndpointsInfoLib>([](WQOpenShiftQueries& q, auto& out) { return q.GetEndpointsInfo("ops", "glusterfs-cluster", out, 0); }),
-       "glusterfs-cluster:10.240.106.152:10.240.79.157",
-       QueryContexts::kGetEndpointsInfo,
-       "Failed to get endpoints", QueryContexts::kGetEndpointsInfo,
-       "Failed to parse endpoints"},
+       Into<SEndpointsInfoLib>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetEndpointsInfo("ops", "glusterfs-cluster", out, 0);
+       }),
+       "glusterfs-cluster:10.240.106.152:10.240.79.157", QueryContexts::kGetEndpointsInfo,
+       "Failed to get endpoints", QueryContexts::kGetEndpointsInfo, "Failed to parse endpoints"},
       {"SecretText", "/api/v1/namespaces/ops/secrets/heketi-secret",
        Fixture("secret.glusterfs-heketi.json"),
-       Into<std::string>([](WQOpenShiftQueries& q, auto& out) { return q.GetSecretInfo("ops", "heketi-secret", out, 0); }),
-       Fixture("secret.glusterfs-heketi.json"),
-       QueryContexts::kGetSecretInfo,
+       Into<std::string>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetSecretInfo("ops", "heketi-secret", out, 0);
+       }),
+       Fixture("secret.glusterfs-heketi.json"), QueryContexts::kGetSecretInfo,
        "Failed to get Secret [heketi-secret] in [ops]", nullptr, nullptr},
       // The message names the config map before its namespace.
-      {"ConfigMapText", "/api/v1/namespaces/ops/configmaps/configmap", Fixture("configmap.oso.json"),
-       Into<std::string>([](WQOpenShiftQueries& q, auto& out) { return q.GetConfigMapInfo("ops", "configmap", out, 0); }),
-       Fixture("configmap.oso.json"),
-       QueryContexts::kGetConfigMapInfo,
+      {"ConfigMapText", "/api/v1/namespaces/ops/configmaps/configmap",
+       Fixture("configmap.oso.json"), Into<std::string>([](WQOpenShiftQueries& q, auto& out) {
+         return q.GetConfigMapInfo("ops", "configmap", out, 0);
+       }),
+       Fixture("configmap.oso.json"), QueryContexts::kGetConfigMapInfo,
        "Failed to get ConfigMap [configmap] in [ops]", nullptr, nullptr},
   };
 }
@@ -208,14 +224,16 @@ TEST_P(QueryTest, RequestsExactPathAndParsesReply) {
 TEST_P(QueryTest, FailedRequestLogsAndLeavesRecordOutputsUntouched) {
   const QueryRow& row = GetParam();
   const std::string notFound = Fixture("status.notfound.json");
-  for (const auto& answer : {ScriptedAnswer::Json(404, notFound), ScriptedAnswer::Text(500, notFound)}) {
+  for (const auto& answer :
+       {ScriptedAnswer::Json(404, notFound), ScriptedAnswer::Text(500, notFound)}) {
     server_.ClearScripts();
     server_.Script("GET", row.path, answer);
     Login();
     std::string summary;
     EXPECT_FALSE(row.query.run(queries_, summary));
     EXPECT_EQ(summary, row.parseContext == nullptr ? notFound : row.query.marked);
-    EXPECT_EQ(LinesOf(row.context), std::vector<std::string>{std::string("ERROR ") + row.fetchFailed});
+    EXPECT_EQ(LinesOf(row.context),
+              std::vector<std::string>{std::string("ERROR ") + row.fetchFailed});
     if (row.parseContext != nullptr && row.parseContext != row.context) {
       EXPECT_EQ(LinesOf(row.parseContext), std::vector<std::string>{});
     }
@@ -254,14 +272,18 @@ TEST_P(QueryTest, BeforeLoginNothingIsSent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Queries, QueryTest, ::testing::ValuesIn(Rows()),
-                         [](const ::testing::TestParamInfo<QueryRow>& info) { return info.param.label; });
+                         [](const ::testing::TestParamInfo<QueryRow>& info) {
+                           return info.param.label;
+                         });
 
 // Only the claim's record form logs the reply it is about to parse.
 TEST_F(RestTest, ClaimRecordFormLogsReply) {
   const std::string claim = Fixture("persistentvolumeclaim.bound.oso.json");
   const std::string dc = Fixture("deploymentconfig.oso.json");
-  server_.Script("GET", "/api/v1/namespaces/ops/persistentvolumeclaims/mypvc", ScriptedAnswer::Json(200, claim));
-  server_.Script("GET", "/oapi/v1/namespaces/ops/deploymentconfigs/web", ScriptedAnswer::Json(200, dc));
+  server_.Script("GET", "/api/v1/namespaces/ops/persistentvolumeclaims/mypvc",
+                 ScriptedAnswer::Json(200, claim));
+  server_.Script("GET", "/oapi/v1/namespaces/ops/deploymentconfigs/web",
+                 ScriptedAnswer::Json(200, dc));
   Login();
   SPersistentVolumeClaimInfoLib record;
   ASSERT_TRUE(queries_.GetPersistentVolumeClaimInfo("ops", "mypvc", record, 0));

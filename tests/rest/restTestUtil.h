@@ -38,9 +38,7 @@ inline std::string ListOf(const std::string& kind, const std::vector<std::string
 
 using wqtest::Sleep;
 
-class RestTest : public ::testing::Test,
-                 public wqtest::LogCapture,
-                 public wqtest::SleepRecorder {
+class RestTest : public ::testing::Test, public wqtest::LogCapture, public wqtest::SleepRecorder {
  protected:
   void SetUp() override {
     ASSERT_FALSE(scratch_.path().empty());
@@ -61,8 +59,9 @@ class RestTest : public ::testing::Test,
 
   // Logs in and forgets the login's own log lines and requests.
   void Login() {
-    ASSERT_TRUE(connection_.connectServiceAccount(server_.BaseUrl(), "backup", kToken,
-                                                  std::map<std::string, OpenShiftSDKWrapper::SSshLoginCreds>()));
+    ASSERT_TRUE(connection_.connectServiceAccount(
+        server_.BaseUrl(), "backup", kToken,
+        std::map<std::string, OpenShiftSDKWrapper::SSshLoginCreds>()));
     lines_.clear();
     server_.ClearRequests();
   }

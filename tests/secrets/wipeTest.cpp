@@ -3,11 +3,10 @@
 // password; a block that still holds it is a copy nobody wiped.
 #include <gtest/gtest.h>
 #include <malloc.h>
-
-#include <atomic>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

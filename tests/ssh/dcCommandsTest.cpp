@@ -9,8 +9,8 @@
 
 #include "host/debugLog.h"
 #include "host/process.h"
-#include "tests/testing/testSupport.h"
 #include "tests/testing/sandbox.h"
+#include "tests/testing/testSupport.h"
 #include "wrapper/dcPods.h"
 #include "wrapper/openshiftWrapper.h"
 
@@ -75,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
     Pods, DcPodTest,
     ::testing::Values(
         PodRow{"annotated", {"web-3-x7k2p", "Running", "{}", kOwnAnnotation}, true},
-        PodRow{"renamed_but_labelled", {"custom", "Running", "{\"deploymentconfig\":\"web\"}"}, true},
+        PodRow{
+            "renamed_but_labelled", {"custom", "Running", "{\"deploymentconfig\":\"web\"}"}, true},
         PodRow{"name_only", {"web-12-abc9z", "Running"}, true},
         PodRow{"not_running", {"web-3-x7k2p", "Pending", "{}", kOwnAnnotation}, false},
         PodRow{"deployer_by_name", {"web-3-deploy", "Running"}, false},
@@ -84,10 +85,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "{\"openshift.io/deployment.name\":\"web-3\"}"},
                false},
         PodRow{"build_by_annotation",
-               {"web-1-build", "Running", "{}", "{\"openshift.io/build.name\":\"web-1\"}"}, false},
+               {"web-1-build", "Running", "{}", "{\"openshift.io/build.name\":\"web-1\"}"},
+               false},
         PodRow{"hook_pod", {"web-3-hook-pre", "Running"}, false},
         PodRow{"other_config_labelled",
-               {"web-db-1-qwert", "Running", "{\"deploymentconfig\":\"web-db\"}"}, false},
+               {"web-db-1-qwert", "Running", "{\"deploymentconfig\":\"web-db\"}"},
+               false},
         PodRow{"other_config_by_name", {"web-db-1-qwert", "Running"}, false},
         PodRow{"longer_name_by_name", {"webshop-1-qwert", "Running"}, false},
         PodRow{"no_version", {"web-abcde", "Running"}, false}),
@@ -96,26 +99,26 @@ INSTANTIATE_TEST_SUITE_P(
 class DcCommandsTest : public ::testing::Test, public wqtest::LogCapture {
  protected:
   void SetUp() override {
-    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
-      commands_.push_back(request.command);
-      const size_t pod = request.command.find("exec ");
-      const std::string name = pod == std::string::npos
-                                   ? std::string()
-                                   : request.command.substr(pod + 5, request.command.find(' ', pod + 5) - pod - 5);
-      if (name == failingPod_) return 1;
-      out += "out of " + name + "\nline 2";
-      err += "err of " + name;
-      return 0;
-    }));
+    WqProcess::SetRunner(wqtest::SweepRunner(
+        [this](const ProcessRequest& request, std::string& out, std::string& err) {
+          commands_.push_back(request.command);
+          const size_t pod = request.command.find("exec ");
+          const std::string name =
+              pod == std::string::npos
+                  ? std::string()
+                  : request.command.substr(pod + 5, request.command.find(' ', pod + 5) - pod - 5);
+          if (name == failingPod_) return 1;
+          out += "out of " + name + "\nline 2";
+          err += "err of " + name;
+          return 0;
+        }));
     ASSERT_TRUE(server_.Start());
     ASSERT_TRUE(facade_.ConnectServiceAccount(server_->BaseUrl(), "backup", kToken,
                                               std::map<std::string, SSshLoginCreds>()));
     commands_.clear();
     lines_.clear();
   }
-  void TearDown() override {
-    WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
-  }
+  void TearDown() override { WqProcess::SetRunner(wqtest::SweepRunner(nullptr)); }
 
   void Serve(const std::string& dc, const std::vector<PodSpec>& pods) {
     server_->Script("GET", kDcPath, wqsim::ScriptedAnswer::Json(200, dc));
@@ -151,10 +154,12 @@ TEST_F(DcCommandsTest, RunsInEachRunningPodOfTheConfigAndCollectsTheOutput) {
   std::string out;
   std::string err;
   ASSERT_TRUE(facade_.ExecuteCommandInDC("shop", "web", "-- sync", out, err));
-  EXPECT_EQ(commands_, (std::vector<std::string>{
-                           kCli + std::string("web-3-aaaaa --token=\"${OCTOKEN}\"") + " -n shop -- sync\n",
-                           kCli + std::string("web-3-bbbbb --token=\"${OCTOKEN}\"") + " -n shop -- sync\n"}));
-  EXPECT_EQ(out, "web-3-aaaaa:out of web-3-aaaaa\nline 2\nweb-3-bbbbb:out of web-3-bbbbb\nline 2\n");
+  EXPECT_EQ(commands_,
+            (std::vector<std::string>{
+                kCli + std::string("web-3-aaaaa --token=\"${OCTOKEN}\"") + " -n shop -- sync\n",
+                kCli + std::string("web-3-bbbbb --token=\"${OCTOKEN}\"") + " -n shop -- sync\n"}));
+  EXPECT_EQ(out,
+            "web-3-aaaaa:out of web-3-aaaaa\nline 2\nweb-3-bbbbb:out of web-3-bbbbb\nline 2\n");
   EXPECT_EQ(err, "web-3-aaaaa:err of web-3-aaaaa\nweb-3-bbbbb:err of web-3-bbbbb\n");
   EXPECT_TRUE(Logged("Executing Command [-- sync] In Pod for [shop][web]"));
 }
@@ -232,8 +237,8 @@ TEST_P(DcAnnotationTest, RunsTheCommandStoredInTheAnnotation) {
                                 GetParam().command + "\n");
   } else {
     EXPECT_TRUE(commands_.empty());
-    EXPECT_TRUE(Logged(std::string("Failed to get annnotation [") + GetParam().key +
-                       "] for [shop/web]"));
+    EXPECT_TRUE(
+        Logged(std::string("Failed to get annnotation [") + GetParam().key + "] for [shop/web]"));
   }
 }
 

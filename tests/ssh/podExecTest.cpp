@@ -22,17 +22,16 @@ const char* const kContext = ConnectionContexts::kExecuteCommandInPod;
 class PodExecTest : public ::testing::Test, public wqtest::LogCapture {
  protected:
   void SetUp() override {
-    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string& out, std::string& err) {
-      commands_.push_back(request.command);
-      environments_.push_back(request.env);
-      out += runnerOut_;
-      err += runnerErr_;
-      return runnerResult_;
-    }));
+    WqProcess::SetRunner(wqtest::SweepRunner(
+        [this](const ProcessRequest& request, std::string& out, std::string& err) {
+          commands_.push_back(request.command);
+          environments_.push_back(request.env);
+          out += runnerOut_;
+          err += runnerErr_;
+          return runnerResult_;
+        }));
   }
-  void TearDown() override {
-    WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
-  }
+  void TearDown() override { WqProcess::SetRunner(wqtest::SweepRunner(nullptr)); }
 
   // Stores the token as a service-account login does, then forgets the login's traces.
   void Login() {
@@ -140,7 +139,8 @@ TEST_F(PodExecTest, BeforeAnyLogin) {
   std::string err;
   EXPECT_TRUE(connection_.executeCommandInPod("ns", "pod", "", "-- date", out, err));
   ASSERT_EQ(commands_.size(), 1u);
-  EXPECT_EQ(commands_[0], "/opt/agent/wqOpenShiftCLI exec pod --token=\"${OCTOKEN}\" -n ns -- date\n");
+  EXPECT_EQ(commands_[0],
+            "/opt/agent/wqOpenShiftCLI exec pod --token=\"${OCTOKEN}\" -n ns -- date\n");
   EXPECT_FALSE(connection_.executeRemoteCommand("127.0.0.2", "echo x", out, err));
   EXPECT_EQ(lines_.front().message, "Failed to find ssh credentials for [127.0.0.2]");
 }

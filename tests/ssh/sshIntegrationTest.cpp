@@ -61,12 +61,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CredentialRow{"password", [] { return PasswordLogin(); }, false},
         CredentialRow{"ed25519", [] { return KeyLogin("WQSANDBOX_KEY_ED25519"); }, false},
-        CredentialRow{"ed25519_passphrase",
-                      [] {
-                        return KeyLogin("WQSANDBOX_KEY_ED25519_PASS",
-                                        Env("WQSANDBOX_KEY_PASSPHRASE"));
-                      },
-                      false},
+        CredentialRow{
+            "ed25519_passphrase",
+            [] { return KeyLogin("WQSANDBOX_KEY_ED25519_PASS", Env("WQSANDBOX_KEY_PASSPHRASE")); },
+            false},
         CredentialRow{"ecdsa", [] { return KeyLogin("WQSANDBOX_KEY_ECDSA"); }, false},
         CredentialRow{"rsa_on_sha1_node", [] { return KeyLogin("WQSANDBOX_KEY_RSA"); }, true}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -110,7 +108,10 @@ INSTANTIATE_TEST_SUITE_P(
                    [] { return KeyLogin("WQSANDBOX_KEY_ED25519_PASS", "not-the-passphrase"); },
                    nullptr},
         // No password and no key: public-key login with an empty key, no fallback.
-        RefusedRow{"nothing", [] { return SSshLoginCreds{Env("WQSANDBOX_USER"), "", "", ""}; },
+        RefusedRow{"nothing",
+                   [] {
+                     return SSshLoginCreds{Env("WQSANDBOX_USER"), "", "", ""};
+                   },
                    nullptr}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -164,17 +165,16 @@ TEST_P(SshOutcomeTest, CapturedTextDecides) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SshOutcomeTest,
-    ::testing::Values(
-        OutcomeRow{"stdout_only", "printf 'a\\nb\\n'", true, "a\nb\n", "", nullptr},
-        OutcomeRow{"stderr_only_exit_0", "echo oops >&2; exit 0", false, "", "oops\n",
-                   "command return error [oops\n]"},
-        OutcomeRow{"both_streams", "echo out; echo err >&2", false, "out\n", "err\n",
-                   "command return error [err\n]"},
-        OutcomeRow{"nothing_exit_0", "true", false, "", "", "command return nothing"},
-        OutcomeRow{"output_and_exit_3", "echo partial; exit 3", true, "partial\n", "",
-                   "EXIT: 3"},
-        OutcomeRow{"nothing_exit_1", "exit 1", false, "", "", "EXIT: 1"},
-        OutcomeRow{"no_final_line_feed", "printf 'x'", true, "x", "", nullptr}),
+    ::testing::Values(OutcomeRow{"stdout_only", "printf 'a\\nb\\n'", true, "a\nb\n", "", nullptr},
+                      OutcomeRow{"stderr_only_exit_0", "echo oops >&2; exit 0", false, "", "oops\n",
+                                 "command return error [oops\n]"},
+                      OutcomeRow{"both_streams", "echo out; echo err >&2", false, "out\n", "err\n",
+                                 "command return error [err\n]"},
+                      OutcomeRow{"nothing_exit_0", "true", false, "", "", "command return nothing"},
+                      OutcomeRow{"output_and_exit_3", "echo partial; exit 3", true, "partial\n", "",
+                                 "EXIT: 3"},
+                      OutcomeRow{"nothing_exit_1", "exit 1", false, "", "", "EXIT: 1"},
+                      OutcomeRow{"no_final_line_feed", "printf 'x'", true, "x", "", nullptr}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SshTest, SignalIsLoggedAndOutputStillDecides) {
@@ -295,7 +295,8 @@ TEST_P(SshKnownHostsTest, ListedKeyIsAcceptedWrongOrMissingKeyIsRefused) {
   const std::string line1 = LineOf(nodes[0]);
   const std::string line3 = LineOf(nodes[2]);
   const std::string forged = nodes[1] + line3.substr(nodes[2].size());
-  const std::string file = scratch_.File("known_hosts", "# comment\n" + line1 + "\n" + forged + "\n");
+  const std::string file =
+      scratch_.File("known_hosts", "# comment\n" + line1 + "\n" + forged + "\n");
   if (GetParam().hashed) {
     ASSERT_EQ(Shell("ssh-keygen -H -f '" + file + "' >/dev/null 2>&1"), 0);
     ASSERT_EQ(wqtest::ReadFile(file).find(nodes[0]), std::string::npos);
@@ -313,16 +314,16 @@ TEST_P(SshKnownHostsTest, ListedKeyIsAcceptedWrongOrMissingKeyIsRefused) {
   EXPECT_FALSE(Run(nodes[1], "echo never"));
   const std::string fingerprint2 = FingerprintOf(LineOf(nodes[1]));
   EXPECT_TRUE(Logged("ERROR", "Refusing [" + nodes[1] + "]: its host key ssh-ed25519 " +
-                                  fingerprint2 + " does not match the known hosts file [" +
-                                  file + "]"));
+                                  fingerprint2 + " does not match the known hosts file [" + file +
+                                  "]"));
   EXPECT_FALSE(Logged("ERROR", "Authentication by password failed"));
   EXPECT_FALSE(Logged("DEBUG0", "Command[echo never]"));
 
   lines_.clear();
   EXPECT_FALSE(Run(nodes[2], "echo never"));
   EXPECT_TRUE(Logged("ERROR", "Refusing [" + nodes[2] + "]: its host key ssh-ed25519 " +
-                                  FingerprintOf(line3) + " is not listed in the known hosts file [" +
-                                  file + "]"));
+                                  FingerprintOf(line3) +
+                                  " is not listed in the known hosts file [" + file + "]"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SshKnownHostsTest,

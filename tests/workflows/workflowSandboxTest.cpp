@@ -45,8 +45,7 @@ class WorkflowSandboxTest : public WorkflowTest {
   void SetUp() override {
     if (!wqtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
     WorkflowTest::SetUp();
-    StartCluster(wqtest::Nodes(), LiveVolumes(),
-                 wqtest::AllNodes(wqtest::PasswordLogin()));
+    StartCluster(wqtest::Nodes(), LiveVolumes(), wqtest::AllNodes(wqtest::PasswordLogin()));
     std::string blob;
     for (int i = 0; i < 10240; ++i) blob += static_cast<char>(i % 256);
     seeded_["web-data"] = {{"index.html", "<h1>hello</h1>\n"}, {"img/blob.bin", blob}};
@@ -128,7 +127,8 @@ TEST_F(WorkflowSandboxTest, BackupThenRestoreGivesBackTheSameDataAndDefinitions)
     EXPECT_EQ(podVolumes[i], record.podVolumeName);
     EXPECT_EQ(Text(At(claim, "spec/volumeName")), record.persistentVolumeName);
     EXPECT_EQ(capacities[i], record.capacity);
-    EXPECT_EQ("glusterfs-storage", record.storageClassName) << "from the volume when the claim has none";
+    EXPECT_EQ("glusterfs-storage", record.storageClassName)
+        << "from the volume when the claim has none";
     EXPECT_EQ(1, record.snapshotState);
     EXPECT_EQ(Backup(claims[i]), record.glusterfs.path);
     EXPECT_EQ(0u, record.glusterfs.snapshotName.find("bk_")) << record.glusterfs.snapshotName;
@@ -189,19 +189,21 @@ TEST_F(WorkflowSandboxTest, BackupThenRestoreGivesBackTheSameDataAndDefinitions)
   const boost::json::object dc = GetObject("/oapi/v1/namespaces/demo/deploymentconfigs/web");
   const boost::json::value volumes = At(dc, "spec/template/spec/volumes");
   ASSERT_TRUE(volumes.is_array());
-  EXPECT_EQ(used["web-data"], Text(At(volumes.get_array()[0].as_object(), "persistentVolumeClaim/claimName")));
-  EXPECT_EQ(used["web-logs"], Text(At(volumes.get_array()[1].as_object(), "persistentVolumeClaim/claimName")));
+  EXPECT_EQ(used["web-data"],
+            Text(At(volumes.get_array()[0].as_object(), "persistentVolumeClaim/claimName")));
+  EXPECT_EQ(used["web-logs"],
+            Text(At(volumes.get_array()[1].as_object(), "persistentVolumeClaim/claimName")));
   // The saved pod template with the claims renamed is what the cluster now holds.
   boost::json::object saved = Parsed(savedDc);
-  boost::json::array& savedVolumes = saved["spec"].as_object()["template"].as_object()["spec"]
-                                         .as_object()["volumes"].as_array();
+  boost::json::array& savedVolumes =
+      saved["spec"].as_object()["template"].as_object()["spec"].as_object()["volumes"].as_array();
   for (size_t i = 0; i < 2; ++i) {
-    savedVolumes[i].as_object()["persistentVolumeClaim"].as_object()["claimName"] =
-        used[claims[i]];
+    savedVolumes[i].as_object()["persistentVolumeClaim"].as_object()["claimName"] = used[claims[i]];
   }
   std::string where;
   EXPECT_TRUE(SameDefinition(At(saved, "spec/template"), At(dc, "spec/template"), where)) << where;
-  EXPECT_EQ(At(Parsed(savedSecret), "data"), At(GetObject("/api/v1/namespaces/demo/secrets/web-secret"), "data"));
+  EXPECT_EQ(At(Parsed(savedSecret), "data"),
+            At(GetObject("/api/v1/namespaces/demo/secrets/web-secret"), "data"));
   EXPECT_EQ(At(Parsed(savedConfig), "data"),
             At(GetObject("/api/v1/namespaces/demo/configmaps/web-config"), "data"));
 }
@@ -218,7 +220,8 @@ TEST_F(WorkflowSandboxTest, PrepareReusesAClaimThatIsLargeEnoughAndEmptiesIt) {
   EXPECT_TRUE(IsMountPoint(mountBase_ + "/web-data"));
   EXPECT_TRUE(TreeOf(mountBase_ + "/web-data").empty());
   EXPECT_EQ(std::vector<unsigned long>{60000}, OwnSleeps());
-  EXPECT_TRUE(Logged(kPrepareContext, "ERROR Using existing Persistent Volume Claim [demo/web-data]"));
+  EXPECT_TRUE(
+      Logged(kPrepareContext, "ERROR Using existing Persistent Volume Claim [demo/web-data]"));
 }
 
 TEST_F(WorkflowSandboxTest, PrepareReplacesAClaimThatIsTooSmall) {
@@ -285,19 +288,21 @@ TEST_F(WorkflowSandboxTest, PrepareWhenReadyEndsItsWaitsWhenVolumeAndMountAnswer
 
 TEST_F(WorkflowSandboxTest, BackupFailingOnTheSecondClaimLeavesTheFirstMountedForRelease) {
   wqtest::Fault("gluster snapfail --match 'snapshot create .*" + GlusterVolumeOf("web-logs") +
-                     "' --rc 1 --stderr 'snapshot create: failed: Snapshot is supported only for "
-                     "thin provisioned LV.'");
+                "' --rc 1 --stderr 'snapshot create: failed: Snapshot is supported only for "
+                "thin provisioned LV.'");
   std::vector<SVolumeInfoLib> records;
   EXPECT_FALSE(facade_.CreateDeploymentSnapshot(kNs, "web", "bk", backupDir_, records));
   ASSERT_EQ(1u, records.size());
   EXPECT_EQ("web-data", records[0].name);
   EXPECT_TRUE(IsMountPoint(records[0].glusterfs.path));
   EXPECT_FALSE(Exists(Backup("deploymentconfig_web")));
-  EXPECT_EQ(std::vector<std::string>{
-                "ERROR Failed to create Snapshot of Persitstent Volume Claim [demo/web-logs]"},
-            LinesOf(kVolumeContext));
-  EXPECT_EQ(std::vector<std::string>{"ERROR Failed to create PVC Snapshot for deployment [demo/web]"},
-            LinesOf(kDeploymentContext));
+  EXPECT_EQ(
+      std::vector<std::string>{
+          "ERROR Failed to create Snapshot of Persitstent Volume Claim [demo/web-logs]"},
+      LinesOf(kVolumeContext));
+  EXPECT_EQ(
+      std::vector<std::string>{"ERROR Failed to create PVC Snapshot for deployment [demo/web]"},
+      LinesOf(kDeploymentContext));
   Release(records);
 }
 

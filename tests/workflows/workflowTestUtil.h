@@ -1,10 +1,11 @@
 #pragma once
 // Fixture of the backup and restore workflow tests: a simulated cluster holding a small
 // application (deployment config "web" in project "demo" with the GlusterFS claims
-// "web-data" and "web-logs" (the latter naming its class in the older annotation), secret "web-secret" and config map "web-config", used through
-// the environment and as volumes), a facade logged in to it, the log captured and sleeping
-// replaced by a recorder. Derived fixtures choose the storage nodes, the storage hook and
-// the SSH credentials: none (unit tests), or the sandbox's nodes and live volumes.
+// "web-data" and "web-logs" (the latter naming its class in the older annotation), secret
+// "web-secret" and config map "web-config", used through the environment and as volumes), a facade
+// logged in to it, the log captured and sleeping replaced by a recorder. Derived fixtures choose
+// the storage nodes, the storage hook and the SSH credentials: none (unit tests), or the sandbox's
+// nodes and live volumes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -197,8 +198,8 @@ inline wqsim::StorageHook LiveVolumes(const bool* fake = nullptr) {
 }
 
 class WorkflowTest : public ::testing::Test,
-                 public wqtest::LogCapture,
-                 public wqtest::SleepRecorder {
+                     public wqtest::LogCapture,
+                     public wqtest::SleepRecorder {
  protected:
   void SetUp() override {
     ASSERT_FALSE(scratch_.path().empty());
@@ -226,7 +227,8 @@ class WorkflowTest : public ::testing::Test,
     const std::string trust = scratch_.path() + "/trust.pem";
     ASSERT_TRUE(simulator_->Server().WriteTrustPem(trust));
     caFile_.reset(new wqtest::ScopedEnv("WQOSDK_CA_FILE", trust.c_str()));
-    ASSERT_TRUE(facade_.ConnectServiceAccount(simulator_->BaseUrl(), "backup", kToken, credentials));
+    ASSERT_TRUE(
+        facade_.ConnectServiceAccount(simulator_->BaseUrl(), "backup", kToken, credentials));
     Forget();
   }
 

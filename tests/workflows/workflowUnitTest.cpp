@@ -18,11 +18,12 @@ class WorkflowUnitTest : public WorkflowTest {
  protected:
   void SetUp() override {
     WorkflowTest::SetUp();
-    WqProcess::SetRunner(wqtest::SweepRunner([this](const ProcessRequest& request, std::string&, std::string& err) {
-      commands_.push_back(request.command);
-      if (localResult_ != 0) err = "umount: not mounted.";
-      return localResult_;
-    }));
+    WqProcess::SetRunner(
+        wqtest::SweepRunner([this](const ProcessRequest& request, std::string&, std::string& err) {
+          commands_.push_back(request.command);
+          if (localResult_ != 0) err = "umount: not mounted.";
+          return localResult_;
+        }));
   }
 
   void Start(const std::string& extra = std::string()) {
@@ -47,8 +48,9 @@ class WorkflowUnitTest : public WorkflowTest {
   }
   std::vector<std::string> ClaimNamesOfDc(const std::string& dc = "web") {
     std::vector<std::string> names;
-    const boost::json::value volumes = At(GetObject("/oapi/v1/namespaces/demo/deploymentconfigs/" + dc),
-                                          "spec/template/spec/volumes");
+    const boost::json::value volumes =
+        At(GetObject("/oapi/v1/namespaces/demo/deploymentconfigs/" + dc),
+           "spec/template/spec/volumes");
     for (const boost::json::value& volume : volumes.as_array()) {
       const std::string claim = Text(At(volume.as_object(), "persistentVolumeClaim/claimName"));
       if (!claim.empty()) names.push_back(claim);
@@ -89,13 +91,15 @@ class ReferenceTest : public WorkflowUnitTest,
 
 TEST_P(ReferenceTest, SavesTheObjectsTheDeploymentRefersTo) {
   Start(std::string(R"(, "deploymentConfigs": [{"metadata": {"name": "ref", "namespace": "demo"},
-      "spec": {"replicas": 0, "template": {"spec": )") + GetParam().podSpec + "}}}]");
+      "spec": {"replicas": 0, "template": {"spec": )") +
+        GetParam().podSpec + "}}}]");
   std::vector<SVolumeInfoLib> records;
   ASSERT_TRUE(facade_.CreateDeploymentSnapshot(kNs, "ref", "bk", backupDir_, records));
   EXPECT_TRUE(records.empty());
   for (const std::string& file : GetParam().files) {
     const std::string kind = file.substr(0, file.find('_'));
-    const std::string path = "/api/v1/namespaces/demo/" + kind + "s/" + file.substr(kind.size() + 1);
+    const std::string path =
+        "/api/v1/namespaces/demo/" + kind + "s/" + file.substr(kind.size() + 1);
     EXPECT_EQ(Get(path), wqtest::ReadFile(Backup(file))) << file;
   }
   for (const std::string& file : GetParam().absent) EXPECT_FALSE(Exists(Backup(file))) << file;
@@ -109,26 +113,31 @@ INSTANTIATE_TEST_SUITE_P(
         ReferenceCase{"SecretVolumeAlone",
                       R"({"volumes": [{"name": "s", "secret": {"secretName": "web-secret"}}],
                           "containers": [{"name": "c", "image": "i"}]})",
-                      {}, {"secret_web-secret"}},
+                      {},
+                      {"secret_web-secret"}},
         ReferenceCase{"SecretVolumeAndEnv",
                       R"({"volumes": [{"name": "s", "secret": {"secretName": "web-secret"}}],
                           "containers": [{"name": "c", "image": "i", "env": [{"name": "P",
                             "valueFrom": {"secretKeyRef": {"name": "web-secret", "key": "k"}}}]}]})",
-                      {"secret_web-secret"}, {}},
+                      {"secret_web-secret"},
+                      {}},
         ReferenceCase{"ConfigMapVolume",
                       R"({"volumes": [{"name": "m", "configMap": {"name": "web-config"}}],
                           "containers": [{"name": "c", "image": "i"}]})",
-                      {"configmap_web-config"}, {"secret_web-secret"}},
+                      {"configmap_web-config"},
+                      {"secret_web-secret"}},
         ReferenceCase{"EnvFromBoth",
                       (std::string("{") + kOneContainer +
                        R"(, "envFrom": [{"configMapRef": {"name": "web-config"},
                            "secretRef": {"name": "web-secret"}}]}]})"),
-                      {"configmap_web-config", "secret_web-secret"}, {}},
+                      {"configmap_web-config", "secret_web-secret"},
+                      {}},
         ReferenceCase{"InitContainersAreNotLookedAt",
                       R"({"initContainers": [{"name": "i", "image": "i", "envFrom": [
                             {"secretRef": {"name": "web-secret"}}]}],
                           "containers": [{"name": "c", "image": "i"}]})",
-                      {}, {"secret_web-secret"}}),
+                      {},
+                      {"secret_web-secret"}}),
     [](const ::testing::TestParamInfo<ReferenceCase>& info) { return info.param.name; });
 
 TEST_F(WorkflowUnitTest, AMissingReferenceEndsTheBackupWithTheCalleesLine) {
@@ -152,14 +161,17 @@ TEST_F(WorkflowUnitTest, AClaimThatCannotBeSnapshottedFailsTheBackupAndAppendsNo
   EXPECT_FALSE(facade_.CreateDeploymentSnapshot(kNs, "web", "bk", backupDir_, records));
   EXPECT_TRUE(records.empty());
   const std::string pv = Text(At(GetObject(ClaimPath("web-data")), "spec/volumeName"));
-  EXPECT_EQ(std::vector<std::string>{"ERROR Failed to create Snapshot for Persistent Volume [demo/" +
-                                     pv + "]"},
-            LinesOf(kPvcContext));
-  EXPECT_EQ(std::vector<std::string>{
-                "ERROR Failed to create Snapshot of Persitstent Volume Claim [demo/web-data]"},
-            LinesOf(kVolumeContext));
-  EXPECT_EQ(std::vector<std::string>{"ERROR Failed to create PVC Snapshot for deployment [demo/web]"},
-            LinesOf(kDeploymentContext));
+  EXPECT_EQ(
+      std::vector<std::string>{"ERROR Failed to create Snapshot for Persistent Volume [demo/" + pv +
+                               "]"},
+      LinesOf(kPvcContext));
+  EXPECT_EQ(
+      std::vector<std::string>{
+          "ERROR Failed to create Snapshot of Persitstent Volume Claim [demo/web-data]"},
+      LinesOf(kVolumeContext));
+  EXPECT_EQ(
+      std::vector<std::string>{"ERROR Failed to create PVC Snapshot for deployment [demo/web]"},
+      LinesOf(kDeploymentContext));
   // Nothing after the first claim is tried, and no local command ran.
   EXPECT_EQ(0u, Count("GET", "/persistentvolumeclaims/web-logs"));
   EXPECT_FALSE(Exists(Backup("deploymentconfig_web")));
@@ -172,10 +184,12 @@ TEST_F(WorkflowUnitTest, ClaimSnapshotRefusesUnsafeOrMissingClaims) {
   EXPECT_FALSE(facade_.CreatePVCSnapshot(kNs, "../web-data", "bk", backupDir_, record));
   EXPECT_TRUE(Sent().empty());
   EXPECT_FALSE(facade_.CreatePVCSnapshot(kNs, "nope", "bk", backupDir_, record));
-  EXPECT_TRUE(Logged(kPvcContext, "ERROR Failed to get Persistent Volume Claim Info for [demo/nope]"));
+  EXPECT_TRUE(
+      Logged(kPvcContext, "ERROR Failed to get Persistent Volume Claim Info for [demo/nope]"));
   std::vector<SVolumeInfoLib> records;
   EXPECT_FALSE(facade_.CreateDeploymentSnapshot(kNs, "nope", "bk", backupDir_, records));
-  EXPECT_TRUE(Logged(kDeploymentContext, "ERROR Failed to get Deployment Config Info for [demo/nope]"));
+  EXPECT_TRUE(
+      Logged(kDeploymentContext, "ERROR Failed to get Deployment Config Info for [demo/nope]"));
 }
 
 TEST_F(WorkflowUnitTest, VolumesWithoutClaimOrSecretNameAreAccepted) {
@@ -199,8 +213,8 @@ TEST_F(WorkflowUnitTest, UnmountAndDeleteReportTheRecordsClaim) {
   EXPECT_EQ(std::vector<std::string>{"umount \"" + backupDir_ + "/web data\""}, commands_);
   localResult_ = 32;
   EXPECT_FALSE(facade_.UnmountVolume(kNs, record));
-  EXPECT_TRUE(Logged(kUnmountContext,
-                     "ERROR Failed to unmount persistent volume [demo/web-data] "));
+  EXPECT_TRUE(
+      Logged(kUnmountContext, "ERROR Failed to unmount persistent volume [demo/web-data] "));
   record.persistentVolumeName = "missing-pv";
   record.glusterfs.snapshotName = "bk_GMT-2026.01.01-00.00.00";
   EXPECT_FALSE(facade_.DeleteVolumeSnapshot(kNs, record));
@@ -226,10 +240,11 @@ TEST_F(WorkflowUnitTest, RestoreCreatesMissingObjectsRemapsClaimsAndUpdatesExist
 
   // Again, now that everything exists: updates, the deployment config with the version
   // the cluster holds (a stale one would be refused), and the saved names kept.
-  const std::string version = Text(At(GetObject("/oapi/v1/namespaces/demo/deploymentconfigs/web"),
-                                      "metadata/resourceVersion"));
+  const std::string version = Text(
+      At(GetObject("/oapi/v1/namespaces/demo/deploymentconfigs/web"), "metadata/resourceVersion"));
   Forget();
-  ASSERT_TRUE(facade_.RestoreDeployment(kNs, "web", backupDir_, true, {{"web-data", "restored-2"}}));
+  ASSERT_TRUE(
+      facade_.RestoreDeployment(kNs, "web", backupDir_, true, {{"web-data", "restored-2"}}));
   EXPECT_EQ(0u, Count("POST", ""));
   EXPECT_EQ(3u, Count("PUT", ""));
   const boost::json::object sent = Parsed(simulator_->Server().Requests().back().body);
@@ -254,8 +269,8 @@ TEST_F(WorkflowUnitTest, RestoreChoosesTheDeploymentSavedUnderItsNameAmongSevera
   other.replace(other.find("\"nginx:1.14\""), 12, "\"other:2\"");
   SaveFile("deploymentconfig_aaa", other);
   ASSERT_TRUE(facade_.RestoreDeployment(kNs, "web", backupDir_, false, {}));
-  const boost::json::value containers =
-      At(GetObject("/oapi/v1/namespaces/demo/deploymentconfigs/web"), "spec/template/spec/containers");
+  const boost::json::value containers = At(
+      GetObject("/oapi/v1/namespaces/demo/deploymentconfigs/web"), "spec/template/spec/containers");
   ASSERT_TRUE(containers.is_array());
   EXPECT_EQ("nginx:1.14", Text(At(containers.get_array()[0].as_object(), "image")));
   Forget();
@@ -273,7 +288,8 @@ TEST_F(WorkflowUnitTest, RestoreWithoutDeploymentFileRestoresSecretsAndConfigMap
   EXPECT_EQ(200, Send("GET", "/api/v1/namespaces/demo/secrets/web-secret"));
   EXPECT_EQ(200, Send("GET", "/api/v1/namespaces/demo/configmaps/web-config"));
   EXPECT_EQ(std::vector<std::string>{"ERROR Deployment Config file prefix [deploymentconfig_] not "
-                                     "found at [" + backupDir_ + "]"},
+                                     "found at [" +
+                                     backupDir_ + "]"},
             LinesOf(kRestoreContext));
 }
 
@@ -285,7 +301,8 @@ TEST_F(WorkflowUnitTest, RestoreOfAnUnreadableDeploymentFileLogsTheText) {
             LinesOf(kRestoreContext));
   EXPECT_FALSE(facade_.RestoreSecrets(kNs, backupDir_ + "/absent"));
   EXPECT_EQ(1u, LinesOf(kSecretsContext).size());
-  EXPECT_EQ(0u, LinesOf(kSecretsContext)[0].find("ERROR Error Accessing Path[" + backupDir_ + "/absent]"));
+  EXPECT_EQ(0u, LinesOf(kSecretsContext)[0].find("ERROR Error Accessing Path[" + backupDir_ +
+                                                 "/absent]"));
 }
 
 TEST_F(WorkflowUnitTest, RestoreRefusesFileNamesThatAreNoObjectNames) {
@@ -322,7 +339,8 @@ TEST_F(WorkflowUnitTest, RestorePassesOverEntriesThatAreNotRegularFiles) {
 TEST_F(WorkflowUnitTest, PrepareReusesAClaimOfEqualSizeWithoutTouchingIt) {
   Start();
   std::string used = "unchanged";
-  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("web-data", "2Gi"), true, used));
+  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("web-data", "2Gi"),
+                                     true, used));
   EXPECT_EQ("unchanged", used);
   EXPECT_EQ(0u, Count("DELETE", "") + Count("POST", ""));
   const std::string pv = Text(At(GetObject(ClaimPath("web-data")), "spec/volumeName"));
@@ -337,14 +355,16 @@ TEST_F(WorkflowUnitTest, PrepareReusesAClaimOfEqualSizeWithoutTouchingIt) {
 TEST_F(WorkflowUnitTest, PrepareReplacesATooSmallClaimUnderItsName) {
   Start();
   std::string used;
-  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("web-data", "5Gi"), true, used));
+  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("web-data", "5Gi"),
+                                     true, used));
   EXPECT_EQ(1u, Count("DELETE", "/persistentvolumeclaims/web-data"));
   ASSERT_EQ(1u, Count("POST", "/persistentvolumeclaims"));
   const boost::json::object claim = GetObject(ClaimPath("web-data"));
   EXPECT_EQ("5Gi", Text(At(claim, "spec/resources/requests/storage")));
-  EXPECT_EQ("ERROR Deleting Persistent Volume Claim [demo/web-data], current capacity "
-            "[2147483648] is less than expected capacity [5368709120]",
-            LinesOf(kPrepareContext).at(0));
+  EXPECT_EQ(
+      "ERROR Deleting Persistent Volume Claim [demo/web-data], current capacity "
+      "[2147483648] is less than expected capacity [5368709120]",
+      LinesOf(kPrepareContext).at(0));
   std::vector<unsigned long> own;
   for (const Sleep& sleep : sleeps_) {
     if (sleep.sourceFile == "openshiftWrapper") own.push_back(sleep.milliseconds);
@@ -367,10 +387,12 @@ TEST_F(WorkflowUnitTest, PrepareCreatesTheSavedNameWhenNoClaimHasIt) {
 TEST_F(WorkflowUnitTest, PrepareRefusesNamesThatWouldLeaveTheMountBase) {
   Start();
   std::string used;
-  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("../../etc", "1Gi"), false, used));
+  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("../../etc", "1Gi"),
+                                     false, used));
   EXPECT_TRUE(Sent().empty());
   // A name base that gives no valid claim name is refused before anything is created.
-  EXPECT_FALSE(facade_.PrepareVolume(kNs, "Bad_Base", mountBase_, SavedRecord("web-data", "1Gi"), false, used));
+  EXPECT_FALSE(facade_.PrepareVolume(kNs, "Bad_Base", mountBase_, SavedRecord("web-data", "1Gi"),
+                                     false, used));
   EXPECT_EQ(0u, Count("POST", ""));
 }
 
@@ -380,15 +402,18 @@ TEST_F(WorkflowUnitTest, PrepareGivesUpWhenEveryGeneratedNameIsTaken) {
   std::srand(7);
   for (int i = 0; i <= 100; ++i) {
     const std::string name = "taken-" + std::to_string(std::rand());
-    ASSERT_EQ(201, Send("POST", "/api/v1/namespaces/demo/persistentvolumeclaims",
-                        R"({"kind": "PersistentVolumeClaim", "apiVersion": "v1", "metadata": {"name": ")" +
-                            name + R"("}, "spec": {"accessModes": ["ReadWriteOnce"],
+    ASSERT_EQ(
+        201,
+        Send("POST", "/api/v1/namespaces/demo/persistentvolumeclaims",
+             R"({"kind": "PersistentVolumeClaim", "apiVersion": "v1", "metadata": {"name": ")" +
+                 name + R"("}, "spec": {"accessModes": ["ReadWriteOnce"],
                             "resources": {"requests": {"storage": "1Gi"}}, "storageClassName": "none"}})"));
   }
   Forget();
   std::srand(7);
   std::string used;
-  EXPECT_FALSE(facade_.PrepareVolume(kNs, "taken", mountBase_, SavedRecord("web-data", "1Gi"), false, used));
+  EXPECT_FALSE(
+      facade_.PrepareVolume(kNs, "taken", mountBase_, SavedRecord("web-data", "1Gi"), false, used));
   EXPECT_EQ(0u, Count("POST", ""));
   EXPECT_EQ(102u, Count("GET", "/persistentvolumeclaims/"));
 }

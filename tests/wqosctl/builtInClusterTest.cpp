@@ -51,9 +51,9 @@ TEST_F(BuiltInCluster, AFailingCommandEndsWithItsExitCode) {
 TEST_F(BuiltInCluster, DemoRestoresEveryFileAndObject) {
   const auto started = std::chrono::steady_clock::now();
   const Result demo = Tool({"demo"}, wqtest::CleanEnv());
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                           std::chrono::steady_clock::now() - started)
-                           .count();
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
+          .count();
   EXPECT_EQ(demo.code, 0) << demo.all();
   EXPECT_NE(demo.err.find(" checks passed, 0 failed"), std::string::npos) << demo.err;
   EXPECT_EQ(demo.err.find("check FAILED"), std::string::npos) << demo.err;

@@ -43,8 +43,7 @@ TEST_P(Refused, NamesTheProblem) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, Refused,
     testing::Values(
-        RefusedRow{"frobnicate", "unknown command"},
-        RefusedRow{"get pods", "needs -n NAMESPACE"},
+        RefusedRow{"frobnicate", "unknown command"}, RefusedRow{"get pods", "needs -n NAMESPACE"},
         RefusedRow{"get widgets -n demo", "unknown kind \"widgets\""},
         RefusedRow{"get pods a b -n demo", "at most one name"},
         RefusedRow{"get pods -n demo -o yaml", "-o takes"},
@@ -101,8 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(RefusedRow{"get projects --user a --password hunter2", "WQOSCTL_PASSWORD"},
                     RefusedRow{"get projects --user a --password=hunter2", "--password-file"},
                     RefusedRow{"get projects --user a -p hunter2", "WQOSCTL_PASSWORD"},
-                    RefusedRow{"get projects --service-account a --token=hunter2",
-                               "WQOSCTL_TOKEN"},
+                    RefusedRow{"get projects --service-account a --token=hunter2", "WQOSCTL_TOKEN"},
                     RefusedRow{"get projects --node-password hunter2", "--node-password-file"},
                     RefusedRow{"get projects --node-key hunter2", "--node-key-file"},
                     RefusedRow{"get projects --node-key-passphrase hunter2",
@@ -164,13 +162,11 @@ TEST(CommandLine, ExecKeepsTheWordsAfterTheSeparatorAsTheyAre) {
   Invocation invocation;
   std::string error;
   ASSERT_TRUE(wqosctl::ParseCommandLine(
-      {"exec", "web", "-n", "demo", "--", "sh", "-c", "echo --help -n x", "--"}, invocation,
-      error))
+      {"exec", "web", "-n", "demo", "--", "sh", "-c", "echo --help -n x", "--"}, invocation, error))
       << error;
   EXPECT_FALSE(invocation.help);
   EXPECT_EQ(invocation.nameSpace, "demo");
-  EXPECT_EQ(invocation.words,
-            (std::vector<std::string>{"sh", "-c", "echo --help -n x", "--"}));
+  EXPECT_EQ(invocation.words, (std::vector<std::string>{"sh", "-c", "echo --help -n x", "--"}));
 }
 
 TEST(CommandLine, KindAliasesBecomeOneName) {
@@ -178,9 +174,9 @@ TEST(CommandLine, KindAliasesBecomeOneName) {
     const char* alias;
     const char* kind;
   };
-  for (const Row& row : {Row{"deploymentconfigs", "dc"}, Row{"sc", "storageclasses"},
-                         Row{"po", "pods"}, Row{"persistentvolumeclaim", "pvc"},
-                         Row{"ep", "endpoints"}, Row{"project", "projects"}}) {
+  for (const Row& row :
+       {Row{"deploymentconfigs", "dc"}, Row{"sc", "storageclasses"}, Row{"po", "pods"},
+        Row{"persistentvolumeclaim", "pvc"}, Row{"ep", "endpoints"}, Row{"project", "projects"}}) {
     Invocation invocation;
     std::string error;
     ASSERT_TRUE(wqosctl::ParseCommandLine({"get", row.alias, "-n", "demo"}, invocation, error))

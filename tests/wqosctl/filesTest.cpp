@@ -160,8 +160,7 @@ TEST_F(Credentials, AFileWinsOverTheEnvironmentAndAMissingSecretIsNamed) {
   wqosctl::Invocation missing;
   missing.user = "admin";
   EXPECT_FALSE(wqosctl::ResolveCredentials(missing, credentials, error));
-  EXPECT_NE(error.find("set WQOSCTL_PASSWORD or give --password-file"), std::string::npos)
-      << error;
+  EXPECT_NE(error.find("set WQOSCTL_PASSWORD or give --password-file"), std::string::npos) << error;
 }
 
 TEST_F(Credentials, NodesTakeTheDefaultsWholeUnlessTheyHaveTheirOwn) {

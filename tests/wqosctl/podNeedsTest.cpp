@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "simulator/cluster/clusterJson.h"
-#include "tests/wqosctl/builtInClusterSuite.h"
+#include "tests/testing/builtInCluster.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/manifest.h"
 
@@ -13,12 +13,11 @@ namespace {
 namespace json = wqsim::json;
 const std::string kCore = "/api/v1/namespaces/demo/";
 
-class PodNeeds : public testing::Test {
+class PodNeeds : public wqtest::BuiltInClusterSuite {
  protected:
   static void SetUpTestSuite() {
-    wqosctl::Credentials credentials;
-    std::string error;
-    ASSERT_TRUE(wqtooltest::StartBuiltInCluster(credentials, cluster, session, error)) << error;
+    BuiltInClusterSuite::SetUpTestSuite();
+    if (session == nullptr) return;
     for (const char* object :
          {R"({"kind":"ServiceAccount","metadata":{"name":"web-runner"}})",
           R"({"kind":"Secret","metadata":{"name":"web-cert"},"data":{"c":"Yw=="}})",
@@ -41,10 +40,6 @@ class PodNeeds : public testing::Test {
     spec["serviceAccountName"] = "web-runner";
     ASSERT_EQ(Call("PUT", "/oapi/v1/namespaces/demo/deploymentconfigs/web", config), 200);
     podSpec = spec;
-  }
-  static void TearDownTestSuite() { wqtooltest::StopBuiltInCluster(cluster, session); }
-  void SetUp() override {
-    if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
   }
 
   static int Call(const std::string& method, const std::string& path, const json::object& body,
@@ -98,13 +93,9 @@ class PodNeeds : public testing::Test {
     return wqosctl::RunCommand(context);
   }
 
-  static wqosctl::EmbeddedCluster* cluster;
-  static wqosctl::Session* session;
   static json::object podSpec;
 };
 
-wqosctl::EmbeddedCluster* PodNeeds::cluster = nullptr;
-wqosctl::Session* PodNeeds::session = nullptr;
 json::object PodNeeds::podSpec;
 
 // A pod waits while any one required object is missing, and starts once it is there; the

@@ -301,7 +301,8 @@ TEST_F(Sandbox, RestoreFromOtherDataKeepingTheSavedNames) {
   EXPECT_EQ(ClaimsOfTheDeploymentConfig(), (std::vector<std::string>{"web-data", "web-logs"}))
       << "the deployment config keeps the saved names";
   std::vector<SPersistentVolumeClaimInfoLib> claims;
-  ASSERT_TRUE(session->Sdk().GetPersistentVolumeClaimInfoList(wqosctl::kSampleNamespace, claims, 0));
+  ASSERT_TRUE(
+      session->Sdk().GetPersistentVolumeClaimInfoList(wqosctl::kSampleNamespace, claims, 0));
   for (const SPersistentVolumeClaimInfoLib& claim : claims) {
     const std::string& name = claim.metadata.name;
     for (const std::string& saved : wqosctl::SampleClaims()) {

@@ -18,8 +18,7 @@ class ToolProgram : public wqtest::SampleClusterTest {
     // The command-line client in the agent's base directory, as an installation has it.
     const std::string client = base.path() + "/wqOpenShiftCLI";
     ASSERT_EQ(std::system(("cp '" WQ_CLI_PROGRAM "' '" + client + "'").c_str()), 0);
-    wqtest::WriteFile(base.path() + "/wqOpenShiftCLI.state",
-                          "podsDir=" + base.path() + "/pods\n");
+    wqtest::WriteFile(base.path() + "/wqOpenShiftCLI.state", "podsDir=" + base.path() + "/pods\n");
     env = wqtest::CleanEnv();
     env["dBASEHOME"] = base.path();
     env["WQOSDK_SLEEP_SCALE"] = "0.001";
@@ -71,8 +70,7 @@ TEST_F(ToolProgram, GetShowsTablesAndJson) {
   EXPECT_NE(volumes.out.find("demo/web-data"), std::string::npos) << volumes.out;
   EXPECT_NE(volumes.out.find("demo/web-logs"), std::string::npos) << volumes.out;
   const Result endpoints = Tool({"get", "endpoints", "-n", "demo"});
-  EXPECT_NE(endpoints.out.find("glusterfs-dynamic-web-data"), std::string::npos)
-      << endpoints.out;
+  EXPECT_NE(endpoints.out.find("glusterfs-dynamic-web-data"), std::string::npos) << endpoints.out;
   EXPECT_TRUE(Mutations().empty());
 }
 
@@ -86,10 +84,10 @@ TEST_F(ToolProgram, AMissingObjectIsAFailure) {
 
 TEST_F(ToolProgram, LoginsFromFilesAndTheEnvironmentAndTheirFailures) {
   wqtest::WriteFile(work.path() + "/token", Token() + "\n");
-  const Result byFile = Tool({"get", "projects", "--server", simulator->BaseUrl(),
-                              "--service-account", "backup", "--token-file",
-                              work.path() + "/token", "-v"},
-                             false);
+  const Result byFile =
+      Tool({"get", "projects", "--server", simulator->BaseUrl(), "--service-account", "backup",
+            "--token-file", work.path() + "/token", "-v"},
+           false);
   EXPECT_EQ(byFile.code, 0) << byFile.err;
   env["WQOSCTL_TOKEN"] = Token();
   const Result byEnv = Tool(
@@ -98,9 +96,8 @@ TEST_F(ToolProgram, LoginsFromFilesAndTheEnvironmentAndTheirFailures) {
   EXPECT_EQ(byEnv.code, 0) << byEnv.err;
 
   env["WQOSCTL_TOKEN"] = "wrong-token-that-is-long";
-  const Result badToken =
-      Tool({"get", "projects", "--server", simulator->BaseUrl(), "--service-account", "backup"},
-           false);
+  const Result badToken = Tool(
+      {"get", "projects", "--server", simulator->BaseUrl(), "--service-account", "backup"}, false);
   EXPECT_EQ(badToken.code, 1);
   EXPECT_NE(badToken.err.find("refused the token"), std::string::npos) << badToken.err;
 
@@ -153,17 +150,17 @@ TEST_F(ToolProgram, ExecRunsInEveryRunningPodAndReportsFailures) {
 TEST_F(ToolProgram, BackupDryRunPrintsThePlanAndChangesNothing) {
   Mutations();
   const std::string dir = work.path() + "/backup";
-  const Result plan = Tool({"backup", "web", "-n", "demo", "--dir", dir, "--dry-run",
-                            "--quiesce-annotation", "wq.quiesce", "--unquiesce-annotation",
-                            "wq.unquiesce", "--copy-data"});
+  const Result plan =
+      Tool({"backup", "web", "-n", "demo", "--dir", dir, "--dry-run", "--quiesce-annotation",
+            "wq.quiesce", "--unquiesce-annotation", "wq.unquiesce", "--copy-data"});
   EXPECT_EQ(plan.code, 0) << plan.err;
   for (const std::string& line : std::vector<std::string>{
            "dry run: backup of demo/web into " + dir + " (nothing is changed)",
-        "file     " + dir + "/pvc_web-data (claim)", "file     " + dir + "/secret_web-secret",
-        "file     " + dir + "/configmap_web-config", "file     " + dir + "/deploymentconfig_web",
-        "file     " + dir + "/manifest.json",
-        "command  quiesce (annotation wq.quiesce): [-- sh -c 'sync && echo quiesced'] in pods",
-        "mount it on " + dir + "/web-logs", "snapshot vol_"}) {
+           "file     " + dir + "/pvc_web-data (claim)", "file     " + dir + "/secret_web-secret",
+           "file     " + dir + "/configmap_web-config", "file     " + dir + "/deploymentconfig_web",
+           "file     " + dir + "/manifest.json",
+           "command  quiesce (annotation wq.quiesce): [-- sh -c 'sync && echo quiesced'] in pods",
+           "mount it on " + dir + "/web-logs", "snapshot vol_"}) {
     EXPECT_NE(plan.out.find(line), std::string::npos) << line << "\n" << plan.out;
   }
   EXPECT_EQ(plan.out.find("deploy,"), std::string::npos);
@@ -171,8 +168,8 @@ TEST_F(ToolProgram, BackupDryRunPrintsThePlanAndChangesNothing) {
   EXPECT_NE(stat(dir.c_str(), &info), 0) << "the dry run made the backup directory";
   EXPECT_EQ(Mutations(), std::vector<std::string>());
 
-  const Result missing = Tool({"backup", "web", "-n", "demo", "--dir", dir, "--dry-run",
-                               "--quiesce-annotation", "nosuch"});
+  const Result missing = Tool(
+      {"backup", "web", "-n", "demo", "--dir", dir, "--dry-run", "--quiesce-annotation", "nosuch"});
   EXPECT_EQ(missing.code, 1);
   EXPECT_NE(missing.err.find("no annotation nosuch"), std::string::npos) << missing.err;
 }
@@ -191,11 +188,10 @@ TEST_F(ToolProgram, RestoreDryRunReadsTheBackupAndChangesNothing) {
   Mutations();
   const Result plan = Tool({"restore", "web", "-n", "demo", "--from", dir, "--dry-run"});
   EXPECT_EQ(plan.code, 1) << "web-gone has no saved files";
-  for (const char* line :
-       {"claim web-data exists: create claim web-data-<random number>",
-        "copy 2 entries (5 bytes) from", "create claim web-gone (1Gi",
-        "create or update secret web-secret", "update deployment config web",
-        "problem  claim web-gone: no saved files in"}) {
+  for (const char* line : {"claim web-data exists: create claim web-data-<random number>",
+                           "copy 2 entries (5 bytes) from", "create claim web-gone (1Gi",
+                           "create or update secret web-secret", "update deployment config web",
+                           "problem  claim web-gone: no saved files in"}) {
     EXPECT_NE(plan.out.find(line), std::string::npos) << line << "\n" << plan.out;
   }
   const Result reuse =
