@@ -46,6 +46,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/benchScenario.h"
 #include "host/debugLog.h"
 #include "host/process.h"
 #include "simulator/cluster/clusterSimulator.h"
@@ -69,28 +70,7 @@ double MsSince(Clock::time_point start, Clock::time_point end = Clock::now()) {
   return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
-// A project "bench" with a GlusterFS storage class and a deployment config "app" (no pods)
-// using `claims` claims data-0.. of 1Gi.
-std::string ScenarioText(int claims) {
-  std::ostringstream text;
-  text << R"({"serviceAccountTokens": [")" << kToken << R"("], "projects": ["bench"],
-    "storageClasses": [{"metadata": {"name": "glusterfs-storage"},
-                        "provisioner": "kubernetes.io/glusterfs"}],
-    "persistentVolumeClaims": [)";
-  for (int i = 0; i < claims; ++i) {
-    text << (i ? "," : "") << R"({"metadata": {"name": "data-)" << i
-         << R"(", "namespace": "bench"}, "spec": {"accessModes": ["ReadWriteOnce"],
-            "resources": {"requests": {"storage": "1Gi"}}, "storageClassName": "glusterfs-storage"}})";
-  }
-  text << R"(], "deploymentConfigs": [{"metadata": {"name": "app", "namespace": "bench"},
-      "spec": {"replicas": 0, "template": {"spec": {"volumes": [)";
-  for (int i = 0; i < claims; ++i) {
-    text << (i ? "," : "") << R"({"name": "v)" << i
-         << R"(", "persistentVolumeClaim": {"claimName": "data-)" << i << R"("}})";
-  }
-  text << R"(], "containers": [{"name": "c", "image": "i"}]}}}}]})";
-  return text.str();
-}
+std::string ScenarioText(int claims) { return BenchScenarioText(kToken, claims); }
 
 // The simulated cluster over the sandbox's nodes, its claims provisioned as real volumes.
 struct Cluster {

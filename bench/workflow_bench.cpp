@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchScenario.h"
 #include "host/debugLog.h"
 #include "host/process.h"
 #include "simulator/cluster/clusterSimulator.h"
@@ -37,26 +38,7 @@ std::string Env(const char* name) {
   return value != nullptr ? value : "";
 }
 
-std::string ScenarioText(int claims) {
-  std::ostringstream text;
-  text << R"({"serviceAccountTokens": [")" << kToken << R"("], "projects": ["bench"],
-    "storageClasses": [{"metadata": {"name": "glusterfs-storage"},
-                        "provisioner": "kubernetes.io/glusterfs"}],
-    "persistentVolumeClaims": [)";
-  for (int i = 0; i < claims; ++i) {
-    text << (i ? "," : "") << R"({"metadata": {"name": "data-)" << i
-         << R"(", "namespace": "bench"}, "spec": {"accessModes": ["ReadWriteOnce"],
-            "resources": {"requests": {"storage": "1Gi"}}, "storageClassName": "glusterfs-storage"}})";
-  }
-  text << R"(], "deploymentConfigs": [{"metadata": {"name": "app", "namespace": "bench"},
-      "spec": {"replicas": 0, "template": {"spec": {"volumes": [)";
-  for (int i = 0; i < claims; ++i) {
-    text << (i ? "," : "") << R"({"name": "v)" << i
-         << R"(", "persistentVolumeClaim": {"claimName": "data-)" << i << R"("}})";
-  }
-  text << R"(], "containers": [{"name": "c", "image": "i"}]}}}}]})";
-  return text.str();
-}
+std::string ScenarioText(int claims) { return BenchScenarioText(kToken, claims); }
 
 struct Sample {
   int claims = 0;

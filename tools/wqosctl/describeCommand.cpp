@@ -189,11 +189,7 @@ std::string DescriptionText(const std::string& dir, const Manifest& manifest,
 int RunDescribe(const Invocation& invocation) {
   const std::string dir = Absolute(invocation.dir);
   Manifest manifest;
-  std::string error;
-  if (!ReadManifest(dir, manifest, error) || !CheckPaths(dir, manifest, error)) {
-    PrintErr("wqosctl: " + error + "\n");
-    return kExitFailed;
-  }
+  if (!LoadBackup(dir, manifest)) return kExitFailed;
   // A verification of an earlier backup in the directory says nothing about this one.
   Verification verification;
   const bool verified = ReadVerification(dir, verification) &&

@@ -1,6 +1,7 @@
 #include "tools/wqosctl/manifest.h"
 
 #include "host/safeFiles.h"
+#include "tools/wqosctl/console.h"
 
 namespace wqosctl {
 
@@ -301,6 +302,15 @@ bool ReadManifest(const std::string& backupDir, Manifest& manifest, std::string&
     return false;
   }
   return true;
+}
+
+bool LoadBackup(const std::string& backupDir, Manifest& manifest) {
+  std::string error;
+  if (ReadManifest(backupDir, manifest, error) && CheckPaths(backupDir, manifest, error)) {
+    return true;
+  }
+  PrintErr("wqosctl: " + error + "\n");
+  return false;
 }
 
 }  // namespace wqosctl

@@ -75,6 +75,8 @@ std::string DataCopyOf(const std::string& backupDir, const ManifestVolume& volum
 // False when a manifest (of format 2 or later) records a mount path other than the derived
 // one: the directory was tampered with or moved.
 bool CheckPaths(const std::string& backupDir, const Manifest& manifest, std::string& error);
+// ReadManifest and CheckPaths; a failure is printed on standard error.
+bool LoadBackup(const std::string& backupDir, Manifest& manifest);
 // A name that stays one entry of its directory: not empty, no '/', not "." or "..".
 bool IsPlainName(const std::string& name);
 // A relative path of plain names joined by single '/'.

@@ -20,7 +20,7 @@ struct PodNeed {
 };
 
 // Each secret and config map of `spec` that the library's deployment backup does not save,
-// once (a required use wins over an optional one), in the order of the spec.
+// once (a required use wins over an optional one), in the order the pod template lists them.
 std::vector<PodNeed> PodNeeds(const OpenShiftSDKWrapper::SPodSpecInfoLib& spec);
 // The service account the pods name (serviceAccountName, else serviceAccount); may be empty.
 std::string PodServiceAccount(const OpenShiftSDKWrapper::SPodSpecInfoLib& spec);

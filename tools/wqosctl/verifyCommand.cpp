@@ -205,11 +205,7 @@ bool ReadVerification(const std::string& backupDir, Verification& verification) 
 int RunVerify(const Invocation& invocation) {
   const std::string dir = Absolute(invocation.dir);
   Manifest manifest;
-  std::string error;
-  if (!ReadManifest(dir, manifest, error) || !CheckPaths(dir, manifest, error)) {
-    PrintErr("wqosctl: " + error + "\n");
-    return kExitFailed;
-  }
+  if (!LoadBackup(dir, manifest)) return kExitFailed;
   Progress progress("verification of " + dir);
   Verification verification;
   verification.backupCreated = manifest.created;
@@ -234,6 +230,7 @@ int RunVerify(const Invocation& invocation) {
     detail = std::to_string(differences) + " differences in " +
              std::to_string(verification.volumes.size()) + " data copies";
   }
+  std::string error;
   if (!WriteFileAtomically(dir, kVerificationFile, VerificationText(verification), 0600, error)) {
     progress.Failure("the result is not kept: " + error);
   }
