@@ -24,6 +24,7 @@
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/plan.h"
 #include "tools/wqosctl/podNeeds.h"
+#include "tools/wqosctl/project.h"
 #include "wrapper/dcPods.h"
 
 namespace wqosctl {
@@ -365,134 +366,222 @@ bool SnapshotWhileQuiesced(Context& context, const BackupLock& lock,
   return made;
 }
 
-int Backup(Context& context) {
-  const Invocation& invocation = context.invocation;
-  const std::string& ns = invocation.nameSpace;
-  const std::string& dc = invocation.positional[0];
-  const std::string dir = Absolute(invocation.dir);
-  WQOpenShiftSDKWrapper& sdk = context.session.Sdk();
-  Progress progress("backup of " + ns + "/" + dc);
-  // Until the manifest on disk names every snapshot taken, an interrupt must not end the tool.
-  InterruptDeferral deferral;
-
-  // One backup of a deployment config at a time on this host: held to the end, and by the
-  // guardian until it has run the unquiesce command.
-  BackupLock lock;
-  std::string error;
-  if (!lock.Acquire(ns, dc, error)) {
-    progress.Failure(error);
-    return progress.Summary();
-  }
-
-  Manifest manifest;
-  manifest.nameSpace = ns;
-  manifest.deploymentConfig = dc;
-  manifest.snapshotName =
-      invocation.snapshotName.empty() ? "wqosctl-" + dc : invocation.snapshotName;
-  manifest.created = NowUtc();
-
-  progress.Begin("read deployment config " + ns + "/" + dc + " and its storage nodes");
+// The state of one deployment config's backup as its steps go.
+struct BackupRun {
+  Context& context;
+  const std::string& ns;
+  const std::string& dc;
+  std::string dir;
+  Progress progress;
   SDeploymentConfigInfoLib config;
-  if (!sdk.GetDeploymentConfigInfo(ns, dc, config, 0)) {
-    progress.End(false, "cannot read the deployment config");
-    return progress.Summary();
+  std::map<std::string, std::vector<std::string>> claimNodes;
+  Manifest manifest;
+  SDeploymentBackupPlan plan;
+  std::vector<SVolumeInfoLib> records;
+  bool planned = false;  // the plan is made: the summary counts volumes and files
+
+  explicit BackupRun(Context& c)
+      : context(c),
+        ns(c.invocation.nameSpace),
+        dc(c.invocation.positional[0]),
+        dir(Absolute(c.invocation.dir)),
+        progress("backup of " + ns + "/" + dc) {}
+  WQOpenShiftSDKWrapper& Sdk() { return context.session.Sdk(); }
+};
+
+// The deployment config, and its claims' storage nodes given the default node credentials.
+bool ReadConfigAndNodes(BackupRun& run) {
+  Progress& progress = run.progress;
+  progress.Begin("read deployment config " + run.ns + "/" + run.dc + " and its storage nodes");
+  if (!run.Sdk().GetDeploymentConfigInfo(run.ns, run.dc, run.config, 0)) {
+    return progress.End(false, "cannot read the deployment config");
   }
   std::vector<std::string> nodes;
-  std::map<std::string, std::vector<std::string>> claimNodes;
-  for (const SVolumeInfoLib& volume : config.spec.templateSpec.spec.volumes) {
+  for (const SVolumeInfoLib& volume : run.config.spec.templateSpec.spec.volumes) {
     SPersistentVolumeClaimInfoLib claim;
     const std::string& name = volume.persistentVolumeClaim.claimName;
-    if (name.empty() || !sdk.GetPersistentVolumeClaimInfo(ns, name, claim, 0)) continue;
-    claimNodes[name] = VolumeNodes(sdk, ns, claim.spec.volumeName);
-    for (const std::string& node : claimNodes[name]) {
+    if (name.empty() || !run.Sdk().GetPersistentVolumeClaimInfo(run.ns, name, claim, 0)) continue;
+    run.claimNodes[name] = VolumeNodes(run.Sdk(), run.ns, claim.spec.volumeName);
+    for (const std::string& node : run.claimNodes[name]) {
       if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) nodes.push_back(node);
     }
   }
-  const bool nodesOk = context.session.AddNodes(nodes, error);
-  if (!progress.End(nodesOk, nodesOk ? "storage nodes: " + Joined(nodes) : error)) {
-    return progress.Summary();
-  }
+  std::string error;
+  const bool nodesOk = run.context.session.AddNodes(nodes, error);
+  return progress.End(nodesOk, nodesOk ? "storage nodes: " + Joined(nodes) : error);
+}
 
-  progress.Begin("prepare " + dir);
-  if (!MakePrivateDirectory(dir, error) || !DirectoryIsFree(dir, error) ||
-      !ClearReleasedBackup(dir, progress, error)) {
-    progress.End(false, error);
-    return progress.Summary();
+bool PrepareBackupDirectory(BackupRun& run) {
+  run.progress.Begin("prepare " + run.dir);
+  std::string error;
+  if (!MakePrivateDirectory(run.dir, error) || !DirectoryIsFree(run.dir, error) ||
+      !ClearReleasedBackup(run.dir, run.progress, error)) {
+    return run.progress.End(false, error);
   }
-  progress.End(true);
+  return run.progress.End(true);
+}
 
-  // Everything that need not wait for the freeze: the claims' volumes and nodes, and the
-  // connections to the nodes.
-  progress.Begin("prepare the snapshots of " + dc + ": claims, volumes, nodes, connections");
-  SDeploymentBackupPlan plan;
-  const bool prepared = sdk.PrepareDeploymentSnapshot(ns, dc, plan);
-  if (!progress.End(prepared, std::to_string(plan.claims.size()) + " claims")) {
-    return progress.Summary();
+// Claims whose snapshot the backup of another deployment config of the project holds leave
+// the plan: the manifest names the backup that has them, and no second snapshot is taken.
+void SkipSharedClaims(BackupRun& run, const SharedClaims& shared) {
+  std::vector<SClaimBackupPlan> kept;
+  std::vector<SVolumeInfoLib>& podVolumes = run.plan.dc.spec.templateSpec.spec.volumes;
+  for (const SClaimBackupPlan& claim : run.plan.claims) {
+    const std::string& name = claim.podVolume.persistentVolumeClaim.claimName;
+    const auto owner = shared.find(name);
+    if (owner == shared.end()) {
+      kept.push_back(claim);
+      continue;
+    }
+    if (claim.stopAfterSnapshot) {
+      run.Sdk().StopGlusterVolume(claim.node, claim.volume.spec.glusterfs.path);
+    }
+    podVolumes.erase(std::remove_if(podVolumes.begin(), podVolumes.end(),
+                                    [&](const SVolumeInfoLib& v) {
+                                      return v.hasPersistentVolumeClaim &&
+                                             v.persistentVolumeClaim.claimName == name;
+                                    }),
+                     podVolumes.end());
+    run.manifest.sharedClaims.push_back({name, owner->second});
+    run.progress.Note("claim " + name + ": its snapshot is in the backup of deployment config " +
+                      owner->second);
   }
-  // Every snapshot the backup may take, recorded before it is asked for. Taken no earlier
-  // than now: the time GlusterFS puts into the names is not before it.
+  run.plan.claims = kept;
+}
+
+// The plan of the library, and every snapshot the backup may take recorded before it is
+// asked for: taken no earlier than now, as the time GlusterFS puts into the names is not.
+bool PlanSnapshots(BackupRun& run, const SharedClaims& shared) {
+  run.progress.Begin("prepare the snapshots of " + run.dc +
+                     ": claims, volumes, nodes, connections");
+  const bool prepared = run.Sdk().PrepareDeploymentSnapshot(run.ns, run.dc, run.plan);
+  if (prepared) SkipSharedClaims(run, shared);
+  if (!run.progress.End(prepared, std::to_string(run.plan.claims.size()) + " claims")) {
+    return false;
+  }
   const std::string plannedAt = NowUtc(kSnapshotTimeFormat);
-  for (size_t at = 0; at < plan.claims.size(); ++at) {
-    const SClaimBackupPlan& claim = plan.claims[at];
+  for (size_t at = 0; at < run.plan.claims.size(); ++at) {
+    const SClaimBackupPlan& claim = run.plan.claims[at];
     ManifestVolume entry;
     entry.record.name = claim.podVolume.persistentVolumeClaim.claimName;
     entry.record.podVolumeName = claim.podVolume.name;
     entry.record.persistentVolumeName = claim.claim.spec.volumeName;
     entry.glusterVolume = claim.volume.spec.glusterfs.path;
-    entry.nodes = claimNodes[entry.record.name];
-    entry.plannedSnapshot = RequestedSnapshot(manifest.snapshotName, at);
+    entry.nodes = run.claimNodes[entry.record.name];
+    entry.plannedSnapshot = RequestedSnapshot(run.manifest.snapshotName, at);
     entry.plannedAt = plannedAt;
-    manifest.volumes.push_back(entry);
+    run.manifest.volumes.push_back(entry);
   }
+  run.planned = true;
+  return true;
+}
 
-  std::vector<SVolumeInfoLib> records;
+// The manifest names the planned snapshots, the freeze takes them, and the manifest names
+// those made before anything else is done with them. False when not all were made or the
+// manifest could not say so.
+bool TakeSnapshots(BackupRun& run, const BackupLock& lock) {
   bool made = false;
-  const bool planned = SaveManifest(dir, manifest, progress);
+  const bool planned = SaveManifest(run.dir, run.manifest, run.progress);
   if (planned) PauseForTest("planned");
   if (planned && !interrupted) {
-    made = SnapshotWhileQuiesced(context, lock, plan, manifest.snapshotName, progress, records);
+    made = SnapshotWhileQuiesced(run.context, lock, run.plan, run.manifest.snapshotName,
+                                 run.progress, run.records);
   }
-  // The snapshots made, named in the manifest before anything else is done with them.
-  RecordSnapshots(records, manifest);
-  bool written = SaveManifest(dir, manifest, progress);
+  RecordSnapshots(run.records, run.manifest);
+  const bool written = SaveManifest(run.dir, run.manifest, run.progress);
+  return made && written;
+}
+
+// Mounts the snapshots made and saves the objects; on a failure, or after an interrupt,
+// deletes the snapshots that are not mounted. True when all were mounted.
+bool MountSnapshots(BackupRun& run, bool made) {
+  Progress& progress = run.progress;
   bool mounted = false;
-  if (!made || !written) {
-    DeleteUnmounted(sdk, records, manifest, progress);
-    AbandonPlan(sdk, plan, records.size());
+  if (!made) {
+    DeleteUnmounted(run.Sdk(), run.records, run.manifest, progress);
+    AbandonPlan(run.Sdk(), run.plan, run.records.size());
   } else if (interrupted) {
-    AbandonPlan(sdk, plan, records.size());
+    AbandonPlan(run.Sdk(), run.plan, run.records.size());
   } else {
-    progress.Begin("activate and mount the snapshots under " + dir + " and save the objects of " +
-                   dc);
-    mounted = sdk.MountDeploymentSnapshots(plan, dir, records);
+    progress.Begin("activate and mount the snapshots under " + run.dir +
+                   " and save the objects of " + run.dc);
+    mounted = run.Sdk().MountDeploymentSnapshots(run.plan, run.dir, run.records);
     progress.End(mounted);
-    RecordSnapshots(records, manifest);
-    for (const SVolumeInfoLib& record : records) {
+    RecordSnapshots(run.records, run.manifest);
+    for (const SVolumeInfoLib& record : run.records) {
       if (record.snapshotState != 1) continue;
       progress.Note("claim " + record.name + ": GlusterFS snapshot " +
                     record.glusterfs.snapshotName + " mounted on " + record.glusterfs.path);
     }
-    if (!mounted) DeleteUnmounted(sdk, records, manifest, progress);
+    if (!mounted) DeleteUnmounted(run.Sdk(), run.records, run.manifest, progress);
   }
-  if (!mounted) DropMissingSnapshots(sdk, manifest);
-  if (mounted) SavePodNeeds(context.session, ns, config, dir, manifest, progress);
-  manifest.files = ExportFiles(dir);
-  written = SaveManifest(dir, manifest, progress);
+  if (!mounted) DropMissingSnapshots(run.Sdk(), run.manifest);
+  return mounted;
+}
+
+// What the pods need, the list of files, the data copy, and the manifest's last word.
+void SaveTheRest(BackupRun& run, bool mounted) {
+  const Invocation& invocation = run.context.invocation;
+  Manifest& manifest = run.manifest;
+  if (mounted)
+    SavePodNeeds(run.context.session, run.ns, run.config, run.dir, manifest, run.progress);
+  manifest.files = ExportFiles(run.dir);
+  const bool written = SaveManifest(run.dir, manifest, run.progress);
   if (written && mounted && invocation.copyData && !interrupted) {
     PauseForTest("copy");
-    CopyData(dir, manifest, progress);
-    manifest.files = ExportFiles(dir);
+    CopyData(run.dir, manifest, run.progress);
+    manifest.files = ExportFiles(run.dir);
   }
-
-  manifest.complete = mounted && progress.failures() == 0 && !interrupted;
-  if (written) SaveManifest(dir, manifest, progress);
-  if (interrupted) progress.Failure("interrupted");
-  if (!manifest.complete && !manifest.volumes.empty()) {
-    progress.Note("release the snapshots taken with: wqosctl release --dir " + dir);
-  }
-  return progress.Summary(std::to_string(manifest.volumes.size()) + " volumes, " +
-                          std::to_string(manifest.files.size()) + " files in " + dir);
+  manifest.complete = mounted && run.progress.failures() == 0 && !interrupted;
+  if (written) SaveManifest(run.dir, manifest, run.progress);
 }
+
+// The steps of one backup after its lock is held.
+void BackupSteps(BackupRun& run, const BackupLock& lock, const SharedClaims& shared) {
+  if (ReadConfigAndNodes(run) && PrepareBackupDirectory(run) && PlanSnapshots(run, shared)) {
+    SaveTheRest(run, MountSnapshots(run, TakeSnapshots(run, lock)));
+  }
+}
+
+}  // namespace
+
+BackupResult BackupOne(Context& context, const SharedClaims& shared) {
+  const Invocation& invocation = context.invocation;
+  BackupRun run(context);
+  // Until the manifest on disk names every snapshot taken, an interrupt must not end the tool.
+  InterruptDeferral deferral;
+  Manifest& manifest = run.manifest;
+  manifest.nameSpace = run.ns;
+  manifest.deploymentConfig = run.dc;
+  manifest.snapshotName =
+      invocation.snapshotName.empty() ? "wqosctl-" + run.dc : invocation.snapshotName;
+  manifest.created = NowUtc();
+
+  BackupResult result;
+  // One backup of a deployment config at a time on this host: held to the end, and by the
+  // guardian until it has run the unquiesce command.
+  BackupLock lock;
+  std::string error;
+  if (!lock.Acquire(run.ns, run.dc, error)) {
+    run.progress.Failure(error);
+  } else {
+    BackupSteps(run, lock, shared);
+  }
+  if (run.planned) {
+    if (interrupted) run.progress.Failure("interrupted");
+    if (!manifest.complete && !manifest.volumes.empty()) {
+      run.progress.Note("release the snapshots taken with: wqosctl release --dir " + run.dir);
+    }
+    result.detail = std::to_string(manifest.volumes.size()) + " volumes, " +
+                    std::to_string(manifest.files.size()) + " files in " + run.dir;
+  }
+  result.ok = manifest.complete;
+  for (const ManifestVolume& volume : manifest.volumes) result.claims.push_back(volume.record.name);
+  result.code = run.progress.Summary(result.detail);
+  return result;
+}
+
+namespace {
 
 // Which objects the deployment config's backup saves, as the snapshot workflow picks them.
 void PlanReferences(const SDeploymentConfigInfoLib& config, const std::string& dir, Plan& plan) {
@@ -538,7 +627,33 @@ void PlanCommand(Context& context, const SDeploymentConfigInfoLib& config, const
   plan.Command(what + " (annotation " + key + ")", command, names);
 }
 
-int BackupPlan(Context& context) {
+// The snapshot and files of one claim in the plan; false when it cannot be read.
+bool PlanClaim(WQOpenShiftSDKWrapper& sdk, const std::string& ns, const std::string& claimName,
+               const std::string& snapshot, const std::string& dir, Plan& plan) {
+  SPersistentVolumeClaimInfoLib claim;
+  SPersistentVolumeInfoLib pv;
+  if (!sdk.GetPersistentVolumeClaimInfo(ns, claimName, claim, 0)) {
+    plan.Problem("claim " + claimName + " cannot be read");
+    return false;
+  }
+  if (!sdk.GetPersistentVolumeInfo(claim.spec.volumeName, pv, 0) ||
+      pv.spec.glusterfs.path.empty()) {
+    plan.Problem("claim " + claimName + " is bound to no GlusterFS volume");
+    return false;
+  }
+  plan.Object("claim " + claimName + ": persistent volume " + pv.metadata.name +
+              ", GlusterFS volume " + pv.spec.glusterfs.path + " on " +
+              Joined(VolumeNodes(sdk, ns, pv.metadata.name)) + ", " +
+              ValueOf(pv.spec.capacity, "storage"));
+  plan.Step("snapshot " + pv.spec.glusterfs.path + " as " + snapshot +
+            "_GMT-<time>, activate it and mount it on " + dir + "/" + claimName);
+  plan.File(dir + "/pvc_" + claimName, "claim");
+  return true;
+}
+
+}  // namespace
+
+int BackupPlan(Context& context, SharedClaims& shared) {
   const Invocation& invocation = context.invocation;
   const std::string& ns = invocation.nameSpace;
   const std::string& dc = invocation.positional[0];
@@ -557,29 +672,22 @@ int BackupPlan(Context& context) {
   if (!invocation.quiesce.empty())
     PlanCommand(context, config, invocation.quiesce, "quiesce", plan);
   size_t claimAt = 0;
+  std::vector<std::string> own;
   for (const SVolumeInfoLib& volume : config.spec.templateSpec.spec.volumes) {
     if (!volume.hasPersistentVolumeClaim) continue;
     const std::string& claimName = volume.persistentVolumeClaim.claimName;
+    const auto owner = shared.find(claimName);
+    if (owner != shared.end()) {
+      plan.Step("claim " + claimName + ": its snapshot is in the backup of deployment config " +
+                owner->second);
+      continue;
+    }
     const size_t at = claimName.empty() ? claimAt : claimAt++;
-    SPersistentVolumeClaimInfoLib claim;
-    SPersistentVolumeInfoLib pv;
-    if (!sdk.GetPersistentVolumeClaimInfo(ns, claimName, claim, 0)) {
-      plan.Problem("claim " + claimName + " cannot be read");
-      continue;
+    if (PlanClaim(sdk, ns, claimName, RequestedSnapshot(snapshot, at), dir, plan)) {
+      own.push_back(claimName);
     }
-    if (!sdk.GetPersistentVolumeInfo(claim.spec.volumeName, pv, 0) ||
-        pv.spec.glusterfs.path.empty()) {
-      plan.Problem("claim " + claimName + " is bound to no GlusterFS volume");
-      continue;
-    }
-    plan.Object("claim " + claimName + ": persistent volume " + pv.metadata.name +
-                ", GlusterFS volume " + pv.spec.glusterfs.path + " on " +
-                Joined(VolumeNodes(sdk, ns, pv.metadata.name)) + ", " +
-                ValueOf(pv.spec.capacity, "storage"));
-    plan.Step("snapshot " + pv.spec.glusterfs.path + " as " + RequestedSnapshot(snapshot, at) +
-              "_GMT-<time>, activate it and mount it on " + dir + "/" + claimName);
-    plan.File(dir + "/pvc_" + claimName, "claim");
   }
+  for (const std::string& claim : own) shared.emplace(claim, dc);
   PlanReferences(config, dir, plan);
   PlanPodNeeds(context.session, ns, config, dir, plan);
   if (!invocation.unquiesce.empty()) {
@@ -589,6 +697,8 @@ int BackupPlan(Context& context) {
   plan.File(ManifestPath(dir), "manifest");
   return plan.Print();
 }
+
+namespace {
 
 bool Release(Context& context, const std::string& dir, Manifest& manifest, ManifestVolume& volume,
              Progress& progress) {
@@ -654,12 +764,17 @@ void PauseForTest(const char* step) {
   for (int i = 0; i < 600 && !interrupted; ++i) usleep(100000);
 }
 
-int RunBackup(Context& context) {
-  return context.invocation.dryRun ? BackupPlan(context) : Backup(context);
+bool BackupDirectoryIsFree(const std::string& dir, std::string& error) {
+  return DirectoryIsFree(dir, error);
 }
 
-int RunRelease(Context& context) {
-  const std::string dir = Absolute(context.invocation.dir);
+int RunBackup(Context& context) {
+  if (context.invocation.all) return BackupProject(context);
+  SharedClaims none;
+  return context.invocation.dryRun ? BackupPlan(context, none) : BackupOne(context, none).code;
+}
+
+int ReleaseOne(Context& context, const std::string& dir) {
   Manifest manifest;
   std::string error;
   if (!ReadManifest(dir, manifest, error) || !CheckPaths(dir, manifest, error)) {
@@ -690,6 +805,11 @@ int RunRelease(Context& context) {
   if (Interrupted()) progress.Failure("interrupted");
   return progress.Summary(std::to_string(released) + " of " +
                           std::to_string(manifest.volumes.size()) + " snapshots released");
+}
+
+int RunRelease(Context& context) {
+  const std::string dir = Absolute(context.invocation.dir);
+  return IsProjectDirectory(dir) ? ReleaseProject(context) : ReleaseOne(context, dir);
 }
 
 }  // namespace wqosctl

@@ -44,6 +44,7 @@ const OptionRow kOptions[] = {
     {"--quiesce-annotation", nullptr, kBackup, &Invocation::quiesce, nullptr, NodeField::None},
     {"--unquiesce-annotation", nullptr, kBackup, &Invocation::unquiesce, nullptr, NodeField::None},
     {"--copy-data", nullptr, kBackup, nullptr, &Invocation::copyData, NodeField::None},
+    {"--all", nullptr, kBackup | kRestore, nullptr, &Invocation::all, NodeField::None},
     {"--dry-run", nullptr, kBackup | kRestore, nullptr, &Invocation::dryRun, NodeField::None},
     {"--from", nullptr, kRestore, &Invocation::from, nullptr, NodeField::None},
     {"--data", nullptr, kRestore, &Invocation::data, nullptr, NodeField::None},
@@ -152,39 +153,98 @@ bool Require(bool present, const std::string& what, std::string& error) {
   return present;
 }
 
-bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocation,
-                      std::string& error) {
-  invocation = Invocation();
+namespace {
+
+// The command and what follows it: options given before the command (with their values) are
+// taken as options of the command. False when the command is "help" (the help asked for is
+// set); `rest` gets the arguments to parse.
+bool SplitCommand(const std::vector<std::string>& args, Invocation& invocation,
+                  std::vector<std::string>& rest) {
   size_t i = 0;
-  // Options before the command (with their values) are taken as options of the command.
-  std::vector<std::string> early;
   while (i < args.size() && !args[i].empty() && args[i][0] == '-' && args[i] != "--") {
     const std::string& arg = args[i++];
-    early.push_back(arg);
+    rest.push_back(arg);
     const OptionRow* row = FindOption(arg);
-    if (row != nullptr && row->flag == nullptr && i < args.size()) early.push_back(args[i++]);
+    if (row != nullptr && row->flag == nullptr && i < args.size()) rest.push_back(args[i++]);
   }
   if (i < args.size() && args[i] != "--") invocation.command = args[i++];
   if (invocation.command == "help") {
     invocation.help = true;
     invocation.command = i < args.size() ? args[i] : std::string();
-    return true;
-  }
-  std::vector<std::string> rest = early;
-  rest.insert(rest.end(), args.begin() + static_cast<long>(i), args.end());
-
-  const CommandRow* command = FindCommand(invocation.command);
-  const auto optionsEnd = std::find(rest.begin(), rest.end(), "--");
-  if (std::find(rest.begin(), optionsEnd, "--help") != optionsEnd ||
-      std::find(rest.begin(), optionsEnd, "-h") != optionsEnd || invocation.command.empty()) {
-    invocation.help = true;
-    return true;
-  }
-  if (command == nullptr) {
-    error = "unknown command \"" + invocation.command + "\"";
     return false;
   }
+  rest.insert(rest.end(), args.begin() + static_cast<long>(i), args.end());
+  return true;
+}
 
+// --help or -h among the options (before any "--"), or no command at all.
+bool WantsHelp(const Invocation& invocation, const std::vector<std::string>& rest) {
+  const auto optionsEnd = std::find(rest.begin(), rest.end(), "--");
+  return std::find(rest.begin(), optionsEnd, "--help") != optionsEnd ||
+         std::find(rest.begin(), optionsEnd, "-h") != optionsEnd || invocation.command.empty();
+}
+
+// The option row of `name`, or null with `error` when the name is refused, unknown or not
+// one of the command's.
+const OptionRow* CommandOption(const std::string& name, const CommandRow& command,
+                               std::string& error) {
+  for (const auto& refused : kRefusedSecrets) {
+    if (name == refused.name) {
+      error = name + " is not accepted: secrets are never taken from the command line; use " +
+              refused.instead;
+      return nullptr;
+    }
+  }
+  const OptionRow* row = FindOption(name);
+  if (row == nullptr) {
+    error = "unknown option " + name;
+  } else if ((row->commands & command.bit) == 0) {
+    error = name + " is not an option of " + command.name;
+    row = nullptr;
+  }
+  return row;
+}
+
+// The option at rest[k] (and its value, which may be the next argument: k moves past it).
+bool ParseOption(const std::vector<std::string>& rest, size_t& k, const CommandRow& command,
+                 Invocation& invocation, std::string& error) {
+  const std::string& arg = rest[k];
+  const size_t equals = arg.find('=');
+  const std::string name = arg.substr(0, equals);
+  const OptionRow* row = CommandOption(name, command, error);
+  if (row == nullptr) return false;
+  if (row->flag != nullptr) {
+    if (equals != std::string::npos) {
+      error = name + " takes no value";
+      return false;
+    }
+    invocation.*(row->flag) = true;
+    return true;
+  }
+  std::string value;
+  if (equals != std::string::npos) {
+    value = arg.substr(equals + 1);
+  } else if (k + 1 < rest.size()) {
+    value = rest[++k];
+  } else {
+    error = name + " needs a value";
+    return false;
+  }
+  if (value.empty()) {
+    error = name + " needs a non-empty value";
+    return false;
+  }
+  if (row->node != NodeField::None) {
+    SetNodeField(invocation, row->node, value);
+  } else {
+    invocation.*(row->text) = value;
+  }
+  return true;
+}
+
+// Positional arguments, options, and the words after "--".
+bool ParseArguments(const std::vector<std::string>& rest, const CommandRow& command,
+                    Invocation& invocation, std::string& error) {
   for (size_t k = 0; k < rest.size(); ++k) {
     const std::string& arg = rest[k];
     if (arg == "--") {
@@ -193,53 +253,30 @@ bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocati
     }
     if (arg.size() < 2 || arg[0] != '-') {
       invocation.positional.push_back(arg);
-      continue;
-    }
-    const size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    for (const auto& refused : kRefusedSecrets) {
-      if (name == refused.name) {
-        error = name + " is not accepted: secrets are never taken from the command line; use " +
-                refused.instead;
-        return false;
-      }
-    }
-    const OptionRow* row = FindOption(name);
-    if (row == nullptr) {
-      error = "unknown option " + name;
+    } else if (!ParseOption(rest, k, command, invocation, error)) {
       return false;
-    }
-    if ((row->commands & command->bit) == 0) {
-      error = name + " is not an option of " + invocation.command;
-      return false;
-    }
-    if (row->flag != nullptr) {
-      if (equals != std::string::npos) {
-        error = name + " takes no value";
-        return false;
-      }
-      invocation.*(row->flag) = true;
-      continue;
-    }
-    std::string value;
-    if (equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-    } else if (k + 1 < rest.size()) {
-      value = rest[++k];
-    } else {
-      error = name + " needs a value";
-      return false;
-    }
-    if (value.empty()) {
-      error = name + " needs a non-empty value";
-      return false;
-    }
-    if (row->node != NodeField::None) {
-      SetNodeField(invocation, row->node, value);
-    } else {
-      invocation.*(row->text) = value;
     }
   }
+  return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& args, Invocation& invocation,
+                      std::string& error) {
+  invocation = Invocation();
+  std::vector<std::string> rest;
+  if (!SplitCommand(args, invocation, rest)) return true;
+  if (WantsHelp(invocation, rest)) {
+    invocation.help = true;
+    return true;
+  }
+  const CommandRow* command = FindCommand(invocation.command);
+  if (command == nullptr) {
+    error = "unknown command \"" + invocation.command + "\"";
+    return false;
+  }
+  if (!ParseArguments(rest, *command, invocation, error)) return false;
   if (!CheckLogin(invocation, error)) return false;
   if (!invocation.words.empty() && invocation.command != "exec") {
     error = "arguments after \"--\" are only taken by exec";

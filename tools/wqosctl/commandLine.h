@@ -43,6 +43,7 @@ struct Invocation {
   std::string unquiesce;     // backup
   std::string annotation;    // exec
   std::string logFile;
+  bool all = false;  // backup, restore: every deployment config of the project
   bool dryRun = false;
   bool reuse = false;
   bool keepNames = false;

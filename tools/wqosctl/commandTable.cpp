@@ -30,7 +30,10 @@ bool CheckGet(Invocation& invocation, std::string& error) {
 
 bool CheckBackup(Invocation& invocation, std::string& error) {
   const size_t count = invocation.positional.size();
-  Require(count == 1, "backup needs the name of one deployment config", error);
+  Require(invocation.all ? count == 0 : count == 1,
+          invocation.all ? "backup --all takes no deployment config"
+                         : "backup needs the name of one deployment config",
+          error);
   Require(!invocation.nameSpace.empty(), "backup needs -n NAMESPACE", error);
   Require(!invocation.dir.empty(), "backup needs --dir DIR", error);
   Require(invocation.unquiesce.empty() || !invocation.quiesce.empty(),
@@ -51,7 +54,10 @@ bool CheckRelease(Invocation& invocation, std::string& error) {
 
 bool CheckRestore(Invocation& invocation, std::string& error) {
   const size_t count = invocation.positional.size();
-  Require(count == 1, "restore needs the name of one deployment config", error);
+  Require(invocation.all ? count == 0 : count == 1,
+          invocation.all ? "restore --all takes no deployment config"
+                         : "restore needs the name of one deployment config",
+          error);
   Require(!invocation.nameSpace.empty(), "restore needs -n NAMESPACE", error);
   Require(!invocation.from.empty(), "restore needs --from DIR", error);
   const std::string& parallel = invocation.parallelText;
@@ -108,6 +114,7 @@ const std::vector<CommandRow>& CommandTable() {
        "usage: wqosctl backup DC -n NAMESPACE --dir DIR [--snapshot-name NAME]\n"
        "                      [--quiesce-annotation KEY [--unquiesce-annotation KEY]]\n"
        "                      [--copy-data] [--dry-run]\n"
+       "       wqosctl backup --all -n NAMESPACE --dir DIR [the same options]\n"
        "\n"
        "Reads the deployment config, its claims and storage nodes, writes DIR/manifest.json\n"
        "with the snapshot names it will ask for, runs the command stored in the annotation\n"
@@ -122,6 +129,12 @@ const std::vector<CommandRow>& CommandTable() {
        "through projected volumes) or pull images with are saved too, service account tokens\n"
        "never; the pods' service account is recorded by name. A missing object the pods\n"
        "reference as optional is a warning, any other missing one a failure.\n"
+       "With --all, every deployment config of the project is backed up in turn into\n"
+       "DIR/DC, each with its own quiesce and unquiesce; DIR/project.json lists them and\n"
+       "their results. A claim that several use is snapshotted once, by the first; the others'\n"
+       "manifests name it. One that fails does not stop the others; the exit code is 1 if any\n"
+       "failed.\n"
+       "  --all                     every deployment config of the project\n"
        "  --snapshot-name NAME      GlusterFS snapshot name (default wqosctl-DC)\n"
        "  --copy-data               also copy the snapshots' files to DIR/data/CLAIM; the\n"
        "                            manifest records each file's size and SHA-256\n"
@@ -131,11 +144,13 @@ const std::vector<CommandRow>& CommandTable() {
        "usage: wqosctl release --dir DIR [-n NAMESPACE]\n"
        "\n"
        "Unmounts and deletes every snapshot listed in DIR/manifest.json, going on past a\n"
-       "failed one; each is reported. Released snapshots are marked in the manifest.\n"},
+       "failed one; each is reported. Released snapshots are marked in the manifest. On the\n"
+       "directory of a backup --all, releases the backup of every deployment config.\n"},
       {"restore", kRestore, CheckRestore, RunRestore, nullptr,
        "restore DC -n NS --from DIR  re-create claims, copy the data back, restore the objects",
        "usage: wqosctl restore DC -n NAMESPACE --from DIR [--reuse] [--keep-names]\n"
        "                       [--data DATADIR] [--mount-dir DIR] [--parallel N] [--dry-run]\n"
+       "       wqosctl restore --all -n NAMESPACE --from DIR [the same options]\n"
        "\n"
        "For every volume of the backup in DIR: prepares a claim (a new one, named from the\n"
        "saved name, when a claim of that name exists), waits until its volume is online and\n"
@@ -146,6 +161,10 @@ const std::vector<CommandRow>& CommandTable() {
        "claim is ready, re-creates the secrets, config maps, the recorded service account\n"
        "(empty, when the namespace lacks it) and the deployment config DC, pointing its\n"
        "volumes at the claims used; if one claim failed, nothing of them.\n"
+       "With --all, restores every deployment config of the backup --all in DIR, in the\n"
+       "order they were backed up; a claim they share is restored once and used by all of\n"
+       "them. One that fails does not stop the others; the exit code is 1 if any failed.\n"
+       "  --all                     every deployment config of the project backup in DIR\n"
        "  --reuse                   reuse an existing claim of the saved name when it is big\n"
        "                            enough (its files are replaced)\n"
        "  --keep-names              leave the claim names in the deployment config as saved\n"

@@ -8,6 +8,7 @@
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/integrity.h"
 #include "tools/wqosctl/manifest.h"
+#include "tools/wqosctl/project.h"
 
 namespace wqosctl {
 
@@ -134,6 +135,13 @@ mValue DescriptionValue(const std::string& dir, const Manifest& manifest,
   out["released"] = ReleaseState(manifest) == "released";
   out["volumes"] = volumes;
   out["objects"] = objects;
+  if (!manifest.sharedClaims.empty()) {
+    mArray shared;
+    for (const SharedClaim& claim : manifest.sharedClaims) {
+      shared.push_back(mObject{{"claim", claim.claim}, {"deploymentConfig", claim.owner}});
+    }
+    out["sharedClaims"] = shared;
+  }
   out["verification"] = verification != nullptr ? VerificationValue(*verification) : mValue();
   return out;
 }
@@ -164,6 +172,9 @@ std::string DescriptionText(const std::string& dir, const Manifest& manifest,
          mounted ? "yes" : "no", copy});
   }
   text += FormatTable(rows);
+  for (const SharedClaim& claim : manifest.sharedClaims) {
+    text += "  claim " + claim.claim + ": in the backup of deployment config " + claim.owner + "\n";
+  }
   text += "\nSaved objects:\n";
   rows = {{"KIND", "NAME", "FILE"}};
   for (const SavedObject& object : SavedObjects(manifest)) {
@@ -186,23 +197,33 @@ std::string DescriptionText(const std::string& dir, const Manifest& manifest,
 
 }  // namespace
 
-int RunDescribe(const Invocation& invocation) {
-  const std::string dir = Absolute(invocation.dir);
+bool DescribeBackup(const std::string& dir, bool json, mValue& value, std::string& text) {
   Manifest manifest;
-  if (!LoadBackup(dir, manifest)) return kExitFailed;
+  if (!LoadBackup(dir, manifest)) return false;
   // A verification of an earlier backup in the directory says nothing about this one.
   Verification verification;
   const bool verified = ReadVerification(dir, verification) &&
                         verification.backupCreated == manifest.created &&
                         verification.records == RecordDigest(manifest);
   const std::set<std::string> mounts = MountPoints();
-  if (invocation.output == "json") {
-    PrintOut(json_spirit::write_string(
-                 DescriptionValue(dir, manifest, mounts, verified ? &verification : nullptr),
-                 json_spirit::pretty_print) +
-             "\n");
+  if (json) {
+    value = DescriptionValue(dir, manifest, mounts, verified ? &verification : nullptr);
   } else {
-    PrintOut(DescriptionText(dir, manifest, mounts, verified ? &verification : nullptr));
+    text = DescriptionText(dir, manifest, mounts, verified ? &verification : nullptr);
+  }
+  return true;
+}
+
+int RunDescribe(const Invocation& invocation) {
+  const std::string dir = Absolute(invocation.dir);
+  if (IsProjectDirectory(dir)) return DescribeProject(invocation);
+  mValue value;
+  std::string text;
+  if (!DescribeBackup(dir, invocation.output == "json", value, text)) return kExitFailed;
+  if (invocation.output == "json") {
+    PrintOut(json_spirit::write_string(value, json_spirit::pretty_print) + "\n");
+  } else {
+    PrintOut(text);
   }
   return kExitOk;
 }

@@ -219,6 +219,13 @@ std::string ManifestText(const Manifest& manifest) {
   out["volumes"] = volumes;
   out["files"] = Strings(manifest.files);
   if (!manifest.serviceAccount.empty()) out["serviceAccount"] = manifest.serviceAccount;
+  if (!manifest.sharedClaims.empty()) {
+    mArray shared;
+    for (const SharedClaim& claim : manifest.sharedClaims) {
+      shared.push_back(mObject{{"claim", claim.claim}, {"deploymentConfig", claim.owner}});
+    }
+    out["sharedClaims"] = shared;
+  }
   return json_spirit::write_string(mValue(out), json_spirit::pretty_print) + "\n";
 }
 
@@ -250,6 +257,19 @@ bool ParseManifest(const std::string& text, Manifest& manifest, std::string& err
   manifest.complete = Flag(in, "complete");
   manifest.files = TextList(in, "files");
   manifest.serviceAccount = Text(in, "serviceAccount");
+  const auto shared = in.find("sharedClaims");
+  if (shared != in.end() && shared->second.type() == json_spirit::array_type) {
+    for (const mValue& claim : shared->second.get_array()) {
+      if (claim.type() != json_spirit::obj_type) continue;
+      manifest.sharedClaims.push_back(
+          {Text(claim.get_obj(), "claim"), Text(claim.get_obj(), "deploymentConfig")});
+      if (!IsPlainName(manifest.sharedClaims.back().claim)) {
+        error = "the manifest shares a claim \"" + manifest.sharedClaims.back().claim +
+                "\" that is not a plain name";
+        return false;
+      }
+    }
+  }
   const auto volumes = in.find("volumes");
   if (volumes != in.end() && volumes->second.type() == json_spirit::array_type) {
     for (const mValue& volume : volumes->second.get_array()) {

@@ -48,6 +48,13 @@ struct ManifestVolume {
 // rewrites the manifest (release), so it refuses version 3 instead.
 const int kManifestVersion = 3;
 
+// A claim of the deployment config whose snapshot the backup of another deployment config of
+// the same project backup holds (DIR/../OWNER): not snapshotted or copied again.
+struct SharedClaim {
+  std::string claim;
+  std::string owner;  // the deployment config
+};
+
 struct Manifest {
   int version = kManifestVersion;  // as read
   std::string nameSpace;
@@ -59,6 +66,7 @@ struct Manifest {
   std::vector<std::string> files;  // object definitions, relative to the backup directory
   // The service account the pods run as, when they name one; never saved, only re-created.
   std::string serviceAccount;
+  std::vector<SharedClaim> sharedClaims;  // only in the backups of a project
 };
 
 std::string ManifestPath(const std::string& backupDir);

@@ -20,6 +20,7 @@
 #include "tools/wqosctl/manifest.h"
 #include "tools/wqosctl/plan.h"
 #include "tools/wqosctl/podNeeds.h"
+#include "tools/wqosctl/project.h"
 
 namespace wqosctl {
 
@@ -137,11 +138,12 @@ void PlanVolume(Context& context, const std::string& from, const std::string& mo
   if (!error.empty()) plan.Problem(error);
 }
 
-int RestorePlan(Context& context, const std::string& from, const Manifest& manifest) {
+int RestorePlan(Context& context, const std::string& from, const Manifest& manifest,
+                const std::vector<std::string>& notes, std::vector<std::string> problems) {
   const Invocation& invocation = context.invocation;
   const std::string& dc = invocation.positional[0];
   Plan plan("restore of " + invocation.nameSpace + "/" + dc + " from " + from);
-  std::vector<std::string> problems;
+  for (const std::string& note : notes) plan.Step(note);
   if (!manifest.complete) problems.push_back("the backup did not complete");
   CheckSources(invocation, from, manifest, problems);
   for (const std::string& problem : problems) plan.Problem(problem);
@@ -304,75 +306,132 @@ bool RestoreVolumes(Context& context, const std::string& from, const std::string
          std::all_of(jobs.begin(), jobs.end(), [](const ClaimJob& job) { return job.restored; });
 }
 
-}  // namespace
+// The claims the backup shares with other deployment configs' backups, by the claims the
+// restores of those gave them; a line in `problems` for each one not restored in a project.
+std::map<std::string, std::string> SharedNames(const Manifest& manifest,
+                                               const std::map<std::string, std::string>& restored,
+                                               bool inProject, std::vector<std::string>& problems,
+                                               std::vector<std::string>& notes) {
+  std::map<std::string, std::string> names;
+  for (const SharedClaim& shared : manifest.sharedClaims) {
+    const auto found = restored.find(shared.claim);
+    if (found != restored.end()) {
+      names[shared.claim] = found->second;
+      notes.push_back("claim " + shared.claim + ": the claim " + found->second +
+                      " restored with deployment config " + shared.owner);
+    } else if (inProject) {
+      problems.push_back("claim " + shared.claim + " of deployment config " + shared.owner +
+                         " was not restored");
+    } else {
+      notes.push_back("claim " + shared.claim + " is in the backup of deployment config " +
+                      shared.owner + "; the deployment config keeps its name");
+    }
+  }
+  return names;
+}
 
-int RunRestore(Context& context) {
-  const Invocation& invocation = context.invocation;
-  const std::string& ns = invocation.nameSpace;
-  const std::string& dc = invocation.positional[0];
-  const std::string from = Absolute(invocation.from);
-  Manifest manifest;
+// Reads the backup and gives the default node credentials to the nodes it and the
+// namespace name; false when that fails (said on standard error).
+bool LoadForRestore(Context& context, const std::string& from, Manifest& manifest) {
   std::string error;
   if (!ReadManifest(from, manifest, error) || !CheckPaths(from, manifest, error)) {
     PrintErr("wqosctl: " + error + "\n");
-    return kExitFailed;
+    return false;
   }
-  std::vector<std::string> nodes = NamespaceNodes(context.session.Sdk(), ns);
+  std::vector<std::string> nodes =
+      NamespaceNodes(context.session.Sdk(), context.invocation.nameSpace);
   for (const ManifestVolume& volume : manifest.volumes) {
     nodes.insert(nodes.end(), volume.nodes.begin(), volume.nodes.end());
   }
   if (!context.session.AddNodes(nodes, error)) {
     PrintErr("wqosctl: " + error + "\n");
-    return kExitFailed;
+    return false;
   }
-  if (invocation.dryRun) return RestorePlan(context, from, manifest);
+  return true;
+}
 
-  Progress progress("restore of " + ns + "/" + dc + " from " + from);
+// The step that checks the backup before anything is made, and makes the directory the
+// claims are mounted below: --mount-dir, else a new one below /tmp (`own`: removed
+// afterwards). Empty on a failure. A backup that failed part way lacks volumes or
+// definitions: restoring it would bring back a part of the application as if it were all.
+std::string CheckBackup(const Invocation& invocation, const std::string& from,
+                        const Manifest& manifest, std::vector<std::string> problems,
+                        Progress& progress, bool& own) {
   progress.Begin("check the backup in " + from);
-  // A backup that failed part way lacks volumes or definitions: restoring it would bring
-  // back a part of the application as if it were all.
-  std::vector<std::string> problems;
   if (!manifest.complete) problems.push_back("the backup did not complete");
   CheckSources(invocation, from, manifest, problems);
   if (!problems.empty()) {
     for (const std::string& problem : problems) progress.Note(problem);
     progress.End(false);
-    return progress.Summary();
+    return std::string();
   }
-  std::string mountBase = Absolute(invocation.mountDir);
-  bool ownMountBase = false;
-  if (invocation.mountDir.empty()) {
-    char pattern[] = "/tmp/wqosctl-restore.XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-      progress.End(false, "cannot create a directory below /tmp");
-      return progress.Summary();
-    }
-    mountBase = pattern;
-    ownMountBase = true;
+  own = invocation.mountDir.empty();
+  char pattern[] = "/tmp/wqosctl-restore.XXXXXX";
+  if (own && mkdtemp(pattern) == nullptr) {
+    progress.End(false, "cannot create a directory below /tmp");
+    return std::string();
   }
   progress.End(true, std::to_string(manifest.volumes.size()) + " volumes of " + manifest.nameSpace +
                          "/" + manifest.deploymentConfig + ", saved " + manifest.created);
+  return own ? std::string(pattern) : Absolute(invocation.mountDir);
+}
 
-  std::map<std::string, std::string> names;
-  std::vector<std::string> created;
-  bool volumesOk = true;
-  {
-    // A claim being filled is unmounted before the tool ends, whatever signal comes.
-    InterruptDeferral deferral;
-    const size_t parallel = Parallelism(invocation, manifest.volumes.size());
-    std::vector<ClaimJob> jobs(manifest.volumes.size());
-    for (size_t i = 0; i < jobs.size(); ++i) jobs[i].volume = &manifest.volumes[i];
-    const auto start = std::chrono::steady_clock::now();
-    progress.Begin("prepare " + std::to_string(jobs.size()) + " claims, " +
-                   std::to_string(parallel) + " at a time");
-    ClaimLines lines(progress);
-    volumesOk = RestoreVolumes(context, from, mountBase, parallel, lines, jobs) && !Interrupted();
-    for (const ClaimJob& job : jobs) {
-      if (!job.used.empty()) created.push_back(job.volume->record.name + "->" + job.used);
-      if (job.restored) names[job.volume->record.name] = job.used;
+// Prepares and fills every claim of the backup as one step; `names` gets the claims restored
+// (saved name -> claim used), `created` every claim prepared.
+bool RestoreClaims(Context& context, const std::string& from, const std::string& mountBase,
+                   const Manifest& manifest, Progress& progress,
+                   std::map<std::string, std::string>& names, std::vector<std::string>& created) {
+  // A claim being filled is unmounted before the tool ends, whatever signal comes.
+  InterruptDeferral deferral;
+  const size_t parallel = Parallelism(context.invocation, manifest.volumes.size());
+  std::vector<ClaimJob> jobs(manifest.volumes.size());
+  for (size_t i = 0; i < jobs.size(); ++i) jobs[i].volume = &manifest.volumes[i];
+  const auto start = std::chrono::steady_clock::now();
+  progress.Begin("prepare " + std::to_string(jobs.size()) + " claims, " + std::to_string(parallel) +
+                 " at a time");
+  ClaimLines lines(progress);
+  const bool ok = RestoreVolumes(context, from, mountBase, parallel, lines, jobs) && !Interrupted();
+  for (const ClaimJob& job : jobs) {
+    if (!job.used.empty()) created.push_back(job.volume->record.name + "->" + job.used);
+    if (job.restored) names[job.volume->record.name] = job.used;
+  }
+  return progress.End(ok, ok ? "all claims ready after " + Seconds(SecondsSince(start))
+                             : std::string(Interrupted() ? "interrupted" : ""));
+}
+
+}  // namespace
+
+int RestoreOne(Context& context, std::map<std::string, std::string>& restored, bool inProject) {
+  const Invocation& invocation = context.invocation;
+  const std::string& ns = invocation.nameSpace;
+  const std::string& dc = invocation.positional[0];
+  const std::string from = Absolute(invocation.from);
+  Manifest manifest;
+  if (!LoadForRestore(context, from, manifest)) return kExitFailed;
+  std::vector<std::string> problems;
+  std::vector<std::string> notes;
+  std::map<std::string, std::string> names =
+      SharedNames(manifest, restored, inProject, problems, notes);
+  if (invocation.dryRun) {
+    // The claims a project's later restores would find, by their saved names.
+    for (const ManifestVolume& volume : manifest.volumes) {
+      restored.emplace(volume.record.name, volume.record.name);
     }
-    progress.End(volumesOk, volumesOk ? "all claims ready after " + Seconds(SecondsSince(start))
-                                      : std::string(Interrupted() ? "interrupted" : ""));
+    return RestorePlan(context, from, manifest, notes, problems);
+  }
+
+  Progress progress("restore of " + ns + "/" + dc + " from " + from);
+  for (const std::string& note : notes) progress.Note(note);
+  bool ownMountBase = false;
+  const std::string mountBase =
+      CheckBackup(invocation, from, manifest, problems, progress, ownMountBase);
+  if (mountBase.empty()) return progress.Summary();
+  std::vector<std::string> created;
+  const bool volumesOk =
+      RestoreClaims(context, from, mountBase, manifest, progress, restored, created);
+  for (const ManifestVolume& volume : manifest.volumes) {
+    if (restored.count(volume.record.name) != 0)
+      names[volume.record.name] = restored[volume.record.name];
   }
   if (ownMountBase && rmdir(mountBase.c_str()) != 0) {
     progress.Note("a claim is still mounted below " + mountBase);
@@ -381,17 +440,20 @@ int RunRestore(Context& context) {
     return progress.Summary("the deployment config was not restored; claims prepared: " +
                             Joined(created));
   }
-
   if (!RestoreServiceAccount(context.session, ns, manifest, progress)) {
     return progress.Summary("the deployment config was not restored");
   }
   progress.Begin("restore the secrets, config maps and deployment config " + dc);
-  const bool restored =
-      context.session.Sdk().RestoreDeployment(ns, dc, from, invocation.keepNames, names);
-  progress.End(restored);
+  progress.End(context.session.Sdk().RestoreDeployment(ns, dc, from, invocation.keepNames, names));
   std::vector<std::string> shown;
   for (const auto& entry : names) shown.push_back(entry.first + "->" + entry.second);
   return progress.Summary("claims " + Joined(shown));
+}
+
+int RunRestore(Context& context) {
+  if (context.invocation.all) return RestoreProject(context);
+  std::map<std::string, std::string> restored;
+  return RestoreOne(context, restored, false);
 }
 
 }  // namespace wqosctl

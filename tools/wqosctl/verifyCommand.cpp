@@ -14,6 +14,7 @@
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/integrity.h"
 #include "tools/wqosctl/manifest.h"
+#include "tools/wqosctl/project.h"
 
 namespace wqosctl {
 
@@ -204,6 +205,7 @@ bool ReadVerification(const std::string& backupDir, Verification& verification) 
 
 int RunVerify(const Invocation& invocation) {
   const std::string dir = Absolute(invocation.dir);
+  if (IsProjectDirectory(dir)) return VerifyProject(invocation);
   Manifest manifest;
   if (!LoadBackup(dir, manifest)) return kExitFailed;
   Progress progress("verification of " + dir);
