@@ -54,6 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRow{"backup web -n demo --dir /b --unquiesce-annotation u", "needs --quiesce"},
         RefusedRow{"backup web -n demo --dir /b --snapshot-name a;b", "--snapshot-name takes"},
         RefusedRow{"backup web -n demo --dir /b --reuse", "--reuse is not an option of backup"},
+        RefusedRow{"backup web --all -n demo --dir /b", "--all takes no deployment config"},
+        RefusedRow{"release --all --dir /b", "--all is not an option of release"},
         RefusedRow{"release -n demo", "needs --dir DIR"},
         RefusedRow{"release extra --dir /b", "takes no arguments"},
         RefusedRow{"restore web -n demo", "needs --from DIR"},

@@ -334,6 +334,11 @@ std::map<std::string, std::string> SharedNames(const Manifest& manifest,
 // namespace name; false when that fails (said on standard error).
 bool LoadForRestore(Context& context, const std::string& from, Manifest& manifest) {
   std::string error;
+  if (IsProjectDirectory(from)) {
+    PrintErr("wqosctl: " + from + " holds the backup of a project: give --all, or --from " + from +
+             "/DC for one deployment config\n");
+    return false;
+  }
   if (!ReadManifest(from, manifest, error) || !CheckPaths(from, manifest, error)) {
     PrintErr("wqosctl: " + error + "\n");
     return false;
