@@ -2,6 +2,7 @@
 // share a claim, backed up, released and restored into the emptied project; then one whose
 // storage node is down, which fails alone.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -32,11 +33,12 @@ class Project : public wqtest::BuiltInClusterSuite {
     wqsim::ParseObject(reply.body, answer, error);
     return answer;
   }
-  static int Command(const std::string& command, const std::string& dir) {
+  static int Command(const std::string& command, const std::string& dir, bool dryRun = false) {
     wqosctl::Invocation invocation;
     invocation.command = command;
     invocation.nameSpace = "demo";
-    invocation.all = command != "release";
+    invocation.all = command == "backup" || command == "restore";
+    invocation.dryRun = dryRun;
     (command == "restore" ? invocation.from : invocation.dir) = dir;
     invocation.copyData = command == "backup";
     if (command == "backup") {  // worker has no such annotations
@@ -109,7 +111,14 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
       {"name":"logs","persistentVolumeClaim":{"claimName":"web-logs"}}]}}}})",
        201);
   ASSERT_EQ(RunningPods(), kReplicas);
+  SPersistentVolumeClaimInfoLib claim;  // provisioned while it is read, in a few seconds
+  for (int i = 0; i < 300 && claim.status.phase != "Bound"; ++i) {
+    usleep(100000);
+    session->Sdk().GetPersistentVolumeClaimInfo("demo", "worker-data", claim, 0);
+  }
 
+  ASSERT_EQ(Command("backup", dir, true), wqosctl::kExitOk);
+  EXPECT_FALSE(wqosctl::IsProjectDirectory(dir));
   ASSERT_EQ(Command("backup", dir), wqosctl::kExitOk);
   const wqosctl::Project project = ProjectFile(dir);
   ASSERT_EQ(project.members.size(), 2u);
@@ -131,6 +140,7 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   EXPECT_EQ(referred, 1u);
   EXPECT_EQ(Snapshots("web-logs"), 1u);
   EXPECT_EQ(Command("describe", dir), wqosctl::kExitOk);
+  EXPECT_EQ(Command("verify", dir), wqosctl::kExitOk);
   ASSERT_EQ(Command("release", dir), wqosctl::kExitOk);
   EXPECT_EQ(Snapshots("web-logs"), 0u);
 
@@ -139,6 +149,7 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   for (const char* claim : {"web-data", "web-logs", "worker-data"}) {
     Call("DELETE", kCore + "persistentvolumeclaims/" + claim, "{}", 200);
   }
+  EXPECT_EQ(Command("restore", dir, true), wqosctl::kExitOk);
   ASSERT_EQ(Command("restore", dir), wqosctl::kExitOk);
   EXPECT_EQ(RunningPods(), kReplicas);
   const std::vector<std::string> web = Claims("web");
