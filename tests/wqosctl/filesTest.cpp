@@ -16,6 +16,7 @@
 #include "tools/wqosctl/fileTree.h"
 #include "tools/wqosctl/guardian.h"
 #include "tools/wqosctl/manifest.h"
+#include "tools/wqosctl/project.h"
 #include "tools/wqosctl/sampleApp.h"
 #include "tools/wqosctl/secrets.h"
 
@@ -99,6 +100,34 @@ TEST(Manifest, RefusesWhatIsNoManifestOfThisVersion) {
   ASSERT_EQ(manifest.volumes.size(), 1u);
   EXPECT_TRUE(manifest.volumes[0].record.accessModes.empty());
   EXPECT_EQ(manifest.volumes[0].record.snapshotState, 0);
+}
+
+// Names in a project file or in a manifest's shared claims become paths below the backup
+// directory: one that could leave it is refused.
+TEST(ProjectFile, ReadsItsDeploymentConfigsAndRefusesPathsThatLeaveTheDirectory) {
+  wqosctl::Project project;
+  std::string error;
+  ASSERT_TRUE(wqosctl::ParseProject(
+      R"({"version": 1, "namespace": "demo", "created": "2024-05-01T10:00:00Z",
+          "deploymentConfigs": [{"deploymentConfig": "web", "directory": "web", "ok": true},
+                                {"deploymentConfig": "db", "directory": "db", "detail": "x"}]})",
+      project, error))
+      << error;
+  ASSERT_EQ(project.members.size(), 2u);
+  EXPECT_TRUE(project.members[0].ok);
+  EXPECT_FALSE(project.members[1].ok);
+  EXPECT_EQ(project.members[1].detail, "x");
+  const std::string head = R"({"version": 1, "namespace": "demo", "deploymentConfigs": [)";
+  for (const char* member : {R"({"directory": "../etc"})", R"({"directory": "a/b"})",
+                             R"({"directory": ".."})", R"({"deploymentConfig": "web"})"}) {
+    EXPECT_FALSE(wqosctl::ParseProject(head + member + "]}", project, error)) << member;
+  }
+  EXPECT_FALSE(wqosctl::ParseProject(R"({"deploymentConfigs": []})", project, error));
+  wqosctl::Manifest manifest;
+  EXPECT_FALSE(wqosctl::ParseManifest(
+      R"({"version": 3, "namespace": "demo", "deploymentConfig": "web",
+          "sharedClaims": [{"claim": "../data", "deploymentConfig": "db"}]})",
+      manifest, error));
 }
 
 TEST(Secrets, FilesLoseOneFinalLineBreakOnlyAndKeysStayWhole) {
