@@ -235,70 +235,69 @@ bool SshLink::PeerStillOpen() const {
   return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
 
-std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host) {
-  const auto entry = sshCredentials.find(host);
-  if (entry == sshCredentials.end()) {
-    Error(ConnectionContexts::kOpenSshSession, "Failed to find ssh credentials for [%s]",
-          host.c_str());
-    return nullptr;
-  }
-  NodeSecrets secrets(entry->second);
-  DebugLvl(ConnectionContexts::kOpenSshSession, 2, "SSH: host [%s] user [%s]", host.c_str(),
-           secrets.userName.c_str());
+namespace {
 
+const char* const kOpenContext = ConnectionContexts::kOpenSshSession;
+
+// The node's IPv4 address: `ipText` for the log, `target` for the connection.
+bool ResolveNode(const DebugLog& log, const std::string& host, CLuString& ipText,
+                 sockaddr_in& target) {
   CLuIPAddr address;
   if (CLuIPAddr::GetByName(host, &address, 0).IsError()) {
-    Error(ConnectionContexts::kOpenSshSession, "Failed to get ip address from [%s]", host.c_str());
-    return nullptr;
+    log.Error(kOpenContext, "Failed to get ip address from [%s]", host.c_str());
+    return false;
   }
-  CLuString ipText;
   if (address.GetAddressString(&ipText).IsError()) {
-    Error(ConnectionContexts::kOpenSshSession, "Failed to convert to IP string");
-    return nullptr;
+    log.Error(kOpenContext, "Failed to convert to IP string");
+    return false;
   }
-  DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "Hostname[%s], IP Address[%s]",
-           host.c_str(), ipText.c_str());
-  sockaddr_in target{};
+  log.DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "Hostname[%s], IP Address[%s]",
+               host.c_str(), ipText.c_str());
+  target = sockaddr_in{};
   target.sin_family = AF_INET;
   target.sin_port = htons(kSshPort);
   // inet_addr would turn an IPv6 text into 255.255.255.255; say so instead.
   if (::inet_pton(AF_INET, ipText.c_str(), &target.sin_addr) != 1) {
-    Error(ConnectionContexts::kOpenSshSession,
-          "[%s] resolves to [%s], which is not an IPv4 address", host.c_str(), ipText.c_str());
-    return nullptr;
+    log.Error(kOpenContext, "[%s] resolves to [%s], which is not an IPv4 address", host.c_str(),
+              ipText.c_str());
+    return false;
   }
+  return true;
+}
 
-  auto link = std::make_unique<SshLink>();
-  const int initResult = link->AcquireLibrary();
+// The library, a session and a socket for a new link, then the TCP connection within
+// `connectSeconds`.
+bool ConnectLink(const DebugLog& log, SshLink& link, const sockaddr_in& target,
+                 const CLuString& ipText, long connectSeconds) {
+  const int initResult = link.AcquireLibrary();
   if (initResult != 0) {
-    Error(ConnectionContexts::kOpenSshSession, "libssh2 initialization failed (%d)", initResult);
-    return nullptr;
+    log.Error(kOpenContext, "libssh2 initialization failed (%d)", initResult);
+    return false;
   }
-  if (!link->InitSession()) {
-    Error(ConnectionContexts::kOpenSshSession, "session initialization failed");
-    return nullptr;
+  if (!link.InitSession()) {
+    log.Error(kOpenContext, "session initialization failed");
+    return false;
   }
-  if (!link->OpenSocket()) {
-    Error(ConnectionContexts::kOpenSshSession, "socket initialization failed");
-    return nullptr;
+  if (!link.OpenSocket()) {
+    log.Error(kOpenContext, "socket initialization failed");
+    return false;
   }
-  LIBSSH2_SESSION* const session = link->Session();
-  const int sock = link->Sock();
-  const long connectSeconds =
-      SecondsSetting("WQOSDK_SSH_CONNECT_TIMEOUT", kDefaultConnectTimeoutSeconds);
-  if (ConnectWithin(sock, target, Deadline(connectSeconds)) != 0) {
+  if (ConnectWithin(link.Sock(), target, Deadline(connectSeconds)) != 0) {
     const int error = errno;
-    Error(ConnectionContexts::kOpenSshSession, "failed to connect[%d]", -1);
-    Error(ConnectionContexts::kOpenSshSession, "Connection to [%s] port %d: %s", ipText.c_str(),
-          kSshPort, std::strerror(error));
-    return nullptr;
+    log.Error(kOpenContext, "failed to connect[%d]", -1);
+    log.Error(kOpenContext, "Connection to [%s] port %d: %s", ipText.c_str(), kSshPort,
+              std::strerror(error));
+    return false;
   }
+  return true;
+}
 
-  // Non-blocking from here on, so that every wait is bounded by a deadline and both output
-  // streams of a command can be read as their data arrives.
-  libssh2_session_set_blocking(session, 0);
-  const Deadline login(connectSeconds);
-  const std::string knownHosts = SshKeys::KnownHostsPath();
+// The SSH handshake, offering first the host key algorithms the known hosts file lists for
+// the node.
+bool Handshake(const DebugLog& log, SshLink& link, const std::string& host,
+               const std::string& knownHosts, const Deadline& login) {
+  LIBSSH2_SESSION* const session = link.Session();
+  const int sock = link.Sock();
   std::string knownHostsText;
   if (!knownHosts.empty() && !CLuFile::ReadWholeFile(knownHosts, &knownHostsText).IsError()) {
     const std::string algorithms = SshKeys::KnownKeyAlgorithms(knownHostsText, host);
@@ -310,29 +309,37 @@ std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host
     return libssh2_session_handshake(session, static_cast<libssh2_socket_t>(sock));
   });
   if (handshake != 0) {
-    Error(ConnectionContexts::kOpenSshSession, "Failure establishing SSH session: %d", handshake);
-    return nullptr;
+    log.Error(kOpenContext, "Failure establishing SSH session: %d", handshake);
+    return false;
   }
+  return true;
+}
 
+// The node's host key against the known hosts file; without one the key is only logged.
+bool HostKeyAccepted(const DebugLog& log, LIBSSH2_SESSION* session, const std::string& host,
+                     const std::string& knownHosts) {
   const std::string fingerprint = SshKeys::SessionFingerprint(session);
   const std::string keyType = SshKeys::SessionKeyType(session);
   if (knownHosts.empty()) {
-    DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 2, "Host key of [%s]: %s %s", host.c_str(),
-             keyType.c_str(), fingerprint.c_str());
-  } else {
-    const SshKeys::Verdict verdict = SshKeys::Check(session, knownHosts, host);
-    if (verdict != SshKeys::Verdict::Match) {
-      const char* why = verdict == SshKeys::Verdict::Mismatch   ? "does not match"
-                        : verdict == SshKeys::Verdict::NotFound ? "is not listed in"
-                                                                : "cannot be checked: cannot read";
-      Error(ConnectionContexts::kOpenSshSession,
-            "Refusing [%s]: its host key %s %s %s the known hosts file [%s]", host.c_str(),
-            keyType.c_str(), fingerprint.c_str(), why, knownHosts.c_str());
-      return nullptr;
-    }
+    log.DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 2, "Host key of [%s]: %s %s",
+                 host.c_str(), keyType.c_str(), fingerprint.c_str());
+    return true;
   }
+  const SshKeys::Verdict verdict = SshKeys::Check(session, knownHosts, host);
+  if (verdict == SshKeys::Verdict::Match) return true;
+  const char* why = verdict == SshKeys::Verdict::Mismatch   ? "does not match"
+                    : verdict == SshKeys::Verdict::NotFound ? "is not listed in"
+                                                            : "cannot be checked: cannot read";
+  log.Error(kOpenContext, "Refusing [%s]: its host key %s %s %s the known hosts file [%s]",
+            host.c_str(), keyType.c_str(), fingerprint.c_str(), why, knownHosts.c_str());
+  return false;
+}
 
-  const int auth = RetryWhileBlocked(sock, session, login, [&] {
+// Logs in with the password when there is one, else with the private key.
+bool Authenticate(const DebugLog& log, SshLink& link, const std::string& host,
+                  const NodeSecrets& secrets, const Deadline& login) {
+  LIBSSH2_SESSION* const session = link.Session();
+  const int auth = RetryWhileBlocked(link.Sock(), session, login, [&] {
     if (!secrets.password.empty()) {
       return libssh2_userauth_password_ex(
           session, secrets.userName.c_str(), static_cast<unsigned int>(secrets.userName.size()),
@@ -342,16 +349,45 @@ std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host
         session, secrets.userName.c_str(), secrets.userName.size(), nullptr, 0,
         secrets.privateKey.c_str(), secrets.privateKey.size(), secrets.passphrase.c_str());
   });
-  if (auth != 0) {
-    Error(ConnectionContexts::kOpenSshSession, "Authentication by password failed");
-    Error(ConnectionContexts::kOpenSshSession, "SSH login of [%s] at [%s] refused (%d): %s",
-          secrets.userName.c_str(), host.c_str(), auth, LastError(session).c_str());
-    if (secrets.password.empty() && SshKeys::IsRsaPrivateKey(secrets.privateKey)) {
-      Error(ConnectionContexts::kOpenSshSession,
-            "The key is an RSA key: this SSH library signs with ssh-rsa (SHA-1) only, which "
-            "OpenSSH 8.8 and later refuse unless the node's PubkeyAcceptedAlgorithms adds "
-            "ssh-rsa; use an ed25519 or ECDSA key instead");
-    }
+  if (auth == 0) return true;
+  log.Error(kOpenContext, "Authentication by password failed");
+  log.Error(kOpenContext, "SSH login of [%s] at [%s] refused (%d): %s", secrets.userName.c_str(),
+            host.c_str(), auth, LastError(session).c_str());
+  if (secrets.password.empty() && SshKeys::IsRsaPrivateKey(secrets.privateKey)) {
+    log.Error(kOpenContext,
+              "The key is an RSA key: this SSH library signs with ssh-rsa (SHA-1) only, which "
+              "OpenSSH 8.8 and later refuse unless the node's PubkeyAcceptedAlgorithms adds "
+              "ssh-rsa; use an ed25519 or ECDSA key instead");
+  }
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host) {
+  const auto entry = sshCredentials.find(host);
+  if (entry == sshCredentials.end()) {
+    Error(kOpenContext, "Failed to find ssh credentials for [%s]", host.c_str());
+    return nullptr;
+  }
+  NodeSecrets secrets(entry->second);
+  DebugLvl(kOpenContext, 2, "SSH: host [%s] user [%s]", host.c_str(), secrets.userName.c_str());
+  CLuString ipText;
+  sockaddr_in target{};
+  if (!ResolveNode(*this, host, ipText, target)) return nullptr;
+  auto link = std::make_unique<SshLink>();
+  const long connectSeconds =
+      SecondsSetting("WQOSDK_SSH_CONNECT_TIMEOUT", kDefaultConnectTimeoutSeconds);
+  if (!ConnectLink(*this, *link, target, ipText, connectSeconds)) return nullptr;
+
+  // Non-blocking from here on, so that every wait is bounded by a deadline and both output
+  // streams of a command can be read as their data arrives.
+  libssh2_session_set_blocking(link->Session(), 0);
+  const Deadline login(connectSeconds);
+  const std::string knownHosts = SshKeys::KnownHostsPath();
+  if (!Handshake(*this, *link, host, knownHosts, login) ||
+      !HostKeyAccepted(*this, link->Session(), host, knownHosts) ||
+      !Authenticate(*this, *link, host, secrets, login)) {
     return nullptr;
   }
   DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "SSH session opened");
