@@ -423,132 +423,181 @@ enum class ExecOutcome {
   Broken,     // a transport error or time-out after the request was sent
 };
 
-// Runs `command` on its own channel of `link`. Marks the link broken on a transport error.
-ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& host,
-                      const std::string& command, std::string& out, std::string& err) {
-  LIBSSH2_SESSION* const session = link.Session();
-  const int sock = link.Sock();
-  const long commandSeconds =
-      SecondsSetting("WQOSDK_SSH_COMMAND_TIMEOUT", kDefaultCommandTimeoutSeconds);
-  const Deadline deadline(commandSeconds);
-  auto timedOut = [&](const char* step) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand,
-              "Command [%s] on [%s] timed out after %ld seconds (%s)", command.c_str(),
-              host.c_str(), commandSeconds, step);
-    link.broken = true;
-    return ExecOutcome::Broken;
-  };
+// One command on its own channel of a link, step by step. Marks the link broken on a
+// transport error.
+class RemoteRun {
+ public:
+  RemoteRun(const DebugLog& log, SshLink& link, const std::string& host, const std::string& command)
+      : log_(log),
+        link_(link),
+        session_(link.Session()),
+        sock_(link.Sock()),
+        host_(host),
+        command_(command),
+        commandSeconds_(
+            SecondsSetting("WQOSDK_SSH_COMMAND_TIMEOUT", kDefaultCommandTimeoutSeconds)),
+        deadline_(commandSeconds_) {}
 
-  LIBSSH2_CHANNEL* opened = nullptr;
-  for (;;) {
-    opened =
-        libssh2_channel_open_ex(session, "session", 7, kChannelWindow, kChannelPacket, nullptr, 0);
-    if (opened != nullptr || libssh2_session_last_errno(session) != LIBSSH2_ERROR_EAGAIN) break;
-    if (deadline.Passed()) {
-      timedOut("opening the channel");
-      return ExecOutcome::NotSent;
+  // Null when the channel could not be opened; nothing of the command was sent then.
+  LIBSSH2_CHANNEL* OpenChannel() {
+    for (;;) {
+      LIBSSH2_CHANNEL* const opened = libssh2_channel_open_ex(
+          session_, "session", 7, kChannelWindow, kChannelPacket, nullptr, 0);
+      if (opened != nullptr) return opened;
+      if (libssh2_session_last_errno(session_) != LIBSSH2_ERROR_EAGAIN) break;
+      if (deadline_.Passed()) {
+        TimedOut("opening the channel");
+        return nullptr;
+      }
+      waitsocket(sock_, session_, deadline_.RemainingMs());
     }
-    waitsocket(sock, session, deadline.RemainingMs());
-  }
-  if (opened == nullptr) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "Channel initialization failed");
-    link.broken = true;
-    return ExecOutcome::NotSent;
-  }
-  const SshChannel channel(link, opened);
-
-  log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Command[%s]", command.c_str());
-  const int started = RetryWhileBlocked(sock, session, deadline, [&] {
-    return libssh2_channel_process_startup(channel.get(), "exec", 4, command.c_str(),
-                                           static_cast<unsigned int>(command.size()));
-  });
-  if (started == LIBSSH2_ERROR_TIMEOUT) return timedOut("starting the command");
-  if (started != 0) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "Command execution failed [%s]",
-              command.c_str());
-    link.broken = true;
-    return ExecOutcome::Broken;
+    log_.Error(ConnectionContexts::kExecuteRemoteCommand, "Channel initialization failed");
+    link_.broken = true;
+    return nullptr;
   }
 
-  // Both streams are read as their data arrives: a command that writes much to standard
-  // error before it ends its standard output must not wait on a stream nobody reads.
+  bool Start(LIBSSH2_CHANNEL* channel) {
+    log_.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Command[%s]",
+                  command_.c_str());
+    const int started = RetryWhileBlocked(sock_, session_, deadline_, [&] {
+      return libssh2_channel_process_startup(channel, "exec", 4, command_.c_str(),
+                                             static_cast<unsigned int>(command_.size()));
+    });
+    if (started == LIBSSH2_ERROR_TIMEOUT) return TimedOut("starting the command");
+    if (started == 0) return true;
+    log_.Error(ConnectionContexts::kExecuteRemoteCommand, "Command execution failed [%s]",
+               command_.c_str());
+    link_.broken = true;
+    return false;
+  }
+
+  // Reads both streams to their end; false when the deadline passes first.
+  bool ReadOutput(LIBSSH2_CHANNEL* channel, std::string& out, std::string& err) {
+    // Both streams are read as their data arrives: a command that writes much to standard
+    // error before it ends its standard output must not wait on a stream nobody reads.
+    Stream streams[] = {{0, out, false}, {1, err, false}};
+    bool rechecked = false;
+    while (!streams[0].done || !streams[1].done) {
+      bool progressed = false;
+      for (Stream& stream : streams) progressed = Drain(channel, stream) || progressed;
+      // Reading one stream may have queued data or the end of the other: look once more
+      // before waiting on the socket when libssh2 holds something for this channel.
+      const bool pending = libssh2_poll_channel_read(channel, 1) || libssh2_channel_eof(channel);
+      if (progressed || (pending && !rechecked)) {
+        rechecked = !progressed;
+        continue;
+      }
+      rechecked = false;
+      if (deadline_.Passed()) return TimedOut("reading its output");
+      waitsocket(sock_, session_, deadline_.RemainingMs());
+    }
+    return true;
+  }
+
+  // Closes the channel and logs how the command ended.
+  void ReportExit(LIBSSH2_CHANNEL* channel) {
+    int exitCode = 127;
+    std::string exitSignal = "none";
+    bool signalled = true;  // the initial "none" stands when the close fails
+    const int closed = RetryWhileBlocked(sock_, session_, deadline_,
+                                         [&] { return libssh2_channel_close(channel); });
+    if (closed == 0) {
+      exitCode = libssh2_channel_get_exit_status(channel);
+      char* name = nullptr;
+      libssh2_channel_get_exit_signal(channel, &name, nullptr, nullptr, nullptr, nullptr, nullptr);
+      signalled = name != nullptr;
+      if (name != nullptr) {
+        exitSignal = name;
+        libssh2_free(session_, name);
+      }
+    } else {
+      link_.broken = true;
+    }
+    if (signalled) {
+      log_.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Got signal: %s",
+                    exitSignal.c_str());
+    } else if (exitCode != 0) {
+      log_.Error(ConnectionContexts::kExecuteRemoteCommand, "EXIT: %d", exitCode);
+    }
+  }
+
+  ExecOutcome Verdict(const std::string& out, const std::string& err) const {
+    log_.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "stdout[%s] stderr[%s]",
+                  out.c_str(), err.c_str());
+    const ExecOutcome failed = link_.broken ? ExecOutcome::Broken : ExecOutcome::Failed;
+    if (!err.empty()) {
+      log_.Error(ConnectionContexts::kExecuteRemoteCommand, "command return error [%s]",
+                 err.c_str());
+      return failed;
+    }
+    if (out.empty()) {
+      log_.Error(ConnectionContexts::kExecuteRemoteCommand, "command return nothing");
+      return failed;
+    }
+    return link_.broken ? ExecOutcome::Broken : ExecOutcome::Succeeded;
+  }
+
+ private:
   struct Stream {
     int id;
     std::string& text;
     bool done;
-  } streams[] = {{0, out, false}, {1, err, false}};
-  char buffer[kReadChunk];
-  bool rechecked = false;
-  while (!streams[0].done || !streams[1].done) {
+  };
+
+  // Reads what the stream holds now; true when anything happened (data, its end, an error).
+  bool Drain(LIBSSH2_CHANNEL* channel, Stream& stream) {
+    char buffer[kReadChunk];
     bool progressed = false;
-    for (Stream& stream : streams) {
-      while (!stream.done) {
-        const ssize_t count =
-            libssh2_channel_read_ex(channel.get(), stream.id, buffer, sizeof buffer);
-        if (count == LIBSSH2_ERROR_EAGAIN) break;
-        progressed = true;
-        if (count > 0) {
-          stream.text.append(buffer, static_cast<size_t>(count));
-          continue;
-        }
-        if (count < 0) {
-          log.Error(ConnectionContexts::kExecuteRemoteCommand, "libssh2_channel_read returned %d\n",
-                    int(count));
-          link.broken = true;
-        }
-        stream.done = true;
+    while (!stream.done) {
+      const ssize_t count = libssh2_channel_read_ex(channel, stream.id, buffer, sizeof buffer);
+      if (count == LIBSSH2_ERROR_EAGAIN) break;
+      progressed = true;
+      if (count > 0) {
+        stream.text.append(buffer, static_cast<size_t>(count));
+        continue;
       }
+      if (count < 0) {
+        log_.Error(ConnectionContexts::kExecuteRemoteCommand, "libssh2_channel_read returned %d\n",
+                   int(count));
+        link_.broken = true;
+      }
+      stream.done = true;
     }
-    // Reading one stream may have queued data or the end of the other: look once more
-    // before waiting on the socket when libssh2 holds something for this channel.
-    const bool pending =
-        libssh2_poll_channel_read(channel.get(), 1) || libssh2_channel_eof(channel.get());
-    if (progressed || (pending && !rechecked)) {
-      rechecked = !progressed;
-      continue;
-    }
-    rechecked = false;
-    if (deadline.Passed()) return timedOut("reading its output");
-    waitsocket(sock, session, deadline.RemainingMs());
+    return progressed;
   }
 
-  int exitCode = 127;
-  std::string exitSignal = "none";
-  bool signalled = true;  // the initial "none" stands when the close fails
-  const int closed = RetryWhileBlocked(sock, session, deadline,
-                                       [&] { return libssh2_channel_close(channel.get()); });
-  if (closed == 0) {
-    exitCode = libssh2_channel_get_exit_status(channel.get());
-    char* name = nullptr;
-    libssh2_channel_get_exit_signal(channel.get(), &name, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr);
-    signalled = name != nullptr;
-    if (name != nullptr) {
-      exitSignal = name;
-      libssh2_free(session, name);
-    }
-  } else {
-    link.broken = true;
+  // Logs the time-out and marks the link broken; always false.
+  bool TimedOut(const char* step) {
+    log_.Error(ConnectionContexts::kExecuteRemoteCommand,
+               "Command [%s] on [%s] timed out after %ld seconds (%s)", command_.c_str(),
+               host_.c_str(), commandSeconds_, step);
+    link_.broken = true;
+    return false;
   }
-  if (signalled) {
-    log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Got signal: %s",
-                 exitSignal.c_str());
-  } else if (exitCode != 0) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "EXIT: %d", exitCode);
-  }
-  log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "stdout[%s] stderr[%s]",
-               out.c_str(), err.c_str());
 
-  const ExecOutcome failed = link.broken ? ExecOutcome::Broken : ExecOutcome::Failed;
-  if (!err.empty()) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "command return error [%s]", err.c_str());
-    return failed;
+  const DebugLog& log_;
+  SshLink& link_;
+  LIBSSH2_SESSION* const session_;
+  const int sock_;
+  const std::string& host_;
+  const std::string& command_;
+  const long commandSeconds_;
+  const Deadline deadline_;
+};
+
+// Runs `command` on its own channel of `link`. Marks the link broken on a transport error.
+ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& host,
+                      const std::string& command, std::string& out, std::string& err) {
+  RemoteRun run(log, link, host, command);
+  LIBSSH2_CHANNEL* const opened = run.OpenChannel();
+  if (opened == nullptr) return ExecOutcome::NotSent;
+  // Freed after the verdict: a failure to free it breaks the link for later commands only.
+  const SshChannel channel(link, opened);
+  if (!run.Start(channel.get()) || !run.ReadOutput(channel.get(), out, err)) {
+    return ExecOutcome::Broken;
   }
-  if (out.empty()) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "command return nothing");
-    return failed;
-  }
-  return link.broken ? ExecOutcome::Broken : ExecOutcome::Succeeded;
+  run.ReportExit(channel.get());
+  return run.Verdict(out, err);
 }
 
 }  // namespace
