@@ -137,6 +137,74 @@ const SavedKind kConfigMaps = {"configmap_",
                                &WQOpenShiftSDKWrapper::CreateOrUpdateConfigMap,
                                "Failed to create/update config map [%s] in [%s]"};
 
+// The file of the saved deployment config to restore as `dcName`. A backup directory may
+// hold the exports of several deployment configs: the one saved under the requested name is
+// taken, else the only one there is (restored under a new name). Several others, none of
+// that name, cannot be told apart.
+bool FindSavedDeploymentConfig(const DebugLog& log, const std::string& dcName,
+                               const std::string& restoreDir, std::string& chosen) {
+  const std::string prefix = kDeploymentConfigPrefix;
+  const std::string ownEntry = prefix + dcName;
+  std::vector<std::string> files;
+  if (!VisitSavedFiles(log, WrapperContexts::kRestoreDeployment,
+                       WrapperContexts::kRestoreDeployment, restoreDir, prefix,
+                       [&](const std::string& entryName, const std::string& path) {
+                         files.push_back(path);
+                         if (entryName == ownEntry) chosen = path;
+                         return true;
+                       })) {
+    return false;
+  }
+  if (files.empty()) {
+    log.Error(WrapperContexts::kRestoreDeployment,
+              "Deployment Config file prefix [%s] not found at [%s]", prefix.c_str(),
+              restoreDir.c_str());
+    return false;
+  }
+  if (chosen.empty() && files.size() > 1) {
+    log.Error(
+        WrapperContexts::kRestoreDeployment,
+        "Deployment Config file [%s] not found at [%s], and [%zu] other files have the prefix",
+        ownEntry.c_str(), restoreDir.c_str(), files.size());
+    return false;
+  }
+  if (chosen.empty()) chosen = files.front();
+  return true;
+}
+
+// The claims of the pod template under the names they were restored as.
+void RenameClaims(SDeploymentConfigInfoLib& dc,
+                  const std::map<std::string, std::string>& claimNames) {
+  for (SVolumeInfoLib& volume : dc.spec.templateSpec.spec.volumes) {
+    std::string& claimName = volume.persistentVolumeClaim.claimName;
+    if (claimName.empty()) continue;
+    const auto mapped = claimNames.find(claimName);
+    if (mapped != claimNames.end()) claimName = mapped->second;
+  }
+}
+
+// Creates the deployment config, or updates the one of that name; `text` is the saved
+// definition, for the log.
+bool PutDeploymentConfig(WQOpenShiftSDKWrapper& facade, const std::string& nameSpace,
+                         const std::string& dcName, SDeploymentConfigInfoLib& dc,
+                         const std::string& text) {
+  SDeploymentConfigInfoLib current;
+  if (!facade.GetDeploymentConfigInfo(nameSpace, dcName, current, 0)) {
+    if (!facade.CreateDeploymentConfig(nameSpace, dc)) {
+      facade.Error(WrapperContexts::kRestoreDeployment,
+                   "Failed to create DeploymentConfig %s/%s with %s", nameSpace.c_str(),
+                   dcName.c_str(), text.c_str());
+      return false;
+    }
+  } else if (!facade.UpdateDeploymentConfig(nameSpace, dcName, dc, current)) {
+    facade.Error(WrapperContexts::kRestoreDeployment,
+                 "Failed to update DeploymentConfig %s/%s with %s", nameSpace.c_str(),
+                 dcName.c_str(), text.c_str());
+    return false;
+  }
+  return true;
+}
+
 // The value of the first "storage" entry of a capacity or request map; empty when none.
 std::string StorageOf(const SObjectInfoLib& quantities) {
   for (const SKeyValueInfoLib& entry : quantities.keyValues) {
@@ -455,37 +523,8 @@ bool WQOpenShiftSDKWrapper::RestoreDeployment(
     bool keepNames, const std::map<std::string, std::string>& claimNames) {
   if (!RestoreSecrets(nameSpace, restoreDir)) return false;
   if (!RestoreConfigMaps(nameSpace, restoreDir)) return false;
-
-  // A backup directory may hold the exports of several deployment configs: the one saved
-  // under the requested name is taken, else the only one there is (restored under a new
-  // name). Several others, none of that name, cannot be told apart.
-  const std::string prefix = kDeploymentConfigPrefix;
-  const std::string ownEntry = prefix + dcName;
-  std::vector<std::string> files;
   std::string chosen;
-  if (!VisitSavedFiles(*this, WrapperContexts::kRestoreDeployment,
-                       WrapperContexts::kRestoreDeployment, restoreDir, prefix,
-                       [&](const std::string& entryName, const std::string& path) {
-                         files.push_back(path);
-                         if (entryName == ownEntry) chosen = path;
-                         return true;
-                       })) {
-    return false;
-  }
-  if (files.empty()) {
-    Error(WrapperContexts::kRestoreDeployment,
-          "Deployment Config file prefix [%s] not found at [%s]", prefix.c_str(),
-          restoreDir.c_str());
-    return false;
-  }
-  if (chosen.empty() && files.size() > 1) {
-    Error(WrapperContexts::kRestoreDeployment,
-          "Deployment Config file [%s] not found at [%s], and [%zu] other files have the prefix",
-          ownEntry.c_str(), restoreDir.c_str(), files.size());
-    return false;
-  }
-  if (chosen.empty()) chosen = files.front();
-
+  if (!FindSavedDeploymentConfig(*this, dcName, restoreDir, chosen)) return false;
   std::string text;
   if (!ReadSavedFile(*this, WrapperContexts::kRestoreDeployment, chosen, text)) return false;
   SDeploymentConfigInfoLib dc;
@@ -495,28 +534,8 @@ bool WQOpenShiftSDKWrapper::RestoreDeployment(
     return false;
   }
   dc.metadata.name = dcName;
-  if (!keepNames) {
-    for (SVolumeInfoLib& volume : dc.spec.templateSpec.spec.volumes) {
-      std::string& claimName = volume.persistentVolumeClaim.claimName;
-      if (claimName.empty()) continue;
-      const auto mapped = claimNames.find(claimName);
-      if (mapped != claimNames.end()) claimName = mapped->second;
-    }
-  }
-
-  SDeploymentConfigInfoLib current;
-  if (!GetDeploymentConfigInfo(nameSpace, dcName, current, 0)) {
-    if (!CreateDeploymentConfig(nameSpace, dc)) {
-      Error(WrapperContexts::kRestoreDeployment, "Failed to create DeploymentConfig %s/%s with %s",
-            nameSpace.c_str(), dcName.c_str(), text.c_str());
-      return false;
-    }
-  } else if (!UpdateDeploymentConfig(nameSpace, dcName, dc, current)) {
-    Error(WrapperContexts::kRestoreDeployment, "Failed to update DeploymentConfig %s/%s with %s",
-          nameSpace.c_str(), dcName.c_str(), text.c_str());
-    return false;
-  }
-  return true;
+  if (!keepNames) RenameClaims(dc, claimNames);
+  return PutDeploymentConfig(*this, nameSpace, dcName, dc, text);
 }
 
 bool WQOpenShiftSDKWrapper::RestoreSecrets(const std::string& nameSpace,
