@@ -18,12 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "connection/curlHandles.h"
 #include "host/process.h"
 #include "simulator/testServer.h"
 #include "wrapper/openshiftWrapper.h"
 
 namespace {
 
+using OpenShiftSDKWrapper::AppendCurlHeader;
+using OpenShiftSDKWrapper::CurlEasy;
+using OpenShiftSDKWrapper::CurlHeaderList;
 using OpenShiftSDKWrapper::SPersistentVolumeClaimInfoLib;
 using OpenShiftSDKWrapper::WQOpenShiftSDKWrapper;
 
@@ -93,15 +97,16 @@ int main(int argc, char** argv) {
 
   // The bare loop sends what the library sends: the same URL, headers and TLS checks.
   curl_global_init(CURL_GLOBAL_DEFAULT);
-  CURL* curl = curl_easy_init();
+  CurlEasy handle(curl_easy_init());
+  CURL* const curl = handle.get();
   const std::string url = server.BaseUrl() + kPath;
-  curl_slist* headers = nullptr;
-  headers = curl_slist_append(headers, (std::string("Authorization: Bearer ") + kToken).c_str());
-  headers = curl_slist_append(headers, "Accept: application/json");
-  headers = curl_slist_append(headers, "content-type: application/json;charset=UTF-8");
+  CurlHeaderList headers;
+  AppendCurlHeader(headers, (std::string("Authorization: Bearer ") + kToken).c_str());
+  AppendCurlHeader(headers, "Accept: application/json");
+  AppendCurlHeader(headers, "content-type: application/json;charset=UTF-8");
   std::string body;
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(curl, CURLOPT_CAINFO, trust.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Append);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
@@ -138,8 +143,9 @@ int main(int argc, char** argv) {
   std::printf("facade / bare: %.2f (total), %.2f (median)\n", bareTotal / facadeTotal,
               Median(bare) / Median(facade));
 
-  curl_slist_free_all(headers);
-  curl_easy_cleanup(curl);
+  // The handles go before the global state they use.
+  handle.reset();
+  headers.reset();
   curl_global_cleanup();
   unlink(trust.c_str());
   rmdir(scratch);

@@ -54,6 +54,39 @@ bool CommandPartsAreSafe(const DebugLog& log, const char* context,
   return true;
 }
 
+// The client's header list becomes `headers`, each a complete header line.
+template <typename Lines>
+bool SetRequestHeaders(const DebugLog& log, WQLibCurl& client, const Lines& headers) {
+  client.WQLibCurlFreeHttpHeaderList();
+  for (const std::string& header : headers) {
+    if (!client.WQLibCurlAppendHeader(HTTP_HDR_STANDARD, header.c_str())) {
+      log.Error(ConnectionContexts::kSendReq, "Failed to set header [%s]", header.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// Sends the request; an "Unauthorized" body earns one plain resend (the token is not renewed
+// here). `response` gets the body of the last answer when the send succeeded.
+bool SendWithOneResend(const DebugLog& log, WQLibCurl& client, HTTP_REQ_TYPE type,
+                       const std::string& fullUrl, const std::string& body, std::string& response) {
+  bool sent = false;
+  for (int retries = 1; retries >= 0; --retries) {
+    if (type == HTTP_GET) {
+      sent = client.WQLibCurlSendHttpReq(type, fullUrl.c_str(), nullptr, 0, false, nullptr);
+    } else {
+      sent = client.WQLibCurlSendHttpReq(type, fullUrl.c_str(), body.data(), body.length(), false,
+                                         nullptr);
+    }
+    if (!sent) break;
+    response = ResponseText(client);
+    if (response != kUnauthorizedBody) break;
+    log.DebugLvl(ConnectionContexts::kSendReqTrace, 0, "Token out of date, retry ");
+  }
+  return sent;
+}
+
 }  // namespace
 
 WQOpenShiftConnection::WQOpenShiftConnection()
@@ -100,28 +133,8 @@ bool WQOpenShiftConnection::sendReq(HTTP_REQ_TYPE type, const std::string& path,
   }
   lastErrorResponse.clear();
 
-  httpClient->WQLibCurlFreeHttpHeaderList();
-  for (const std::string& header : headers) {
-    if (!httpClient->WQLibCurlAppendHeader(HTTP_HDR_STANDARD, header.c_str())) {
-      Error(ConnectionContexts::kSendReq, "Failed to set header [%s]", header.c_str());
-      return false;
-    }
-  }
-
-  // An "Unauthorized" body earns one plain resend; the token is not renewed here.
-  bool sent = false;
-  for (int retries = 1; retries >= 0; --retries) {
-    if (type == HTTP_GET) {
-      sent = httpClient->WQLibCurlSendHttpReq(type, fullUrl.c_str(), nullptr, 0, false, nullptr);
-    } else {
-      sent = httpClient->WQLibCurlSendHttpReq(type, fullUrl.c_str(), body.data(), body.length(),
-                                              false, nullptr);
-    }
-    if (!sent) break;
-    response = ResponseText(*httpClient);
-    if (response != kUnauthorizedBody) break;
-    DebugLvl(ConnectionContexts::kSendReqTrace, 0, "Token out of date, retry ");
-  }
+  if (!SetRequestHeaders(*this, *httpClient, headers)) return false;
+  const bool sent = SendWithOneResend(*this, *httpClient, type, fullUrl, body, response);
 
   // What a Secret holds never reaches the log.
   const bool secretPath = IsSecretPath(path);

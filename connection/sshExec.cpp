@@ -235,70 +235,69 @@ bool SshLink::PeerStillOpen() const {
   return peeked < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
 }
 
-std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host) {
-  const auto entry = sshCredentials.find(host);
-  if (entry == sshCredentials.end()) {
-    Error(ConnectionContexts::kOpenSshSession, "Failed to find ssh credentials for [%s]",
-          host.c_str());
-    return nullptr;
-  }
-  NodeSecrets secrets(entry->second);
-  DebugLvl(ConnectionContexts::kOpenSshSession, 2, "SSH: host [%s] user [%s]", host.c_str(),
-           secrets.userName.c_str());
+namespace {
 
+const char* const kOpenContext = ConnectionContexts::kOpenSshSession;
+
+// The node's IPv4 address: `ipText` for the log, `target` for the connection.
+bool ResolveNode(const DebugLog& log, const std::string& host, CLuString& ipText,
+                 sockaddr_in& target) {
   CLuIPAddr address;
   if (CLuIPAddr::GetByName(host, &address, 0).IsError()) {
-    Error(ConnectionContexts::kOpenSshSession, "Failed to get ip address from [%s]", host.c_str());
-    return nullptr;
+    log.Error(kOpenContext, "Failed to get ip address from [%s]", host.c_str());
+    return false;
   }
-  CLuString ipText;
   if (address.GetAddressString(&ipText).IsError()) {
-    Error(ConnectionContexts::kOpenSshSession, "Failed to convert to IP string");
-    return nullptr;
+    log.Error(kOpenContext, "Failed to convert to IP string");
+    return false;
   }
-  DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "Hostname[%s], IP Address[%s]",
-           host.c_str(), ipText.c_str());
-  sockaddr_in target{};
+  log.DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "Hostname[%s], IP Address[%s]",
+               host.c_str(), ipText.c_str());
+  target = sockaddr_in{};
   target.sin_family = AF_INET;
   target.sin_port = htons(kSshPort);
   // inet_addr would turn an IPv6 text into 255.255.255.255; say so instead.
   if (::inet_pton(AF_INET, ipText.c_str(), &target.sin_addr) != 1) {
-    Error(ConnectionContexts::kOpenSshSession,
-          "[%s] resolves to [%s], which is not an IPv4 address", host.c_str(), ipText.c_str());
-    return nullptr;
+    log.Error(kOpenContext, "[%s] resolves to [%s], which is not an IPv4 address", host.c_str(),
+              ipText.c_str());
+    return false;
   }
+  return true;
+}
 
-  auto link = std::make_unique<SshLink>();
-  const int initResult = link->AcquireLibrary();
+// The library, a session and a socket for a new link, then the TCP connection within
+// `connectSeconds`.
+bool ConnectLink(const DebugLog& log, SshLink& link, const sockaddr_in& target,
+                 const CLuString& ipText, long connectSeconds) {
+  const int initResult = link.AcquireLibrary();
   if (initResult != 0) {
-    Error(ConnectionContexts::kOpenSshSession, "libssh2 initialization failed (%d)", initResult);
-    return nullptr;
+    log.Error(kOpenContext, "libssh2 initialization failed (%d)", initResult);
+    return false;
   }
-  if (!link->InitSession()) {
-    Error(ConnectionContexts::kOpenSshSession, "session initialization failed");
-    return nullptr;
+  if (!link.InitSession()) {
+    log.Error(kOpenContext, "session initialization failed");
+    return false;
   }
-  if (!link->OpenSocket()) {
-    Error(ConnectionContexts::kOpenSshSession, "socket initialization failed");
-    return nullptr;
+  if (!link.OpenSocket()) {
+    log.Error(kOpenContext, "socket initialization failed");
+    return false;
   }
-  LIBSSH2_SESSION* const session = link->Session();
-  const int sock = link->Sock();
-  const long connectSeconds =
-      SecondsSetting("WQOSDK_SSH_CONNECT_TIMEOUT", kDefaultConnectTimeoutSeconds);
-  if (ConnectWithin(sock, target, Deadline(connectSeconds)) != 0) {
+  if (ConnectWithin(link.Sock(), target, Deadline(connectSeconds)) != 0) {
     const int error = errno;
-    Error(ConnectionContexts::kOpenSshSession, "failed to connect[%d]", -1);
-    Error(ConnectionContexts::kOpenSshSession, "Connection to [%s] port %d: %s", ipText.c_str(),
-          kSshPort, std::strerror(error));
-    return nullptr;
+    log.Error(kOpenContext, "failed to connect[%d]", -1);
+    log.Error(kOpenContext, "Connection to [%s] port %d: %s", ipText.c_str(), kSshPort,
+              std::strerror(error));
+    return false;
   }
+  return true;
+}
 
-  // Non-blocking from here on, so that every wait is bounded by a deadline and both output
-  // streams of a command can be read as their data arrives.
-  libssh2_session_set_blocking(session, 0);
-  const Deadline login(connectSeconds);
-  const std::string knownHosts = SshKeys::KnownHostsPath();
+// The SSH handshake, offering first the host key algorithms the known hosts file lists for
+// the node.
+bool Handshake(const DebugLog& log, SshLink& link, const std::string& host,
+               const std::string& knownHosts, const Deadline& login) {
+  LIBSSH2_SESSION* const session = link.Session();
+  const int sock = link.Sock();
   std::string knownHostsText;
   if (!knownHosts.empty() && !CLuFile::ReadWholeFile(knownHosts, &knownHostsText).IsError()) {
     const std::string algorithms = SshKeys::KnownKeyAlgorithms(knownHostsText, host);
@@ -310,29 +309,37 @@ std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host
     return libssh2_session_handshake(session, static_cast<libssh2_socket_t>(sock));
   });
   if (handshake != 0) {
-    Error(ConnectionContexts::kOpenSshSession, "Failure establishing SSH session: %d", handshake);
-    return nullptr;
+    log.Error(kOpenContext, "Failure establishing SSH session: %d", handshake);
+    return false;
   }
+  return true;
+}
 
+// The node's host key against the known hosts file; without one the key is only logged.
+bool HostKeyAccepted(const DebugLog& log, LIBSSH2_SESSION* session, const std::string& host,
+                     const std::string& knownHosts) {
   const std::string fingerprint = SshKeys::SessionFingerprint(session);
   const std::string keyType = SshKeys::SessionKeyType(session);
   if (knownHosts.empty()) {
-    DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 2, "Host key of [%s]: %s %s", host.c_str(),
-             keyType.c_str(), fingerprint.c_str());
-  } else {
-    const SshKeys::Verdict verdict = SshKeys::Check(session, knownHosts, host);
-    if (verdict != SshKeys::Verdict::Match) {
-      const char* why = verdict == SshKeys::Verdict::Mismatch   ? "does not match"
-                        : verdict == SshKeys::Verdict::NotFound ? "is not listed in"
-                                                                : "cannot be checked: cannot read";
-      Error(ConnectionContexts::kOpenSshSession,
-            "Refusing [%s]: its host key %s %s %s the known hosts file [%s]", host.c_str(),
-            keyType.c_str(), fingerprint.c_str(), why, knownHosts.c_str());
-      return nullptr;
-    }
+    log.DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 2, "Host key of [%s]: %s %s",
+                 host.c_str(), keyType.c_str(), fingerprint.c_str());
+    return true;
   }
+  const SshKeys::Verdict verdict = SshKeys::Check(session, knownHosts, host);
+  if (verdict == SshKeys::Verdict::Match) return true;
+  const char* why = verdict == SshKeys::Verdict::Mismatch   ? "does not match"
+                    : verdict == SshKeys::Verdict::NotFound ? "is not listed in"
+                                                            : "cannot be checked: cannot read";
+  log.Error(kOpenContext, "Refusing [%s]: its host key %s %s %s the known hosts file [%s]",
+            host.c_str(), keyType.c_str(), fingerprint.c_str(), why, knownHosts.c_str());
+  return false;
+}
 
-  const int auth = RetryWhileBlocked(sock, session, login, [&] {
+// Logs in with the password when there is one, else with the private key.
+bool Authenticate(const DebugLog& log, SshLink& link, const std::string& host,
+                  const NodeSecrets& secrets, const Deadline& login) {
+  LIBSSH2_SESSION* const session = link.Session();
+  const int auth = RetryWhileBlocked(link.Sock(), session, login, [&] {
     if (!secrets.password.empty()) {
       return libssh2_userauth_password_ex(
           session, secrets.userName.c_str(), static_cast<unsigned int>(secrets.userName.size()),
@@ -342,16 +349,45 @@ std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host
         session, secrets.userName.c_str(), secrets.userName.size(), nullptr, 0,
         secrets.privateKey.c_str(), secrets.privateKey.size(), secrets.passphrase.c_str());
   });
-  if (auth != 0) {
-    Error(ConnectionContexts::kOpenSshSession, "Authentication by password failed");
-    Error(ConnectionContexts::kOpenSshSession, "SSH login of [%s] at [%s] refused (%d): %s",
-          secrets.userName.c_str(), host.c_str(), auth, LastError(session).c_str());
-    if (secrets.password.empty() && SshKeys::IsRsaPrivateKey(secrets.privateKey)) {
-      Error(ConnectionContexts::kOpenSshSession,
-            "The key is an RSA key: this SSH library signs with ssh-rsa (SHA-1) only, which "
-            "OpenSSH 8.8 and later refuse unless the node's PubkeyAcceptedAlgorithms adds "
-            "ssh-rsa; use an ed25519 or ECDSA key instead");
-    }
+  if (auth == 0) return true;
+  log.Error(kOpenContext, "Authentication by password failed");
+  log.Error(kOpenContext, "SSH login of [%s] at [%s] refused (%d): %s", secrets.userName.c_str(),
+            host.c_str(), auth, LastError(session).c_str());
+  if (secrets.password.empty() && SshKeys::IsRsaPrivateKey(secrets.privateKey)) {
+    log.Error(kOpenContext,
+              "The key is an RSA key: this SSH library signs with ssh-rsa (SHA-1) only, which "
+              "OpenSSH 8.8 and later refuse unless the node's PubkeyAcceptedAlgorithms adds "
+              "ssh-rsa; use an ed25519 or ECDSA key instead");
+  }
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host) {
+  const auto entry = sshCredentials.find(host);
+  if (entry == sshCredentials.end()) {
+    Error(kOpenContext, "Failed to find ssh credentials for [%s]", host.c_str());
+    return nullptr;
+  }
+  NodeSecrets secrets(entry->second);
+  DebugLvl(kOpenContext, 2, "SSH: host [%s] user [%s]", host.c_str(), secrets.userName.c_str());
+  CLuString ipText;
+  sockaddr_in target{};
+  if (!ResolveNode(*this, host, ipText, target)) return nullptr;
+  auto link = std::make_unique<SshLink>();
+  const long connectSeconds =
+      SecondsSetting("WQOSDK_SSH_CONNECT_TIMEOUT", kDefaultConnectTimeoutSeconds);
+  if (!ConnectLink(*this, *link, target, ipText, connectSeconds)) return nullptr;
+
+  // Non-blocking from here on, so that every wait is bounded by a deadline and both output
+  // streams of a command can be read as their data arrives.
+  libssh2_session_set_blocking(link->Session(), 0);
+  const Deadline login(connectSeconds);
+  const std::string knownHosts = SshKeys::KnownHostsPath();
+  if (!Handshake(*this, *link, host, knownHosts, login) ||
+      !HostKeyAccepted(*this, link->Session(), host, knownHosts) ||
+      !Authenticate(*this, *link, host, secrets, login)) {
     return nullptr;
   }
   DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "SSH session opened");
@@ -387,132 +423,181 @@ enum class ExecOutcome {
   Broken,     // a transport error or time-out after the request was sent
 };
 
-// Runs `command` on its own channel of `link`. Marks the link broken on a transport error.
-ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& host,
-                      const std::string& command, std::string& out, std::string& err) {
-  LIBSSH2_SESSION* const session = link.Session();
-  const int sock = link.Sock();
-  const long commandSeconds =
-      SecondsSetting("WQOSDK_SSH_COMMAND_TIMEOUT", kDefaultCommandTimeoutSeconds);
-  const Deadline deadline(commandSeconds);
-  auto timedOut = [&](const char* step) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand,
-              "Command [%s] on [%s] timed out after %ld seconds (%s)", command.c_str(),
-              host.c_str(), commandSeconds, step);
-    link.broken = true;
-    return ExecOutcome::Broken;
-  };
+// One command on its own channel of a link, step by step. Marks the link broken on a
+// transport error.
+class RemoteRun {
+ public:
+  RemoteRun(const DebugLog& log, SshLink& link, const std::string& host, const std::string& command)
+      : log_(log),
+        link_(link),
+        session_(link.Session()),
+        sock_(link.Sock()),
+        host_(host),
+        command_(command),
+        commandSeconds_(
+            SecondsSetting("WQOSDK_SSH_COMMAND_TIMEOUT", kDefaultCommandTimeoutSeconds)),
+        deadline_(commandSeconds_) {}
 
-  LIBSSH2_CHANNEL* opened = nullptr;
-  for (;;) {
-    opened =
-        libssh2_channel_open_ex(session, "session", 7, kChannelWindow, kChannelPacket, nullptr, 0);
-    if (opened != nullptr || libssh2_session_last_errno(session) != LIBSSH2_ERROR_EAGAIN) break;
-    if (deadline.Passed()) {
-      timedOut("opening the channel");
-      return ExecOutcome::NotSent;
+  // Null when the channel could not be opened; nothing of the command was sent then.
+  LIBSSH2_CHANNEL* OpenChannel() {
+    for (;;) {
+      LIBSSH2_CHANNEL* const opened = libssh2_channel_open_ex(
+          session_, "session", 7, kChannelWindow, kChannelPacket, nullptr, 0);
+      if (opened != nullptr) return opened;
+      if (libssh2_session_last_errno(session_) != LIBSSH2_ERROR_EAGAIN) break;
+      if (deadline_.Passed()) {
+        TimedOut("opening the channel");
+        return nullptr;
+      }
+      waitsocket(sock_, session_, deadline_.RemainingMs());
     }
-    waitsocket(sock, session, deadline.RemainingMs());
-  }
-  if (opened == nullptr) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "Channel initialization failed");
-    link.broken = true;
-    return ExecOutcome::NotSent;
-  }
-  const SshChannel channel(link, opened);
-
-  log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Command[%s]", command.c_str());
-  const int started = RetryWhileBlocked(sock, session, deadline, [&] {
-    return libssh2_channel_process_startup(channel.get(), "exec", 4, command.c_str(),
-                                           static_cast<unsigned int>(command.size()));
-  });
-  if (started == LIBSSH2_ERROR_TIMEOUT) return timedOut("starting the command");
-  if (started != 0) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "Command execution failed [%s]",
-              command.c_str());
-    link.broken = true;
-    return ExecOutcome::Broken;
+    log_.Error(ConnectionContexts::kExecuteRemoteCommand, "Channel initialization failed");
+    link_.broken = true;
+    return nullptr;
   }
 
-  // Both streams are read as their data arrives: a command that writes much to standard
-  // error before it ends its standard output must not wait on a stream nobody reads.
+  bool Start(LIBSSH2_CHANNEL* channel) {
+    log_.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Command[%s]",
+                  command_.c_str());
+    const int started = RetryWhileBlocked(sock_, session_, deadline_, [&] {
+      return libssh2_channel_process_startup(channel, "exec", 4, command_.c_str(),
+                                             static_cast<unsigned int>(command_.size()));
+    });
+    if (started == LIBSSH2_ERROR_TIMEOUT) return TimedOut("starting the command");
+    if (started == 0) return true;
+    log_.Error(ConnectionContexts::kExecuteRemoteCommand, "Command execution failed [%s]",
+               command_.c_str());
+    link_.broken = true;
+    return false;
+  }
+
+  // Reads both streams to their end; false when the deadline passes first.
+  bool ReadOutput(LIBSSH2_CHANNEL* channel, std::string& out, std::string& err) {
+    // Both streams are read as their data arrives: a command that writes much to standard
+    // error before it ends its standard output must not wait on a stream nobody reads.
+    Stream streams[] = {{0, out, false}, {1, err, false}};
+    bool rechecked = false;
+    while (!streams[0].done || !streams[1].done) {
+      bool progressed = false;
+      for (Stream& stream : streams) progressed = Drain(channel, stream) || progressed;
+      // Reading one stream may have queued data or the end of the other: look once more
+      // before waiting on the socket when libssh2 holds something for this channel.
+      const bool pending = libssh2_poll_channel_read(channel, 1) || libssh2_channel_eof(channel);
+      if (progressed || (pending && !rechecked)) {
+        rechecked = !progressed;
+        continue;
+      }
+      rechecked = false;
+      if (deadline_.Passed()) return TimedOut("reading its output");
+      waitsocket(sock_, session_, deadline_.RemainingMs());
+    }
+    return true;
+  }
+
+  // Closes the channel and logs how the command ended.
+  void ReportExit(LIBSSH2_CHANNEL* channel) {
+    int exitCode = 127;
+    std::string exitSignal = "none";
+    bool signalled = true;  // the initial "none" stands when the close fails
+    const int closed = RetryWhileBlocked(sock_, session_, deadline_,
+                                         [&] { return libssh2_channel_close(channel); });
+    if (closed == 0) {
+      exitCode = libssh2_channel_get_exit_status(channel);
+      char* name = nullptr;
+      libssh2_channel_get_exit_signal(channel, &name, nullptr, nullptr, nullptr, nullptr, nullptr);
+      signalled = name != nullptr;
+      if (name != nullptr) {
+        exitSignal = name;
+        libssh2_free(session_, name);
+      }
+    } else {
+      link_.broken = true;
+    }
+    if (signalled) {
+      log_.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Got signal: %s",
+                    exitSignal.c_str());
+    } else if (exitCode != 0) {
+      log_.Error(ConnectionContexts::kExecuteRemoteCommand, "EXIT: %d", exitCode);
+    }
+  }
+
+  ExecOutcome Verdict(const std::string& out, const std::string& err) const {
+    log_.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "stdout[%s] stderr[%s]",
+                  out.c_str(), err.c_str());
+    const ExecOutcome failed = link_.broken ? ExecOutcome::Broken : ExecOutcome::Failed;
+    if (!err.empty()) {
+      log_.Error(ConnectionContexts::kExecuteRemoteCommand, "command return error [%s]",
+                 err.c_str());
+      return failed;
+    }
+    if (out.empty()) {
+      log_.Error(ConnectionContexts::kExecuteRemoteCommand, "command return nothing");
+      return failed;
+    }
+    return link_.broken ? ExecOutcome::Broken : ExecOutcome::Succeeded;
+  }
+
+ private:
   struct Stream {
     int id;
     std::string& text;
     bool done;
-  } streams[] = {{0, out, false}, {1, err, false}};
-  char buffer[kReadChunk];
-  bool rechecked = false;
-  while (!streams[0].done || !streams[1].done) {
+  };
+
+  // Reads what the stream holds now; true when anything happened (data, its end, an error).
+  bool Drain(LIBSSH2_CHANNEL* channel, Stream& stream) {
+    char buffer[kReadChunk];
     bool progressed = false;
-    for (Stream& stream : streams) {
-      while (!stream.done) {
-        const ssize_t count =
-            libssh2_channel_read_ex(channel.get(), stream.id, buffer, sizeof buffer);
-        if (count == LIBSSH2_ERROR_EAGAIN) break;
-        progressed = true;
-        if (count > 0) {
-          stream.text.append(buffer, static_cast<size_t>(count));
-          continue;
-        }
-        if (count < 0) {
-          log.Error(ConnectionContexts::kExecuteRemoteCommand, "libssh2_channel_read returned %d\n",
-                    int(count));
-          link.broken = true;
-        }
-        stream.done = true;
+    while (!stream.done) {
+      const ssize_t count = libssh2_channel_read_ex(channel, stream.id, buffer, sizeof buffer);
+      if (count == LIBSSH2_ERROR_EAGAIN) break;
+      progressed = true;
+      if (count > 0) {
+        stream.text.append(buffer, static_cast<size_t>(count));
+        continue;
       }
+      if (count < 0) {
+        log_.Error(ConnectionContexts::kExecuteRemoteCommand, "libssh2_channel_read returned %d\n",
+                   int(count));
+        link_.broken = true;
+      }
+      stream.done = true;
     }
-    // Reading one stream may have queued data or the end of the other: look once more
-    // before waiting on the socket when libssh2 holds something for this channel.
-    const bool pending =
-        libssh2_poll_channel_read(channel.get(), 1) || libssh2_channel_eof(channel.get());
-    if (progressed || (pending && !rechecked)) {
-      rechecked = !progressed;
-      continue;
-    }
-    rechecked = false;
-    if (deadline.Passed()) return timedOut("reading its output");
-    waitsocket(sock, session, deadline.RemainingMs());
+    return progressed;
   }
 
-  int exitCode = 127;
-  std::string exitSignal = "none";
-  bool signalled = true;  // the initial "none" stands when the close fails
-  const int closed = RetryWhileBlocked(sock, session, deadline,
-                                       [&] { return libssh2_channel_close(channel.get()); });
-  if (closed == 0) {
-    exitCode = libssh2_channel_get_exit_status(channel.get());
-    char* name = nullptr;
-    libssh2_channel_get_exit_signal(channel.get(), &name, nullptr, nullptr, nullptr, nullptr,
-                                    nullptr);
-    signalled = name != nullptr;
-    if (name != nullptr) {
-      exitSignal = name;
-      libssh2_free(session, name);
-    }
-  } else {
-    link.broken = true;
+  // Logs the time-out and marks the link broken; always false.
+  bool TimedOut(const char* step) {
+    log_.Error(ConnectionContexts::kExecuteRemoteCommand,
+               "Command [%s] on [%s] timed out after %ld seconds (%s)", command_.c_str(),
+               host_.c_str(), commandSeconds_, step);
+    link_.broken = true;
+    return false;
   }
-  if (signalled) {
-    log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "Got signal: %s",
-                 exitSignal.c_str());
-  } else if (exitCode != 0) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "EXIT: %d", exitCode);
-  }
-  log.DebugLvl(ConnectionContexts::kExecuteRemoteCommandTrace, 0, "stdout[%s] stderr[%s]",
-               out.c_str(), err.c_str());
 
-  const ExecOutcome failed = link.broken ? ExecOutcome::Broken : ExecOutcome::Failed;
-  if (!err.empty()) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "command return error [%s]", err.c_str());
-    return failed;
+  const DebugLog& log_;
+  SshLink& link_;
+  LIBSSH2_SESSION* const session_;
+  const int sock_;
+  const std::string& host_;
+  const std::string& command_;
+  const long commandSeconds_;
+  const Deadline deadline_;
+};
+
+// Runs `command` on its own channel of `link`. Marks the link broken on a transport error.
+ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& host,
+                      const std::string& command, std::string& out, std::string& err) {
+  RemoteRun run(log, link, host, command);
+  LIBSSH2_CHANNEL* const opened = run.OpenChannel();
+  if (opened == nullptr) return ExecOutcome::NotSent;
+  // Freed after the verdict: a failure to free it breaks the link for later commands only.
+  const SshChannel channel(link, opened);
+  if (!run.Start(channel.get()) || !run.ReadOutput(channel.get(), out, err)) {
+    return ExecOutcome::Broken;
   }
-  if (out.empty()) {
-    log.Error(ConnectionContexts::kExecuteRemoteCommand, "command return nothing");
-    return failed;
-  }
-  return link.broken ? ExecOutcome::Broken : ExecOutcome::Succeeded;
+  run.ReportExit(channel.get());
+  return run.Verdict(out, err);
 }
 
 }  // namespace

@@ -17,6 +17,22 @@ const char* const kIdleSetting = "WQOSDK_SSH_IDLE_SECONDS";
 // docker's answer when the container named to "docker exec" does not exist (any more).
 const char* const kNoSuchContainer = "No such container";
 
+// Closes the kept sessions that have been idle for longer than `idleSeconds` at `now`.
+void CloseIdleLinks(const DebugLog& log, std::map<std::string, SshSessionPool::Kept>& kept,
+                    SshSessionPool::Clock::time_point now, long idleSeconds) {
+  for (auto entry = kept.begin(); entry != kept.end();) {
+    const auto idle = now - entry->second.lastUsed;
+    if (idle <= std::chrono::seconds(idleSeconds)) {
+      ++entry;
+      continue;
+    }
+    log.DebugLvl(ConnectionContexts::kCloseSshSessionTrace, 0,
+                 "SSH session to [%s] idle for %ld seconds, closed", entry->first.c_str(),
+                 static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(idle).count()));
+    entry = kept.erase(entry);
+  }
+}
+
 }  // namespace
 
 void SshSessionPoolDeleter::operator()(SshSessionPool* pool) const { delete pool; }
@@ -58,17 +74,7 @@ SshLink* WQOpenShiftConnection::keptLink(const std::string& host, bool& reused) 
   if (!sshPool) sshPool.reset(new SshSessionPool);
   auto& kept = sshPool->kept;
   const auto now = SshSessionPool::Clock::now();
-  for (auto entry = kept.begin(); entry != kept.end();) {
-    const auto idle = now - entry->second.lastUsed;
-    if (idle <= std::chrono::seconds(idleSeconds)) {
-      ++entry;
-      continue;
-    }
-    DebugLvl(ConnectionContexts::kCloseSshSessionTrace, 0,
-             "SSH session to [%s] idle for %ld seconds, closed", entry->first.c_str(),
-             static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(idle).count()));
-    entry = kept.erase(entry);
-  }
+  CloseIdleLinks(*this, kept, now, idleSeconds);
   const auto found = kept.find(host);
   if (found != kept.end() && !found->second.link->PeerStillOpen()) {
     dropKeptLink(host, "closed by the node");

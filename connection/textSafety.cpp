@@ -16,6 +16,21 @@ bool IsPlainWordCharacter(char c) {
          (c != '\0' && std::strchr("-_./:=,+@%", c) != nullptr);
 }
 
+// The characters that end or redirect a command when they stand outside quotes.
+bool IsShellOperator(char c) { return c != '\0' && std::strchr(";&|<>()", c) != nullptr; }
+
+// Why `c`, met outside quotes (`inWord`: after other characters of a word), cannot stand in
+// a plain command; empty when it can.
+std::string UnquotedProblem(char c, bool inWord) {
+  if (c == '\n') return "a line break outside quotes separates commands";
+  if (IsShellOperator(c)) return std::string("'") + c + "' outside quotes is a shell operator";
+  if (c == '$' || c == '`') {
+    return std::string("'") + c + "' outside single quotes would be expanded";
+  }
+  if (c == '#' && !inWord) return "'#' begins a comment";
+  return std::string();
+}
+
 // Reads the double-quoted text that starts after `at`; leaves `at` on the closing quote.
 bool ReadDoubleQuoted(const std::string& text, size_t& at, std::string& word, std::string& why) {
   for (++at; at < text.size(); ++at) {
@@ -160,33 +175,16 @@ bool SplitShellWords(const std::string& command, std::vector<std::string>& words
         if (!ReadDoubleQuoted(command, at, word, why)) return false;
         inWord = true;
         break;
-      case '\n':
-        why = "a line break outside quotes separates commands";
-        return false;
-      case ';':
-      case '&':
-      case '|':
-      case '<':
-      case '>':
-      case '(':
-      case ')':
-        why = std::string("'") + c + "' outside quotes is a shell operator";
-        return false;
-      case '$':
-      case '`':
-        why = std::string("'") + c + "' outside single quotes would be expanded";
-        return false;
-      case '#':
-        if (!inWord) {
-          why = "'#' begins a comment";
+      default: {
+        const std::string problem = UnquotedProblem(c, inWord);
+        if (!problem.empty()) {
+          why = problem;
           return false;
         }
         word += c;
-        break;
-      default:
-        word += c;
         inWord = true;
         break;
+      }
     }
   }
   if (inWord) words.push_back(word);
@@ -223,26 +221,11 @@ std::string MaskSecret(const std::string& secret) {
 }
 
 bool IsShellSafeWord(const std::string& text) {
-  for (unsigned char c : text) {
-    if (c <= 0x20 || c == 0x7f) return false;
-    switch (c) {
-      case '\'':
-      case '"':
-      case '`':
-      case '$':
-      case '\\':
-      case ';':
-      case '&':
-      case '|':
-      case '<':
-      case '>':
-      case '(':
-      case ')':
-      case '*':
-      case '?':
-        return false;
-      default:
-        break;
+  for (const char c : text) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code <= 0x20 || code == 0x7f || IsShellOperator(c) ||
+        std::strchr("'\"`$\\*?", c) != nullptr) {
+      return false;
     }
   }
   return true;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "connection/curlHandles.h"
 #include "connection/logContexts.h"
 #include "host/luFile.h"
 #include "host/platformInfo.h"
@@ -87,11 +88,20 @@ bool SetOption(const DebugLog& log, const char* context, CURL* curl, CURLoption 
   return true;
 }
 
-// A request's header list, freed with the request.
-struct SlistFree {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, SlistFree>;
+// The header lines of a request, then "Expect:", which stops libcurl from waiting for a
+// 100-continue before larger bodies. False, logged under `context`, when memory runs out.
+bool BuildHeaderList(const DebugLog& log, const char* context,
+                     const std::vector<std::string>& headers, CurlHeaderList& list) {
+  std::vector<std::string> lines = headers;
+  lines.emplace_back("Expect:");
+  for (const std::string& line : lines) {
+    if (!AppendCurlHeader(list, line.c_str())) {
+      log.Error(context, "Out of memory building the request headers");
+      return false;
+    }
+  }
+  return true;
+}
 
 // Sets an option of the handle; a failure is logged under the calling member's `context`.
 #define WQ_SETOPT(option, value) SetOption(*this, context, curl_.get(), option, value, #option)
@@ -252,23 +262,9 @@ bool WQLibCurl::WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const 
     return false;
   }
 
-  HeaderList list;
-  bool ok = true;
-  // "Expect:" stops libcurl from waiting for a 100-continue before larger bodies.
-  std::vector<std::string> lines = headers_;
-  lines.emplace_back("Expect:");
-  for (const std::string& line : lines) {
-    // On failure curl_slist_append leaves the list as it was, still held here.
-    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
-    if (grown == nullptr) {
-      Error(context, "Out of memory building the request headers");
-      ok = false;
-      break;
-    }
-    static_cast<void>(list.release());
-    list.reset(grown);
-  }
-
+  // The request's header list, freed with the request.
+  CurlHeaderList list;
+  bool ok = BuildHeaderList(*this, context, headers_, list);
   ok = ok && WQ_SETOPT(CURLOPT_URL, url) && WQ_SETOPT(CURLOPT_HTTPHEADER, list.get()) &&
        SetMethod(type, body, length, customMethod) && WQ_SETOPT(CURLOPT_VERBOSE, verbose ? 1L : 0L);
   if (ok && !credentials_.empty()) {

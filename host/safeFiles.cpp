@@ -40,6 +40,42 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
+// Creates `temporary` in `dirFd` for writing, owner-only; errno tells why when it cannot.
+UniqueFd CreateTemporary(int dirFd, const std::string& temporary) {
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+  UniqueFd out(OpenAt(dirFd, temporary, flags, 0600));
+  if (!out.IsOpen() && errno == EEXIST) {
+    // Left by a write that did not finish, or planted: the entry goes (a link is removed,
+    // not followed; a directory stays and fails the write).
+    if (::unlinkat(dirFd, temporary.c_str(), 0) == 0 || errno == ENOENT) {
+      out = UniqueFd(OpenAt(dirFd, temporary, flags, 0600));
+    }
+  }
+  return out;
+}
+
+// Writes `bytes` to the temporary file, sets its mode, syncs and closes it; false, with
+// `error` naming the first failure, when any of that fails.
+bool FillTemporary(UniqueFd& out, const std::string& bytes, mode_t mode, const std::string& shown,
+                   std::string& error) {
+  bool ok = WriteAll(out.Get(), bytes);
+  if (!ok) error = Failure("cannot write", shown, errno);
+  if (ok && ::fchmod(out.Get(), mode) != 0) {
+    error = Failure("cannot set the mode of", shown, errno);
+    ok = false;
+  }
+  if (ok && ::fsync(out.Get()) != 0) {
+    error = Failure("cannot write", shown, errno);
+    ok = false;
+  }
+  const int closeError = ok ? out.Close() : 0;
+  if (closeError != 0) {
+    error = Failure("cannot write", shown, closeError);
+    ok = false;
+  }
+  return ok;
+}
+
 }  // namespace
 
 bool ReadRegularFile(const std::string& path, size_t limit, std::string& content,
@@ -127,36 +163,14 @@ bool WriteFileAtomicallyAt(int dirFd, const std::string& shownDir, const std::st
     return false;
   }
   const std::string temporary = name + ".tmp";
-  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
-  UniqueFd out(OpenAt(dirFd, temporary, flags, 0600));
-  if (!out.IsOpen() && errno == EEXIST) {
-    // Left by a write that did not finish, or planted: the entry goes (a link is removed,
-    // not followed; a directory stays and fails the write).
-    if (::unlinkat(dirFd, temporary.c_str(), 0) == 0 || errno == ENOENT) {
-      out = UniqueFd(OpenAt(dirFd, temporary, flags, 0600));
-    }
-  }
+  UniqueFd out = CreateTemporary(dirFd, temporary);
   const std::string shown = Shown(shownDir, temporary);
   if (!out.IsOpen()) {
     error = Failure("cannot create", shown, errno);
     return false;
   }
   if (notOpened != nullptr) *notOpened = false;
-  bool ok = WriteAll(out.Get(), bytes);
-  if (!ok) error = Failure("cannot write", shown, errno);
-  if (ok && ::fchmod(out.Get(), mode) != 0) {
-    error = Failure("cannot set the mode of", shown, errno);
-    ok = false;
-  }
-  if (ok && ::fsync(out.Get()) != 0) {
-    error = Failure("cannot write", shown, errno);
-    ok = false;
-  }
-  const int closeError = ok ? out.Close() : 0;
-  if (closeError != 0) {
-    error = Failure("cannot write", shown, closeError);
-    ok = false;
-  }
+  bool ok = FillTemporary(out, bytes, mode, shown, error);
   if (ok && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {
     error = Failure("cannot rename " + shown + " to", Shown(shownDir, name), errno);
     ok = false;

@@ -1,6 +1,11 @@
 #pragma once
 // The one holder of a file descriptor (file, directory, socket, pipe end, pidfd): the
 // descriptor is closed when the holder goes or is given another one, and nowhere else.
+// Header-only, so that the programs beside the library can hold their descriptors with it.
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace OpenShiftSDKWrapper {
 
 class UniqueFd {
@@ -32,7 +37,12 @@ class UniqueFd {
   // Closes the descriptor held, if any: 0, or close(2)'s errno for a late write error (a
   // quota reached on a network file system). On Linux the descriptor is gone even when
   // close() is interrupted, so EINTR is no failure and there is no retry.
-  int Close();
+  int Close() {
+    if (fd_ < 0) return 0;
+    const int fd = Release();
+    if (::close(fd) == 0 || errno == EINTR) return 0;
+    return errno;
+  }
 
  private:
   int fd_ = -1;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "host/uniqueFd.h"
 #include "simulator/testServer.h"
 
 namespace {
@@ -117,8 +118,8 @@ int main(int argc, char** argv) {
   sigaddset(&endSignals, SIGTERM);
   sigaddset(&endSignals, SIGINT);
   if (sigprocmask(SIG_BLOCK, &endSignals, nullptr) != 0) return 1;
-  int signalFd = signalfd(-1, &endSignals, SFD_CLOEXEC);
-  if (signalFd < 0) return 1;
+  const OpenShiftSDKWrapper::UniqueFd signals(signalfd(-1, &endSignals, SFD_CLOEXEC));
+  if (!signals.IsOpen()) return 1;
 
   wqsim::TestServer server;
   server.AddUser(user, password);
@@ -140,8 +141,7 @@ int main(int argc, char** argv) {
   }
   std::cout << "listening " << server.BaseUrl() << std::endl;
 
-  WaitForEnd(signalFd, watchStdin);
+  WaitForEnd(signals.Get(), watchStdin);
   server.Stop();
-  close(signalFd);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,74 @@ const SavedKind kConfigMaps = {"configmap_",
                                &WQOpenShiftSDKWrapper::CreateOrUpdateConfigMap,
                                "Failed to create/update config map [%s] in [%s]"};
 
+// The file of the saved deployment config to restore as `dcName`. A backup directory may
+// hold the exports of several deployment configs: the one saved under the requested name is
+// taken, else the only one there is (restored under a new name). Several others, none of
+// that name, cannot be told apart.
+bool FindSavedDeploymentConfig(const DebugLog& log, const std::string& dcName,
+                               const std::string& restoreDir, std::string& chosen) {
+  const std::string prefix = kDeploymentConfigPrefix;
+  const std::string ownEntry = prefix + dcName;
+  std::vector<std::string> files;
+  if (!VisitSavedFiles(log, WrapperContexts::kRestoreDeployment,
+                       WrapperContexts::kRestoreDeployment, restoreDir, prefix,
+                       [&](const std::string& entryName, const std::string& path) {
+                         files.push_back(path);
+                         if (entryName == ownEntry) chosen = path;
+                         return true;
+                       })) {
+    return false;
+  }
+  if (files.empty()) {
+    log.Error(WrapperContexts::kRestoreDeployment,
+              "Deployment Config file prefix [%s] not found at [%s]", prefix.c_str(),
+              restoreDir.c_str());
+    return false;
+  }
+  if (chosen.empty() && files.size() > 1) {
+    log.Error(
+        WrapperContexts::kRestoreDeployment,
+        "Deployment Config file [%s] not found at [%s], and [%zu] other files have the prefix",
+        ownEntry.c_str(), restoreDir.c_str(), files.size());
+    return false;
+  }
+  if (chosen.empty()) chosen = files.front();
+  return true;
+}
+
+// The claims of the pod template under the names they were restored as.
+void RenameClaims(SDeploymentConfigInfoLib& dc,
+                  const std::map<std::string, std::string>& claimNames) {
+  for (SVolumeInfoLib& volume : dc.spec.templateSpec.spec.volumes) {
+    std::string& claimName = volume.persistentVolumeClaim.claimName;
+    if (claimName.empty()) continue;
+    const auto mapped = claimNames.find(claimName);
+    if (mapped != claimNames.end()) claimName = mapped->second;
+  }
+}
+
+// Creates the deployment config, or updates the one of that name; `text` is the saved
+// definition, for the log.
+bool PutDeploymentConfig(WQOpenShiftSDKWrapper& facade, const std::string& nameSpace,
+                         const std::string& dcName, SDeploymentConfigInfoLib& dc,
+                         const std::string& text) {
+  SDeploymentConfigInfoLib current;
+  if (!facade.GetDeploymentConfigInfo(nameSpace, dcName, current, 0)) {
+    if (!facade.CreateDeploymentConfig(nameSpace, dc)) {
+      facade.Error(WrapperContexts::kRestoreDeployment,
+                   "Failed to create DeploymentConfig %s/%s with %s", nameSpace.c_str(),
+                   dcName.c_str(), text.c_str());
+      return false;
+    }
+  } else if (!facade.UpdateDeploymentConfig(nameSpace, dcName, dc, current)) {
+    facade.Error(WrapperContexts::kRestoreDeployment,
+                 "Failed to update DeploymentConfig %s/%s with %s", nameSpace.c_str(),
+                 dcName.c_str(), text.c_str());
+    return false;
+  }
+  return true;
+}
+
 // The value of the first "storage" entry of a capacity or request map; empty when none.
 std::string StorageOf(const SObjectInfoLib& quantities) {
   for (const SKeyValueInfoLib& entry : quantities.keyValues) {
@@ -155,6 +224,200 @@ void LogWait(const DebugLog& log, const char* context, const std::string& what,
               seconds, wait.checks);
   }
 }
+
+// One preparation of a claim for restored data: the saved claim reused, replaced or put
+// under a newly drawn name, created when needed, mounted below the mount base and emptied.
+class VolumePreparation {
+ public:
+  VolumePreparation(WQOpenShiftSDKWrapper& facade, WQOpenShiftOperations& operations,
+                    const char* context, const std::string& nameSpace, const std::string& nameBase,
+                    const SVolumeInfoLib& saved)
+      : facade_(facade),
+        operations_(operations),
+        context_(context),
+        nameSpace_(nameSpace),
+        nameBase_(nameBase),
+        saved_(saved),
+        claimName_(saved.name) {}
+
+  // Whether the readiness checks replace the fixed waits, who is told of each wait, and the
+  // check that a claim's volume is ready.
+  bool waitForReadiness = false;
+  const WQOpenShiftSDKWrapper::ReadinessObserver* observer = nullptr;
+  std::function<bool(const std::string& claimName)> volumeReady;
+
+  // Reads the claim of the saved name: kept when `reuse` and it is large enough, else
+  // deleted (with `reuse`) or left alone, and a free name drawn for the new claim.
+  bool ChooseClaim(bool reuse) {
+    // The claim name becomes a directory below the mount base whose contents are removed: a
+    // name such as "../x" must never get that far.
+    if (!NameIsValid()) return false;
+    if (!ReadClaim(claimName_)) return true;
+    if (reuse && !KeepOrDeleteExisting()) return false;
+    return !create_ || DrawFreeName();
+  }
+
+  bool MustCreate() const { return create_; }
+
+  // Creates the claim, waits for its volume and reads it back (for the volume's name).
+  bool CreateClaim() {
+    claim_.metadata.name = claimName_;
+    claim_.spec.accessModes = saved_.accessModes;
+    claim_.spec.selector.matchLabels = saved_.matchLabels;
+    claim_.spec.storageClassName = saved_.storageClassName;
+    // Written after any request the record already holds, so this one wins.
+    claim_.spec.resources.requests.keyValues.emplace_back("storage", saved_.capacity);
+    facade_.Debug(context_, "Creating Persistent Volume Claim [%s/%s] storageclass [%s]",
+                  nameSpace_.c_str(), claimName_.c_str(), saved_.storageClassName.c_str());
+    if (!facade_.CreatePersistentVolumeClaim(nameSpace_, claim_)) {
+      facade_.Error(context_, "Failed to create persistent volume claim [%s/%s]",
+                    nameSpace_.c_str(), claimName_.c_str());
+      return false;
+    }
+    WaitForVolume();
+    if (!ReadClaim(claimName_)) {
+      facade_.Error(context_, "Faile to get Persistent Volume Claim [%s/%s]", nameSpace_.c_str(),
+                    claimName_.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  // Mounts the claim's volume at "<mountBase>/<claim>", waits for the mount and empties it.
+  bool MountAndClean(const std::string& mountBase) {
+    const std::string mountDir = CLuPath::Append(mountBase, claimName_);
+    const std::string& volumeName = claim_.spec.volumeName;
+    const CLuError made = CLuDirectory::Create(mountDir, true);
+    if (made.IsError()) {
+      facade_.Error(context_, "Failed to create directory [%s] to mount volume, err [%s]",
+                    mountBase.c_str(), made.AsString().c_str());
+      return false;
+    }
+    if (!operations_.MountPersistentVolume(nameSpace_, volumeName, mountDir)) {
+      facade_.Error(context_, "Failed to mount persistent volume [%s] project [%s]",
+                    volumeName.c_str(), nameSpace_.c_str());
+      return false;
+    }
+    WaitForMount(mountDir);
+    if (!operations_.CleanPersistentVolume(mountDir)) {
+      facade_.Error(context_, "Failed to clean persistent volume [%s] project [%s]",
+                    volumeName.c_str(), nameSpace_.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  const std::string& ClaimName() const { return claimName_; }
+
+ private:
+  bool NameIsValid() const {
+    if (IsObjectName(claimName_)) return true;
+    facade_.Error(context_, "Invalid Persistent Volume Claim name [%s/%s]", nameSpace_.c_str(),
+                  claimName_.c_str());
+    return false;
+  }
+
+  // Each read goes to a fresh record, which then replaces the claim record: a reader appends
+  // to lists, so reading into the same record twice would double selector expressions.
+  bool ReadClaim(const std::string& name) {
+    SPersistentVolumeClaimInfoLib read;
+    if (!facade_.GetPersistentVolumeClaimInfo(nameSpace_, name, read, 0)) return false;
+    claim_ = read;
+    return true;
+  }
+
+  // The existing claim is kept when it holds at least the saved capacity, else deleted.
+  bool KeepOrDeleteExisting() {
+    const uint64_t expected = WQOpenShiftSDKWrapper::ConvertCapacityToBytes(saved_.capacity);
+    const uint64_t current =
+        WQOpenShiftSDKWrapper::ConvertCapacityToBytes(StorageOf(claim_.status.capacity));
+    if (current >= expected) {
+      create_ = false;
+      facade_.Error(context_, "Using existing Persistent Volume Claim [%s/%s]", nameSpace_.c_str(),
+                    claimName_.c_str());
+      return true;
+    }
+    facade_.Error(context_,
+                  "Deleting Persistent Volume Claim [%s/%s], current capacity [%lu] is less than "
+                  "expected capacity [%lu]",
+                  nameSpace_.c_str(), claimName_.c_str(), current, expected);
+    SDeleteOptionsInfoLib options;
+    if (!facade_.DeletePersistentVolumeClaim(nameSpace_, claimName_, options)) {
+      facade_.Error(context_, "Failed to delete Persistent Volume Claim [%s/%s]",
+                    nameSpace_.c_str(), claimName_.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  // A claim of that name still there (kept, or still being deleted) gets a new name.
+  bool DrawFreeName() {
+    for (int draws = 0; ReadClaim(claimName_); ++draws) {
+      facade_.DebugLvl(context_, 2, "PVC [%s/%s] exists", nameSpace_.c_str(), claimName_.c_str());
+      if (draws == kMaxGeneratedNames) {
+        facade_.Error(context_,
+                      "Failed to find a free Persistent Volume Claim name [%s-<n>] in [%s]",
+                      nameBase_.c_str(), nameSpace_.c_str());
+        return false;
+      }
+      claimName_ = nameBase_ + "-" + std::to_string(std::rand());
+      if (!NameIsValid()) return false;
+    }
+    return true;
+  }
+
+  void WaitForVolume() {
+    if (!waitForReadiness) {
+      facade_.Debug(context_, "Wait for 120 seconds for gluster volume to become stable...");
+      LUSLEEP(kVolumeSettleMs, "openshiftWrapper", __LINE__);
+      return;
+    }
+    facade_.Debug(context_,
+                  "Waiting up to 120 seconds for gluster volume of [%s/%s] to be ready...",
+                  nameSpace_.c_str(), claimName_.c_str());
+    WaitUntil("volume", kVolumeSettleMs,
+              "Gluster volume of [" + nameSpace_ + "/" + claimName_ + "]",
+              [&] { return volumeReady(claimName_); });
+  }
+
+  void WaitForMount(const std::string& mountDir) {
+    if (!waitForReadiness) {
+      facade_.Debug(context_,
+                    "Wait for 60 seconds for gluster volume mount point to become stable...");
+      LUSLEEP(kMountSettleMs, "openshiftWrapper", __LINE__);
+      return;
+    }
+    facade_.Debug(context_, "Waiting up to 60 seconds for the mount [%s] to answer...",
+                  mountDir.c_str());
+    WaitUntil("mount", kMountSettleMs, "Mount [" + mountDir + "]",
+              [&] { return GlusterMountAnswers(mountDir); });
+  }
+
+  // One readiness wait: told to the observer as it starts and ends, and logged.
+  void WaitUntil(const char* wait, unsigned long limitMs, const std::string& what,
+                 const std::function<bool()>& ready) {
+    Tell(wait, false, ReadinessWait());
+    const ReadinessWait result = WaitUntilReady(limitMs, "openshiftWrapper", ready);
+    LogWait(facade_, context_, what, result);
+    Tell(wait, true, result);
+  }
+
+  void Tell(const char* wait, bool done, const ReadinessWait& result) const {
+    if (observer == nullptr) return;
+    (*observer)(wait, claimName_, done, result.ready,
+                static_cast<double>(result.waitedMs) / 1000.0);
+  }
+
+  WQOpenShiftSDKWrapper& facade_;
+  WQOpenShiftOperations& operations_;
+  const char* const context_;
+  const std::string& nameSpace_;
+  const std::string& nameBase_;
+  const SVolumeInfoLib& saved_;
+  std::string claimName_;
+  SPersistentVolumeClaimInfoLib claim_;
+  bool create_ = true;
+};
 
 }  // namespace
 
@@ -242,135 +505,16 @@ bool WQOpenShiftSDKWrapper::PrepareVolumeSteps(const char* context, const std::s
                                                const SVolumeInfoLib& saved, bool reuse,
                                                std::string& claimUsed, bool waitForReadiness,
                                                const ReadinessObserver* observer) {
-  std::string claimName = saved.name;
-  const auto tell = [&](const char* wait, bool done, const ReadinessWait& result) {
-    if (observer != nullptr) {
-      (*observer)(wait, claimName, done, result.ready,
-                  static_cast<double>(result.waitedMs) / 1000.0);
-    }
+  VolumePreparation run(*this, *operations, context, nameSpace, nameBase, saved);
+  run.waitForReadiness = waitForReadiness;
+  run.observer = observer;
+  run.volumeReady = [&](const std::string& claimName) {
+    return ClaimVolumeIsReady(context, nameSpace, claimName);
   };
-  // The claim name becomes a directory below the mount base whose contents are removed: a
-  // name such as "../x" must never get that far.
-  if (!IsObjectName(claimName)) {
-    Error(context, "Invalid Persistent Volume Claim name [%s/%s]", nameSpace.c_str(),
-          claimName.c_str());
-    return false;
-  }
-  // Each read goes to a fresh record, which then replaces the claim record: a reader appends
-  // to lists, so reading into the same record twice would double selector expressions.
-  SPersistentVolumeClaimInfoLib claim;
-  const auto readClaim = [&](const std::string& name) {
-    SPersistentVolumeClaimInfoLib read;
-    if (!GetPersistentVolumeClaimInfo(nameSpace, name, read, 0)) return false;
-    claim = read;
-    return true;
-  };
-
-  bool create = true;
-  if (readClaim(claimName)) {
-    bool replace = true;
-    if (reuse) {
-      const uint64_t expected = ConvertCapacityToBytes(saved.capacity);
-      const uint64_t current = ConvertCapacityToBytes(StorageOf(claim.status.capacity));
-      if (current >= expected) {
-        create = false;
-        replace = false;
-        Error(context, "Using existing Persistent Volume Claim [%s/%s]", nameSpace.c_str(),
-              claimName.c_str());
-      } else {
-        Error(context,
-              "Deleting Persistent Volume Claim [%s/%s], current capacity [%lu] is less than "
-              "expected capacity [%lu]",
-              nameSpace.c_str(), claimName.c_str(), current, expected);
-        SDeleteOptionsInfoLib options;
-        if (!DeletePersistentVolumeClaim(nameSpace, claimName, options)) {
-          Error(context, "Failed to delete Persistent Volume Claim [%s/%s]", nameSpace.c_str(),
-                claimName.c_str());
-          return false;
-        }
-      }
-    }
-    // A claim of that name still there (kept, or still being deleted) gets a new name.
-    for (int draws = 0; replace && readClaim(claimName); ++draws) {
-      DebugLvl(context, 2, "PVC [%s/%s] exists", nameSpace.c_str(), claimName.c_str());
-      if (draws == kMaxGeneratedNames) {
-        Error(context, "Failed to find a free Persistent Volume Claim name [%s-<n>] in [%s]",
-              nameBase.c_str(), nameSpace.c_str());
-        return false;
-      }
-      claimName = nameBase + "-" + std::to_string(std::rand());
-      if (!IsObjectName(claimName)) {
-        Error(context, "Invalid Persistent Volume Claim name [%s/%s]", nameSpace.c_str(),
-              claimName.c_str());
-        return false;
-      }
-    }
-  }
-
-  if (create) {
-    claim.metadata.name = claimName;
-    claim.spec.accessModes = saved.accessModes;
-    claim.spec.selector.matchLabels = saved.matchLabels;
-    claim.spec.storageClassName = saved.storageClassName;
-    // Written after any request the record already holds, so this one wins.
-    claim.spec.resources.requests.keyValues.emplace_back("storage", saved.capacity);
-    Debug(context, "Creating Persistent Volume Claim [%s/%s] storageclass [%s]", nameSpace.c_str(),
-          claimName.c_str(), saved.storageClassName.c_str());
-    if (!CreatePersistentVolumeClaim(nameSpace, claim)) {
-      Error(context, "Failed to create persistent volume claim [%s/%s]", nameSpace.c_str(),
-            claimName.c_str());
-      return false;
-    }
-    if (waitForReadiness) {
-      Debug(context, "Waiting up to 120 seconds for gluster volume of [%s/%s] to be ready...",
-            nameSpace.c_str(), claimName.c_str());
-      tell("volume", false, ReadinessWait());
-      const ReadinessWait wait = WaitUntilReady(kVolumeSettleMs, "openshiftWrapper", [&] {
-        return ClaimVolumeIsReady(context, nameSpace, claimName);
-      });
-      LogWait(*this, context, "Gluster volume of [" + nameSpace + "/" + claimName + "]", wait);
-      tell("volume", true, wait);
-    } else {
-      Debug(context, "Wait for 120 seconds for gluster volume to become stable...");
-      LUSLEEP(kVolumeSettleMs, "openshiftWrapper", __LINE__);
-    }
-    if (!readClaim(claimName)) {
-      Error(context, "Faile to get Persistent Volume Claim [%s/%s]", nameSpace.c_str(),
-            claimName.c_str());
-      return false;
-    }
-  }
-
-  const std::string mountDir = CLuPath::Append(mountBase, claimName);
-  const std::string& volumeName = claim.spec.volumeName;
-  const CLuError made = CLuDirectory::Create(mountDir, true);
-  if (made.IsError()) {
-    Error(context, "Failed to create directory [%s] to mount volume, err [%s]", mountBase.c_str(),
-          made.AsString().c_str());
-    return false;
-  }
-  if (!operations->MountPersistentVolume(nameSpace, volumeName, mountDir)) {
-    Error(context, "Failed to mount persistent volume [%s] project [%s]", volumeName.c_str(),
-          nameSpace.c_str());
-    return false;
-  }
-  if (waitForReadiness) {
-    Debug(context, "Waiting up to 60 seconds for the mount [%s] to answer...", mountDir.c_str());
-    tell("mount", false, ReadinessWait());
-    const ReadinessWait wait = WaitUntilReady(kMountSettleMs, "openshiftWrapper",
-                                              [&] { return GlusterMountAnswers(mountDir); });
-    LogWait(*this, context, "Mount [" + mountDir + "]", wait);
-    tell("mount", true, wait);
-  } else {
-    Debug(context, "Wait for 60 seconds for gluster volume mount point to become stable...");
-    LUSLEEP(kMountSettleMs, "openshiftWrapper", __LINE__);
-  }
-  if (!operations->CleanPersistentVolume(mountDir)) {
-    Error(context, "Failed to clean persistent volume [%s] project [%s]", volumeName.c_str(),
-          nameSpace.c_str());
-    return false;
-  }
-  claimUsed = claimName;
+  if (!run.ChooseClaim(reuse)) return false;
+  if (run.MustCreate() && !run.CreateClaim()) return false;
+  if (!run.MountAndClean(mountBase)) return false;
+  claimUsed = run.ClaimName();
   return true;
 }
 
@@ -379,37 +523,8 @@ bool WQOpenShiftSDKWrapper::RestoreDeployment(
     bool keepNames, const std::map<std::string, std::string>& claimNames) {
   if (!RestoreSecrets(nameSpace, restoreDir)) return false;
   if (!RestoreConfigMaps(nameSpace, restoreDir)) return false;
-
-  // A backup directory may hold the exports of several deployment configs: the one saved
-  // under the requested name is taken, else the only one there is (restored under a new
-  // name). Several others, none of that name, cannot be told apart.
-  const std::string prefix = kDeploymentConfigPrefix;
-  const std::string ownEntry = prefix + dcName;
-  std::vector<std::string> files;
   std::string chosen;
-  if (!VisitSavedFiles(*this, WrapperContexts::kRestoreDeployment,
-                       WrapperContexts::kRestoreDeployment, restoreDir, prefix,
-                       [&](const std::string& entryName, const std::string& path) {
-                         files.push_back(path);
-                         if (entryName == ownEntry) chosen = path;
-                         return true;
-                       })) {
-    return false;
-  }
-  if (files.empty()) {
-    Error(WrapperContexts::kRestoreDeployment,
-          "Deployment Config file prefix [%s] not found at [%s]", prefix.c_str(),
-          restoreDir.c_str());
-    return false;
-  }
-  if (chosen.empty() && files.size() > 1) {
-    Error(WrapperContexts::kRestoreDeployment,
-          "Deployment Config file [%s] not found at [%s], and [%zu] other files have the prefix",
-          ownEntry.c_str(), restoreDir.c_str(), files.size());
-    return false;
-  }
-  if (chosen.empty()) chosen = files.front();
-
+  if (!FindSavedDeploymentConfig(*this, dcName, restoreDir, chosen)) return false;
   std::string text;
   if (!ReadSavedFile(*this, WrapperContexts::kRestoreDeployment, chosen, text)) return false;
   SDeploymentConfigInfoLib dc;
@@ -419,28 +534,8 @@ bool WQOpenShiftSDKWrapper::RestoreDeployment(
     return false;
   }
   dc.metadata.name = dcName;
-  if (!keepNames) {
-    for (SVolumeInfoLib& volume : dc.spec.templateSpec.spec.volumes) {
-      std::string& claimName = volume.persistentVolumeClaim.claimName;
-      if (claimName.empty()) continue;
-      const auto mapped = claimNames.find(claimName);
-      if (mapped != claimNames.end()) claimName = mapped->second;
-    }
-  }
-
-  SDeploymentConfigInfoLib current;
-  if (!GetDeploymentConfigInfo(nameSpace, dcName, current, 0)) {
-    if (!CreateDeploymentConfig(nameSpace, dc)) {
-      Error(WrapperContexts::kRestoreDeployment, "Failed to create DeploymentConfig %s/%s with %s",
-            nameSpace.c_str(), dcName.c_str(), text.c_str());
-      return false;
-    }
-  } else if (!UpdateDeploymentConfig(nameSpace, dcName, dc, current)) {
-    Error(WrapperContexts::kRestoreDeployment, "Failed to update DeploymentConfig %s/%s with %s",
-          nameSpace.c_str(), dcName.c_str(), text.c_str());
-    return false;
-  }
-  return true;
+  if (!keepNames) RenameClaims(dc, claimNames);
+  return PutDeploymentConfig(*this, nameSpace, dcName, dc, text);
 }
 
 bool WQOpenShiftSDKWrapper::RestoreSecrets(const std::string& nameSpace,

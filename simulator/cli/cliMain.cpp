@@ -19,9 +19,15 @@
 #include <string>
 #include <vector>
 
+#include "connection/curlHandles.h"
+#include "host/uniqueFd.h"
 #include "simulator/cli/cliSupport.h"
 
 namespace json = boost::json;
+using OpenShiftSDKWrapper::AppendCurlHeader;
+using OpenShiftSDKWrapper::CurlEasy;
+using OpenShiftSDKWrapper::CurlHeaderList;
+using OpenShiftSDKWrapper::UniqueFd;
 
 namespace {
 
@@ -57,19 +63,20 @@ size_t ReadHeader(char* data, size_t size, size_t count, void* target) {
 HttpAnswer Get(const std::string& url, const std::string& baseDir, bool insecure,
                const std::string& token, const std::string& userPassword) {
   HttpAnswer answer;
-  CURL* curl = curl_easy_init();
+  const CurlEasy handle(curl_easy_init());
+  CURL* const curl = handle.get();
   if (curl == nullptr) {
     answer.error = "cannot initialise the HTTP client";
     return answer;
   }
-  curl_slist* headers = nullptr;
-  headers = curl_slist_append(headers, "Accept: application/json");
-  headers = curl_slist_append(headers, "X-CSRF-Token: 1");
+  CurlHeaderList headers;
+  AppendCurlHeader(headers, "Accept: application/json");
+  AppendCurlHeader(headers, "X-CSRF-Token: 1");
   const std::string bearer = "Authorization: Bearer " + token;
-  if (userPassword.empty()) headers = curl_slist_append(headers, bearer.c_str());
+  if (userPassword.empty()) AppendCurlHeader(headers, bearer.c_str());
   const std::string caFile = baseDir + "/" + kCaFile;
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &AppendBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer.body);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &ReadHeader);
@@ -93,8 +100,6 @@ HttpAnswer Get(const std::string& url, const std::string& baseDir, bool insecure
   } else {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
   }
-  curl_slist_free_all(headers);
-  curl_easy_cleanup(curl);
   return answer;
 }
 
@@ -364,10 +369,9 @@ void RecordForSweep(const std::vector<std::string>& args, char** argv) {
                                                        {stem + ".secrets", secretLines}};
   for (const auto& [path, text] : files) {
     if (text.empty()) continue;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) continue;
-    (void)!::write(fd, text.data(), text.size());
-    ::close(fd);
+    const UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    if (!file.IsOpen()) continue;
+    (void)!::write(file.Get(), text.data(), text.size());
   }
 }
 

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <string>
 
+#include "host/uniqueFd.h"
 #include "simulator/cluster/clusterSimulator.h"
 
 namespace {
@@ -84,8 +85,8 @@ int main(int argc, char** argv) {
   sigaddset(&endSignals, SIGTERM);
   sigaddset(&endSignals, SIGINT);
   if (sigprocmask(SIG_BLOCK, &endSignals, nullptr) != 0) return 1;
-  const int signalFd = signalfd(-1, &endSignals, SFD_CLOEXEC);
-  if (signalFd < 0) return 1;
+  const OpenShiftSDKWrapper::UniqueFd signals(signalfd(-1, &endSignals, SFD_CLOEXEC));
+  if (!signals.IsOpen()) return 1;
 
   wqsim::ClusterSimulator simulator(std::move(scenario));
   options.signWithCa = !caOut.empty();
@@ -100,9 +101,8 @@ int main(int argc, char** argv) {
   std::cout << "listening " << simulator.BaseUrl() << std::endl;
 
   signalfd_siginfo received;
-  while (read(signalFd, &received, sizeof(received)) < 0 && errno == EINTR) {
+  while (read(signals.Get(), &received, sizeof(received)) < 0 && errno == EINTR) {
   }
   simulator.Stop();
-  close(signalFd);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "host/process.h"
+#include "host/uniqueFd.h"
 #include "tools/wqosctl/commandLine.h"
 #include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
@@ -65,10 +66,11 @@ std::string ClientProgram() {
 
 std::string RandomSecret() {
   unsigned char bytes[18];
-  const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  const bool ok = fd >= 0 && read(fd, bytes, sizeof bytes) == static_cast<ssize_t>(sizeof bytes);
-  if (fd >= 0) close(fd);
-  if (!ok) return std::string();
+  const UniqueFd random(open("/dev/urandom", O_RDONLY | O_CLOEXEC));
+  if (!random.IsOpen() ||
+      read(random.Get(), bytes, sizeof bytes) != static_cast<ssize_t>(sizeof bytes)) {
+    return std::string();
+  }
   static const char digits[] = "0123456789abcdef";
   std::string text;
   for (unsigned char byte : bytes) {

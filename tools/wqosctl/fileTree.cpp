@@ -70,13 +70,14 @@ const char* KindOf(mode_t mode) {
 bool ReadNamesAt(int dirFd, const std::string& shown, bool top, std::vector<std::string>& names,
                  std::string& error) {
   // A descriptor of its own: a listing must not move the offset of `dirFd`.
-  const int fd = OpenAt(dirFd, ".", O_RDONLY | O_DIRECTORY);
-  DIR* handle = fd < 0 ? nullptr : fdopendir(fd);
+  UniqueFd fd(OpenAt(dirFd, ".", O_RDONLY | O_DIRECTORY));
+  DIR* handle = fd.IsOpen() ? fdopendir(fd.Get()) : nullptr;
   if (handle == nullptr) {
     error = Failure("cannot open directory", shown);
-    if (fd >= 0) close(fd);
     return false;
   }
+  // The listing owns the descriptor from here and closes it with itself.
+  static_cast<void>(fd.Release());
   errno = 0;
   while (const dirent* entry = readdir(handle)) {
     const std::string name = entry->d_name;
@@ -424,7 +425,7 @@ class Copier {
         !KeepAttributes(out.Get(), info, target, error)) {
       return false;
     }
-    if (close(out.Release()) != 0 && errno != EINTR) {
+    if (out.Close() != 0) {
       error = Failure("cannot write", target);
       return false;
     }

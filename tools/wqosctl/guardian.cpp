@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "connection/textSafety.h"
 #include "host/safeFiles.h"
@@ -54,21 +55,21 @@ std::string Holder(int fd) {
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
   for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal, &ignore, nullptr);
-  const int null = open("/dev/null", O_RDWR);
-  for (int fd = 0; fd < 3 && null >= 0; ++fd) dup2(null, fd);
-  if (null > 2) close(null);
+  // _exit runs no destructors: each descriptor opened here is let go of by hand.
+  UniqueFd null(open("/dev/null", O_RDWR));
+  for (int fd = 0; fd < 3 && null.IsOpen(); ++fd) dup2(null.Get(), fd);
+  // When it got one of the three standard numbers, that one stays open as such.
+  if (null.Get() <= 2) static_cast<void>(null.Release());
+  null.Reset();
   char said = 0;
   ssize_t got;
   do {
     got = recv(socket, &said, 1, 0);
   } while (got < 0 && errno == EINTR);
   if (got == 1 && said == kDone) _exit(0);
-  const int log =
-      open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (log >= 0) {
-    dup2(log, 2);
-    close(log);
-  }
+  UniqueFd log(open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (log.IsOpen()) dup2(log.Get(), 2);
+  log.Reset();
   unquiesce();
   // No destructors and no exit handlers: what this process holds is the tool's.
   _exit(0);
@@ -82,10 +83,6 @@ std::string LockDirectory() {
   struct stat run {};
   if (geteuid() == 0 && stat("/run", &run) == 0 && S_ISDIR(run.st_mode)) return "/run/wqosctl";
   return "/tmp/wqosctl-" + std::to_string(geteuid());
-}
-
-BackupLock::~BackupLock() {
-  if (fd_ >= 0) close(fd_);
 }
 
 bool BackupLock::Acquire(const std::string& nameSpace, const std::string& dc, std::string& error) {
@@ -125,13 +122,8 @@ bool BackupLock::Acquire(const std::string& nameSpace, const std::string& dc, st
   const bool noted = ftruncate(file.Get(), 0) == 0 &&
                      pwrite(file.Get(), pid.data(), pid.size(), 0) == ssize_t(pid.size());
   static_cast<void>(noted);
-  fd_ = file.Release();
+  fd_ = std::move(file);
   return true;
-}
-
-Guardian::~Guardian() {
-  // The guardian sees the socket close and acts; it is not waited for.
-  if (socket_ >= 0) close(socket_);
 }
 
 bool Guardian::Start(std::function<void()> unquiesce, const std::string& logPath,
@@ -141,27 +133,27 @@ bool Guardian::Start(std::function<void()> unquiesce, const std::string& logPath
     error = std::string("socketpair: ") + strerror(errno);
     return false;
   }
+  UniqueFd ours(ends[0]);
+  UniqueFd theirs(ends[1]);
   const pid_t child = fork();
   if (child == 0) {
-    close(ends[0]);
-    Guard(ends[1], unquiesce, logPath);
+    ours.Reset();
+    Guard(theirs.Get(), unquiesce, logPath);
   }
-  close(ends[1]);
+  theirs.Reset();
   if (child < 0) {
     error = std::string("fork: ") + strerror(errno);
-    close(ends[0]);
     return false;
   }
-  socket_ = ends[0];
+  socket_ = std::move(ours);
   pid_ = child;
   return true;
 }
 
 void Guardian::Done() {
-  if (socket_ < 0) return;
-  const bool told = send(socket_, &kDone, 1, MSG_NOSIGNAL) == 1;
-  close(socket_);
-  socket_ = -1;
+  if (!socket_.IsOpen()) return;
+  const bool told = send(socket_.Get(), &kDone, 1, MSG_NOSIGNAL) == 1;
+  socket_.Reset();
   // Told, it ends at once; else it unquiesces a second time, which is not waited for.
   while (told && waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
   }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "host/uniqueFd.h"
+
 namespace wqosctl {
 
 // The directory of the lock files of this user on this host: $XDG_RUNTIME_DIR/wqosctl,
@@ -19,7 +21,6 @@ std::string LockDirectory();
 class BackupLock {
  public:
   BackupLock() = default;
-  ~BackupLock();
   BackupLock(const BackupLock&) = delete;
   BackupLock& operator=(const BackupLock&) = delete;
 
@@ -31,7 +32,7 @@ class BackupLock {
   std::string GuardianLogPath() const { return base_ + ".guardian.log"; }
 
  private:
-  int fd_ = -1;
+  OpenShiftSDKWrapper::UniqueFd fd_;
   std::string base_;
 };
 
@@ -45,8 +46,9 @@ class BackupLock {
 class Guardian {
  public:
   Guardian() = default;
-  // Without Done(): the guardian acts once this process has let go of the socket.
-  ~Guardian();
+  // Without Done(): the guardian acts once this process has let go of the socket, which
+  // it does when it goes; the guardian is not waited for.
+  ~Guardian() = default;
   Guardian(const Guardian&) = delete;
   Guardian& operator=(const Guardian&) = delete;
 
@@ -56,7 +58,7 @@ class Guardian {
   void Done();
 
  private:
-  int socket_ = -1;
+  OpenShiftSDKWrapper::UniqueFd socket_;
   pid_t pid_ = -1;
 };
 

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/uniqueFd.h"
+
 namespace wqosctl {
 
 const char* const kSampleNamespace = "demo";
@@ -48,18 +50,16 @@ bool Fail(const char* what, const std::string& path, std::string& error) {
 }
 
 bool WriteBytes(const std::string& path, const std::string& bytes, std::string& error) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return Fail("cannot create", path, error);
+  OpenShiftSDKWrapper::UniqueFd file(
+      open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  if (!file.IsOpen()) return Fail("cannot create", path, error);
   size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-    if (written <= 0) {
-      close(fd);
-      return Fail("cannot write", path, error);
-    }
+    const ssize_t written = write(file.Get(), bytes.data() + done, bytes.size() - done);
+    if (written <= 0) return Fail("cannot write", path, error);
     done += static_cast<size_t>(written);
   }
-  return close(fd) == 0 || Fail("cannot write", path, error);
+  return file.Close() == 0 || Fail("cannot write", path, error);
 }
 
 bool SetAttributes(const SampleFile& file, const std::string& path, std::string& error) {
