@@ -17,6 +17,7 @@
 #include "connection/openshiftConnection.h"
 #include "connection/sshKeys.h"
 #include "connection/sshSession.h"
+#include "host/callObserver.h"
 #include "host/luIPAddr.h"
 #include "host/settings.h"
 
@@ -258,6 +259,7 @@ std::unique_ptr<SshLink> WQOpenShiftConnection::openLink(const std::string& host
   }
   DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "Hostname[%s], IP Address[%s]",
            host.c_str(), ipText.c_str());
+  ObserveCall(PeerCall::SshSession, host);
   sockaddr_in target{};
   target.sin_family = AF_INET;
   target.sin_port = htons(kSshPort);
@@ -520,6 +522,7 @@ ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& hos
 bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
                                                  const std::string& command, std::string& out,
                                                  std::string& err) {
+  ObserveCall(PeerCall::RemoteCommand, command);
   if (sshIdleSeconds() <= 0) {
     closeNodeSessions();  // reuse was on before
     std::unique_ptr<SshLink> link = openLink(host);

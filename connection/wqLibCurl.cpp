@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "connection/logContexts.h"
+#include "host/callObserver.h"
 #include "host/luFile.h"
 #include "host/platformInfo.h"
 #include "host/settings.h"
@@ -251,6 +252,8 @@ bool WQLibCurl::WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const 
     Error(context, "No URL given");
     return false;
   }
+  ObserveCall(PeerCall::Request,
+              std::string(customMethod ? customMethod : VerbOf(type)) + " " + url);
 
   HeaderList list;
   bool ok = true;
