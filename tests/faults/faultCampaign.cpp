@@ -192,13 +192,8 @@ struct Row {
 };
 
 size_t OpenDescriptors() {
-  size_t count = 0;
-  std::error_code code;
-  for (fs::directory_iterator it("/proc/self/fd", code), end; !code && it != end;
-       it.increment(code)) {
-    ++count;
-  }
-  return count;
+  const auto count = std::distance(fs::directory_iterator("/proc/self/fd"), {});
+  return static_cast<size_t>(count);
 }
 
 // Every GlusterFS snapshot the sandbox holds: the records `gluster snapshot list` prints,
