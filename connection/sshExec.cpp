@@ -17,6 +17,7 @@
 #include "connection/openshiftConnection.h"
 #include "connection/sshKeys.h"
 #include "connection/sshSession.h"
+#include "host/callObserver.h"
 #include "host/luIPAddr.h"
 #include "host/settings.h"
 
@@ -253,6 +254,7 @@ bool ResolveNode(const DebugLog& log, const std::string& host, CLuString& ipText
   }
   log.DebugLvl(ConnectionContexts::kOpenSshSessionTrace, 0, "Hostname[%s], IP Address[%s]",
                host.c_str(), ipText.c_str());
+  ObserveCall(PeerCall::SshSession, host);
   target = sockaddr_in{};
   target.sin_family = AF_INET;
   target.sin_port = htons(kSshPort);
@@ -605,6 +607,7 @@ ExecOutcome RunOnLink(const DebugLog& log, SshLink& link, const std::string& hos
 bool WQOpenShiftConnection::executeRemoteCommand(const std::string& host,
                                                  const std::string& command, std::string& out,
                                                  std::string& err) {
+  ObserveCall(PeerCall::RemoteCommand, command);
   if (sshIdleSeconds() <= 0) {
     closeNodeSessions();  // reuse was on before
     std::unique_ptr<SshLink> link = openLink(host);

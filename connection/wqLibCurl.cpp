@@ -11,6 +11,7 @@
 
 #include "connection/curlHandles.h"
 #include "connection/logContexts.h"
+#include "host/callObserver.h"
 #include "host/luFile.h"
 #include "host/platformInfo.h"
 #include "host/settings.h"
@@ -261,6 +262,8 @@ bool WQLibCurl::WQLibCurlSendHttpReq(HTTP_REQ_TYPE type, const char* url, const 
     Error(context, "No URL given");
     return false;
   }
+  ObserveCall(PeerCall::Request,
+              std::string(customMethod ? customMethod : VerbOf(type)) + " " + url);
 
   // The request's header list, freed with the request.
   CurlHeaderList list;

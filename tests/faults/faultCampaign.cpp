@@ -1,16 +1,16 @@
 // Fault campaign over the facade's workflows inside sandbox/wq-sandbox. The workflows are one
 // table (name, set-up, the call, the check of the clean state it must leave). Each runs once
 // clean, which records its steps from the calls it makes: every distinct REST request (the
-// simulator's request log), every SSH session's remote command, every local mount and
-// unmount (through a process runner that records and passes on) and every export file it
-// writes. Then every fault that fits a step is injected at that step, one case at a time,
-// and the case is judged: the call ends without an exception, within the configured
-// time-outs, either with false and an error line of the facade naming the step, or with
-// exactly the clean run's result (a fault the workflow recovers from); and it leaves no
-// snapshot, mount, descriptor or fault behind that the workflow undoes or does not document
-// as kept. A workflow that repeats its steps for several objects of one kind (a deployment's
-// claims) takes faults at the first object's steps only. A table of the cases with their
-// time per workflow and fault is printed and written beside the test program.
+// simulator's request log), every SSH session and remote command (the connection's call
+// observer), every local mount and unmount (through a process runner that records and passes
+// on) and every export file it writes. Then every fault that fits a step is injected at that
+// step, one case at a time, and the case is judged: the call ends without an exception,
+// within the configured time-outs, either with false and an error line of the facade naming
+// the step, or with exactly the clean run's result (a fault the workflow recovers from); and
+// it leaves no snapshot, mount, descriptor or fault behind that the workflow undoes or does
+// not document as kept. A workflow that repeats its steps for several objects of one kind (a
+// deployment's claims) takes faults at the first object's steps only. A table of the cases
+// with their time per workflow and fault is printed and written beside the test program.
 // WQ_CAMPAIGN_ONLY (a regex of workflow names) runs only some workflows.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,7 +32,7 @@
 #include <sstream>
 #include <thread>
 
-#include "connection/logContexts.h"
+#include "host/callObserver.h"
 #include "tests/testing/sandbox.h"
 #include "tests/workflows/workflowTestUtil.h"
 
@@ -160,29 +160,27 @@ struct Trace {
   std::vector<std::string> local;            // local command lines
   std::vector<LogLine> lines;
   std::map<std::string, std::pair<std::string, int>> exportTriggers;  // file: request, occurrence
+  bool triggered = false;                                             // the disk was filled
+  // While recording: the command announced last, until its session is known; whether a
+  // snapshot create command was announced; the requests so far; where exports go.
+  std::string pending;
+  bool created = false;
+  std::map<std::string, int> urlOccurrences;
+  std::string lastUrl;
+  int lastOccurrence = 0;
+  std::string exportDir;
 };
 
 // One row of the table of workflows.
 struct Workflow {
   using Filter = std::function<bool(const Step&)>;
-  Workflow(std::string name_, std::function<void()> before_,
-           std::function<bool(std::string&)> call_,
-           std::function<std::vector<std::string>(const Trace&)> leftovers_,
-           std::string exportDir_ = "", Filter covers_ = nullptr, Filter podExec_ = nullptr)
-      : name(std::move(name_)),
-        before(std::move(before_)),
-        call(std::move(call_)),
-        leftovers(std::move(leftovers_)),
-        exportDir(std::move(exportDir_)),
-        covers(std::move(covers_)),
-        podExec(std::move(podExec_)) {}
   std::string name;
   std::function<void()> before;                                     // brings the clean state
   std::function<bool(std::string&)> call;                           // sets the signature
   std::function<std::vector<std::string>(const Trace&)> leftovers;  // leaks; also cleans up
-  std::string exportDir;  // where export files go (none: empty)
-  Filter covers;          // steps that take faults (all: null)
-  Filter podExec;         // requests that run a pod's client
+  std::string exportDir = "";  // where export files go (none: empty)
+  Filter covers = nullptr;     // steps that take faults (all: null)
+  Filter podExec = nullptr;    // requests that run a pod's client
   // Faults go only to the first step of each kind: the workflow repeats its steps for
   // several objects of one kind (every claim of a deployment) through the same code.
   bool foldRepeats = false;
@@ -194,13 +192,8 @@ struct Row {
 };
 
 size_t OpenDescriptors() {
-  size_t count = 0;
-  std::error_code code;
-  for (fs::directory_iterator it("/proc/self/fd", code), end; !code && it != end;
-       it.increment(code)) {
-    ++count;
-  }
-  return count;
+  const auto count = std::distance(fs::directory_iterator("/proc/self/fd"), {});
+  return static_cast<size_t>(count);
 }
 
 // Every GlusterFS snapshot the sandbox holds: the records `gluster snapshot list` prints,
@@ -226,11 +219,12 @@ class FaultCampaign : public WorkflowTest {
   void SetUp() override {
     if (!wqtest::InSandbox()) GTEST_SKIP() << "runs inside sandbox/wq-sandbox only";
     WorkflowTest::SetUp();
-    OpenShiftSDKWrapper::DebugLog::SetSink(
-        wqtest::SweepSink([this](const LogLine& line) { OnLine(line); }));
+    OpenShiftSDKWrapper::SetCallObserver([this](OpenShiftSDKWrapper::PeerCall call,
+                                                const std::string& what) { OnCall(call, what); });
     WqProcess::SetRunner(wqtest::SweepRunner(
         [this](const ProcessRequest& request, std::string& out, std::string& err) {
-          local_.push_back(request.command);
+          SettleCommand();
+          run_.local.push_back(request.command);
           return WqProcess::RunReal(request, out, err);
         }));
     // The agent's base directory with the command-line client, for commands in pods.
@@ -255,6 +249,7 @@ class FaultCampaign : public WorkflowTest {
   }
 
   void TearDown() override {
+    OpenShiftSDKWrapper::SetCallObserver(nullptr);
     if (wqtest::InSandbox()) Shell(Env("WQSANDBOX_FAULT") + " clear");
     // The export file system and every mount of the cases go before the scratch directory.
     wqtest::UnmountBelow(scratch_.path());
@@ -264,46 +259,57 @@ class FaultCampaign : public WorkflowTest {
 
   // ---- Recording -------------------------------------------------------------------------
 
-  // SSH sessions and their commands come from the connection's trace contexts; requests
-  // from the simulator's log; local commands from the process runner.
-  void OnLine(const LogLine& line) {
-    namespace contexts = OpenShiftSDKWrapper::ConnectionContexts;
-    lines_.push_back(line);
-    if (line.context == contexts::kOpenSshSessionTrace &&
-        line.message.compare(0, 9, "Hostname[") == 0) {
-      sessionCommands_.push_back("");
-      if (onSession_) onSession_(sessionCommands_.size());
-    } else if (line.context == contexts::kExecuteRemoteCommandTrace &&
-               line.message.compare(0, 8, "Command[") == 0 && !sessionCommands_.empty()) {
-      sessionCommands_.back() = Generalised(line.message.substr(8, line.message.size() - 9));
-    } else if (line.context == contexts::kSendReqTrace &&
-               line.message.compare(0, 18, "Http request URL [") == 0) {
-      // The file an export wrote after the previous answer is there now.
-      NoteExports();
-      const size_t open = line.message.find("] [", 17);
-      const size_t close = line.message.find("], body", open);
-      if (open != std::string::npos && close != std::string::npos) {
-        lastUrl_ = line.message.substr(open + 3, close - open - 3);
-        lastOccurrence_ = ++urlOccurrences_[lastUrl_];
-        if (onAnswer_) onAnswer_(lastUrl_, lastOccurrence_);
+  // The connection announces each request, SSH session and remote command before it makes
+  // it. A command belongs to the session opened right after it, else to the latest one (kept
+  // for reuse); a session is named by its last command.
+  void OnCall(OpenShiftSDKWrapper::PeerCall call, const std::string& what) {
+    using OpenShiftSDKWrapper::PeerCall;
+    if (call == PeerCall::SshSession) {
+      run_.sessionCommands.push_back(run_.pending);
+      run_.pending.clear();
+      if (run_.sessionCommands.size() == outageAt_ && !outageOn_) {
+        SetNodes(outage_, true);
+        outageOn_ = true;
       }
+      return;
     }
-    // Every node is out from the faulted session on until the workflow starts to undo what
-    // it did (so that it can).
-    if (outageOn_ && (line.message.find("will deelte snapshot") != std::string::npos ||
-                      line.message.find("will deactivate and delete") != std::string::npos)) {
-      SetNodes(outage_, false);
-      outageOn_ = false;
+    SettleCommand();
+    if (call == PeerCall::RemoteCommand) {
+      run_.pending = Generalised(what);
+      // Every node is out from the faulted session on until the workflow starts to undo a
+      // snapshot it made (so that it can).
+      run_.created |= what.find("snapshot create ") != std::string::npos;
+      if (outageOn_ && run_.created &&
+          std::regex_search(what, std::regex("snapshot (deactivate|delete) "))) {
+        SetNodes(outage_, false);
+        outageOn_ = false;
+      }
+      return;
+    }
+    // The file an export wrote after the previous answer is there now.
+    NoteExports();
+    run_.lastUrl = what.substr(what.find(' ') + 1);
+    run_.lastOccurrence = ++run_.urlOccurrences[run_.lastUrl];
+    if (std::make_pair(run_.lastUrl, run_.lastOccurrence) == diskFullAt_) {
+      FillDisk();
+      run_.triggered = true;
     }
   }
 
+  void SettleCommand() {
+    if (!run_.pending.empty() && !run_.sessionCommands.empty())
+      run_.sessionCommands.back() = run_.pending;
+    run_.pending.clear();
+  }
+
   void NoteExports() {
-    if (exportDir_.empty()) return;
+    if (run_.exportDir.empty()) return;
     std::error_code code;
-    for (fs::directory_iterator it(exportDir_, code), end; !code && it != end; it.increment(code)) {
+    for (fs::directory_iterator it(run_.exportDir, code), end; !code && it != end;
+         it.increment(code)) {
       const std::string path = it->path().string();
-      if (it->is_regular_file() && !lastUrl_.empty() && exports_.count(path) == 0) {
-        exports_[path] = {lastUrl_, lastOccurrence_};
+      if (it->is_regular_file() && !run_.lastUrl.empty() && run_.exportTriggers.count(path) == 0) {
+        run_.exportTriggers[path] = {run_.lastUrl, run_.lastOccurrence};
       }
     }
   }
@@ -311,22 +317,15 @@ class FaultCampaign : public WorkflowTest {
   Trace Execute(Workflow& workflow, const std::function<void()>& arm = nullptr) {
     workflow.before();
     Forget();
-    triggered_ = false;
     if (arm) arm();
-    local_.clear();
-    sessionCommands_.clear();
-    urlOccurrences_.clear();
-    exports_.clear();
-    lastUrl_.clear();
-    lastOccurrence_ = 0;
-    exportDir_ = workflow.exportDir;
-    Trace run;
+    run_ = Trace();
+    run_.exportDir = workflow.exportDir;
     const Clock::time_point start = Clock::now();
-    auto done = std::async(std::launch::async, [&workflow, &run]() {
+    auto done = std::async(std::launch::async, [this, &workflow]() {
       try {
-        run.result = workflow.call(run.signature);
+        run_.result = workflow.call(run_.signature);
       } catch (...) {
-        run.threw = true;
+        run_.threw = true;
       }
     });
     if (done.wait_for(kHardLimit) != std::future_status::ready) {
@@ -334,15 +333,12 @@ class FaultCampaign : public WorkflowTest {
                 << kHardLimit.count() << " s; giving up" << std::endl;
       std::_Exit(1);
     }
-    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    run_.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     NoteExports();
-    exportDir_.clear();
-    run.requests = Sent();
-    run.sessionCommands = sessionCommands_;
-    run.local = local_;
-    run.lines = lines_;
-    run.exportTriggers = exports_;
-    return run;
+    SettleCommand();
+    run_.requests = Sent();
+    run_.lines = lines_;
+    return run_;
   }
 
   // The distinct calls of a clean run.
@@ -373,14 +369,14 @@ class FaultCampaign : public WorkflowTest {
   }
 
   // True when the faulty run reached the step.
-  static bool Reached(const Step& step, const Trace& run, bool triggered) {
+  static bool Reached(const Step& step, const Trace& run) {
     switch (step.on) {
       case On::Rest:
         return std::count(run.requests.begin(), run.requests.end(), step.what) > 0;
       case On::Node:
         return run.sessionCommands.size() >= step.at;
       case On::Export:
-        return triggered;
+        return run.triggered;
       default:
         return std::any_of(run.local.begin(), run.local.end(), [&](const std::string& command) {
           return (step.on == On::Mount ? Generalised(command) : command).find(step.what) !=
@@ -391,28 +387,19 @@ class FaultCampaign : public WorkflowTest {
 
   // ---- Injection -------------------------------------------------------------------------
 
+  // Every node at once (flag "down" or "refuse-password"); returns once the sandbox reports
+  // it in force.
   void SetNodes(const char* flag, bool on) {
-    const std::string ctl = Env("WQSANDBOX_CTL");
+    const std::string ctl = Env("WQSANDBOX_CTL") + "/node/";
     for (const std::string& node : wqtest::Nodes()) {
-      const std::string path = ctl + "/node/" + node + "/" + flag;
-      if (on) {
-        std::ofstream(path).flush();
-      } else {
-        ::unlink(path.c_str());
-      }
+      if (on) std::ofstream(ctl + node + "/" + flag).flush();
+      if (!on) ::unlink((ctl + node + "/" + flag).c_str());
     }
-    const std::string want = !on                           ? "up"
-                             : std::string(flag) == "down" ? "down"
-                                                           : "up refuse-password";
+    const std::string want = !on ? "up\n" : flag[0] == 'd' ? "down\n" : "up refuse-password\n";
     const Clock::time_point until = Clock::now() + std::chrono::seconds(15);
     for (const std::string& node : wqtest::Nodes()) {
-      while (Clock::now() < until) {
-        std::string status = wqtest::ReadFile(ctl + "/node/" + node + "/status");
-        while (!status.empty() && std::isspace(static_cast<unsigned char>(status.back())))
-          status.pop_back();
-        if (status == want) break;
+      while (wqtest::ReadFile(ctl + node + "/status") != want && Clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
     }
   }
 
@@ -429,12 +416,7 @@ class FaultCampaign : public WorkflowTest {
   // `session`.
   void Outage(const char* flag, size_t session) {
     outage_ = flag;
-    onSession_ = [this, session](size_t count) {
-      if (count == session && !outageOn_) {
-        SetNodes(outage_, true);
-        outageOn_ = true;
-      }
-    };
+    outageAt_ = session;
   }
 
   void FillDisk() {
@@ -491,20 +473,15 @@ class FaultCampaign : public WorkflowTest {
             {"unmount busy", On::Unmount,
              [this](const Step& s) { busyFd_ = ::open(s.what.c_str(), O_RDONLY | O_DIRECTORY); }},
             {"disk full", On::Export, [this](const Step& s) {
-               onAnswer_ = [this, s](const std::string& answered, int occurrence) {
-                 if (answered == s.where && occurrence == static_cast<int>(s.at)) {
-                   FillDisk();
-                   triggered_ = true;
-                 }
-               };
+               diskFullAt_ = {s.where, static_cast<int>(s.at)};
              }}};
   }
 
   void Disarm() {
     if (outageOn_) SetNodes(outage_, false);
     outageOn_ = false;
-    onSession_ = nullptr;
-    onAnswer_ = nullptr;
+    outageAt_ = 0;
+    diskFullAt_ = {};
     simulator_->Server().ClearScripts();
     const std::string ctl = Env("WQSANDBOX_CTL");
     ::unlink((ctl + "/gluster/campaign").c_str());
@@ -546,7 +523,6 @@ class FaultCampaign : public WorkflowTest {
         }
         const Clock::time_point caseStarted = Clock::now();
         const Trace run = Execute(workflow, [&] { fault.arm(step); });
-        const bool triggered = triggered_;
         Disarm();
         std::vector<std::string> problems;
         std::vector<std::string> leaks = workflow.leftovers(run);
@@ -554,7 +530,7 @@ class FaultCampaign : public WorkflowTest {
           leaks.push_back("descriptors: " + std::to_string(descriptors) + " before, " +
                           std::to_string(OpenDescriptors()) + " after");
         }
-        if (!Reached(step, run, triggered)) problems.push_back("the step was not reached");
+        if (!Reached(step, run)) problems.push_back("the step was not reached");
         if (run.threw) problems.push_back("an exception left the call");
         if (run.result && run.signature != clean.signature) {
           problems.push_back("true with a result unlike the clean run's: [" + run.signature +
@@ -567,13 +543,15 @@ class FaultCampaign : public WorkflowTest {
         const double bound = 2 * clean.seconds + 3 + kRequestTimeoutSeconds * run.requests.size() +
                              2.0 * kSshTimeoutSeconds * run.sessionCommands.size();
         const bool hung = run.seconds > bound;
-        Row& row = rows_[workflow.name + " | " + name];
-        ++row.injected;
-        row.handled += problems.empty();
-        row.recovered += problems.empty() && run.result;
-        row.hung += hung;
-        row.leaked += !leaks.empty();
-        row.seconds += std::chrono::duration<double>(Clock::now() - caseStarted).count();
+        // "total" sorts after every workflow's rows.
+        for (Row* row : {&rows_[workflow.name + " | " + name], &rows_["total"]}) {
+          ++row->injected;
+          row->handled += problems.empty();
+          row->recovered += problems.empty() && run.result;
+          row->hung += hung;
+          row->leaked += !leaks.empty();
+          row->seconds += std::chrono::duration<double>(Clock::now() - caseStarted).count();
+        }
         if (!problems.empty() || hung || !leaks.empty()) {
           std::ostringstream note;
           note << workflow.name << " / " << step.Label() << " / " << name << ": "
@@ -669,18 +647,11 @@ class FaultCampaign : public WorkflowTest {
   wqtest::ScopedEnv sshCommandTimeout_{"WQOSDK_SSH_COMMAND_TIMEOUT", "20"};
   bool fakeVolumes_ = false;
 
-  std::vector<std::string> local_;
-  std::vector<std::string> sessionCommands_;
-  std::map<std::string, int> urlOccurrences_;
-  std::map<std::string, std::pair<std::string, int>> exports_;
-  std::string exportDir_;
-  std::string lastUrl_;
-  int lastOccurrence_ = 0;
-  std::function<void(size_t)> onSession_;
-  std::function<void(const std::string&, int)> onAnswer_;
+  Trace run_;  // the run being recorded, or the last one
+  size_t outageAt_ = 0;
+  std::pair<std::string, int> diskFullAt_;
   const char* outage_ = nullptr;
   bool outageOn_ = false;
-  bool triggered_ = false;
   int busyFd_ = -1;
   std::map<std::string, Row> rows_;
   std::vector<std::string> failures_;
@@ -755,13 +726,12 @@ TEST_F(FaultCampaign, EveryFaultAtEveryStepIsHandled) {
       << Get("/oapi/v1/namespaces/demo/deploymentconfigs/web");
   auto nothingLeft = [](const Trace&) { return std::vector<std::string>(); };
   auto restored = [&](const char* name, std::function<bool()> restore) {
-    return Workflow(
-        name, [] {},
-        [restore](std::string& signature) {
-          signature = "restored";
-          return restore();
-        },
-        nothingLeft);
+    return Workflow{name, [] {},
+                    [restore](std::string& signature) {
+                      signature = "restored";
+                      return restore();
+                    },
+                    nothingLeft};
   };
   const std::string ctl = Env("WQSANDBOX_CTL");
 
@@ -901,27 +871,16 @@ TEST_F(FaultCampaign, EveryFaultAtEveryStepIsHandled) {
   }
 
   std::ostringstream table;
-  auto line = [&table](const std::string& first, const std::string& numbers) {
-    table << std::left << std::setw(58) << first << numbers << "\n";
-  };
-  auto numbers = [](const Row& row) {
-    char text[80];
-    std::snprintf(text, sizeof text, "%9d%9d%11d%6d%8d%10.1f", row.injected, row.handled,
-                  row.recovered, row.hung, row.leaked, row.seconds);
-    return std::string(text);
-  };
-  line("workflow | fault", " injected  handled  recovered  hung  leaked   seconds");
-  Row total;
+  table << std::left << std::setw(58) << "workflow | fault"
+        << " injected  handled  recovered  hung  leaked   seconds\n";
   for (const auto& entry : rows_) {
-    line(entry.first, numbers(entry.second));
-    total.injected += entry.second.injected;
-    total.handled += entry.second.handled;
-    total.recovered += entry.second.recovered;
-    total.hung += entry.second.hung;
-    total.leaked += entry.second.leaked;
-    total.seconds += entry.second.seconds;
+    const Row& row = entry.second;
+    char text[160];
+    std::snprintf(text, sizeof text, "%-58s%9d%9d%11d%6d%8d%10.1f\n", entry.first.c_str(),
+                  row.injected, row.handled, row.recovered, row.hung, row.leaked, row.seconds);
+    table << text;
   }
-  line("total", numbers(total));
+  const Row total = rows_["total"];
   for (const std::string& failure : failures_) table << failure << "\n";
   std::cout << table.str() << std::flush;
   std::ofstream(WQ_CAMPAIGN_TABLE) << table.str();
