@@ -34,6 +34,21 @@ bool IsUncleanableDirectory(const std::string& directory) {
   return true;
 }
 
+// Starts a stopped volume for its snapshot; `startedHere` says whether it was started.
+bool StartUnlessStarted(WQOpenShiftOperations& operations, const std::string& node,
+                        const std::string& volume, GLUSTER_RESOURCE_STATUS status,
+                        bool& startedHere) {
+  startedHere = false;
+  if (status == GLUSTER_RESOURCE_STARTED) return true;
+  if (!operations.StartGlusterVolume(node, volume)) {
+    operations.Error(OperationContexts::kCreateGlusterVolumeSnapshot,
+                     "Failed to start gluster volume [%s]", volume.c_str());
+    return false;
+  }
+  startedHere = true;
+  return true;
+}
+
 }  // namespace
 
 bool WQOpenShiftOperations::RunLocalCommand(const char* context, const std::string& command,
@@ -114,15 +129,8 @@ bool WQOpenShiftOperations::CreateGlusterVolumeSnapshot(const std::string& node,
     return false;
   }
   bool startedHere = false;
-  if (status != GLUSTER_RESOURCE_STARTED) {
-    if (!StartGlusterVolume(node, volume)) {
-      Error(OperationContexts::kCreateGlusterVolumeSnapshot, "Failed to start gluster volume [%s]",
-            volume.c_str());
-      return false;
-    }
-    startedHere = true;
-  }
-  return CreateSnapshotOnNode(node, prefix, volume, snapshot, startedHere, createdName);
+  return StartUnlessStarted(*this, node, volume, status, startedHere) &&
+         CreateSnapshotOnNode(node, prefix, volume, snapshot, startedHere, createdName);
 }
 
 bool WQOpenShiftOperations::CreateSnapshotOnNode(const std::string& node, const std::string& prefix,
@@ -317,16 +325,7 @@ bool WQOpenShiftOperations::SelectSnapshotNode(const std::string& ns, const std:
     Error(OperationContexts::kCreatePersistentVolumeSnapShot,
           "Failed to get status of gluster volume [%s] from [%s]", volume.c_str(), node.c_str());
   }
-  startedHere = false;
-  if (status != GLUSTER_RESOURCE_STARTED) {
-    if (!StartGlusterVolume(node, volume)) {
-      Error(OperationContexts::kCreateGlusterVolumeSnapshot, "Failed to start gluster volume [%s]",
-            volume.c_str());
-      return false;
-    }
-    startedHere = true;
-  }
-  return true;
+  return StartUnlessStarted(*this, node, volume, status, startedHere);
 }
 
 bool WQOpenShiftOperations::ActivateAndMountSnapshot(const std::string& ns, const std::string& node,

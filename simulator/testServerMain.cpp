@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "host/uniqueFd.h"
+#include "simulator/endSignals.h"
 #include "simulator/testServer.h"
 
 namespace {
@@ -111,14 +112,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Blocked before the server's threads start, so that they inherit the mask and the
-  // signals arrive only through the descriptor below.
-  sigset_t endSignals;
-  sigemptyset(&endSignals);
-  sigaddset(&endSignals, SIGTERM);
-  sigaddset(&endSignals, SIGINT);
-  if (sigprocmask(SIG_BLOCK, &endSignals, nullptr) != 0) return 1;
-  const OpenShiftSDKWrapper::UniqueFd signals(signalfd(-1, &endSignals, SFD_CLOEXEC));
+  const OpenShiftSDKWrapper::UniqueFd signals = wqsim::BlockEndSignals();
   if (!signals.IsOpen()) return 1;
 
   wqsim::TestServer server;

@@ -13,6 +13,7 @@
 
 #include "host/uniqueFd.h"
 #include "simulator/cluster/clusterSimulator.h"
+#include "simulator/endSignals.h"
 
 namespace {
 
@@ -78,14 +79,7 @@ int main(int argc, char** argv) {
   if (!storageCommand.empty()) scenario.storageCommand = storageCommand;
   if (!dataDir.empty()) scenario.dataDir = dataDir;
 
-  // Blocked before the server's threads start, so that they inherit the mask and the
-  // signals arrive only through the descriptor below.
-  sigset_t endSignals;
-  sigemptyset(&endSignals);
-  sigaddset(&endSignals, SIGTERM);
-  sigaddset(&endSignals, SIGINT);
-  if (sigprocmask(SIG_BLOCK, &endSignals, nullptr) != 0) return 1;
-  const OpenShiftSDKWrapper::UniqueFd signals(signalfd(-1, &endSignals, SFD_CLOEXEC));
+  const OpenShiftSDKWrapper::UniqueFd signals = wqsim::BlockEndSignals();
   if (!signals.IsOpen()) return 1;
 
   wqsim::ClusterSimulator simulator(std::move(scenario));

@@ -44,15 +44,6 @@ void NoteInterrupt(int) { interrupted = 1; }
 
 constexpr int kDeferredSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 
-std::string NowUtc(const char* format = "%Y-%m-%dT%H:%M:%SZ") {
-  char text[32];
-  const std::time_t now = std::time(nullptr);
-  struct tm utc {};
-  gmtime_r(&now, &utc);
-  std::strftime(text, sizeof text, format, &utc);
-  return text;
-}
-
 // The suffix GlusterFS appends to a snapshot's name: "_GMT-" and the UTC time of its creation.
 const char* const kSnapshotTimeFormat = "%Y.%m.%d-%H.%M.%S";
 const size_t kSnapshotTimeLength = 19;

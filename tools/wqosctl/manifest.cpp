@@ -1,9 +1,27 @@
 #include "tools/wqosctl/manifest.h"
 
+#include <ctime>
+
 #include "host/safeFiles.h"
 #include "tools/wqosctl/console.h"
 
 namespace wqosctl {
+
+std::string Text(const json_spirit::mObject& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->second.type() == json_spirit::str_type
+             ? found->second.get_str()
+             : std::string();
+}
+
+std::string NowUtc(const char* format) {
+  char text[32];
+  const std::time_t now = std::time(nullptr);
+  struct tm utc {};
+  gmtime_r(&now, &utc);
+  std::strftime(text, sizeof text, format, &utc);
+  return text;
+}
 
 namespace {
 
@@ -13,15 +31,6 @@ using json_spirit::mValue;
 
 mArray Strings(const std::vector<std::string>& values) {
   return mArray(values.begin(), values.end());
-}
-
-// Members of the wrong type read as empty: a hand-edited manifest fails where it is used,
-// with the name of what is missing.
-std::string Text(const mObject& object, const char* key) {
-  const auto found = object.find(key);
-  return found != object.end() && found->second.type() == json_spirit::str_type
-             ? found->second.get_str()
-             : std::string();
 }
 
 bool Flag(const mObject& object, const char* key) {

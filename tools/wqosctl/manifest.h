@@ -69,6 +69,12 @@ struct Manifest {
   std::vector<SharedClaim> sharedClaims;  // only in the backups of a project
 };
 
+// A string member of a JSON object; members of the wrong type read as empty, so that a
+// hand-edited file fails where the member is used, with the name of what is missing.
+std::string Text(const json_spirit::mObject& object, const char* key);
+// The current UTC time in strftime's `format`.
+std::string NowUtc(const char* format = "%Y-%m-%dT%H:%M:%SZ");
+
 std::string ManifestPath(const std::string& backupDir);
 // Written to a new temporary file (never through a link planted in the directory), synced and
 // renamed, so that a crash leaves the old manifest whole. Read only from a regular file of at

@@ -20,22 +20,6 @@ using json_spirit::mValue;
 
 namespace {
 
-std::string Text(const mObject& object, const char* key) {
-  const auto found = object.find(key);
-  return found != object.end() && found->second.type() == json_spirit::str_type
-             ? found->second.get_str()
-             : std::string();
-}
-
-std::string NowUtc() {
-  char text[32];
-  const std::time_t now = std::time(nullptr);
-  struct tm utc {};
-  gmtime_r(&now, &utc);
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
-}
-
 bool Exists(const std::string& path) {
   struct stat info {};
   return lstat(path.c_str(), &info) == 0;

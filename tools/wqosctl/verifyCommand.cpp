@@ -30,22 +30,6 @@ namespace {
 // Differences shown per volume; the rest are counted.
 const size_t kShownDifferences = 50;
 
-std::string NowUtc() {
-  char text[32];
-  const std::time_t now = std::time(nullptr);
-  struct tm utc {};
-  gmtime_r(&now, &utc);
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
-}
-
-std::string Text(const mObject& object, const char* key) {
-  const auto found = object.find(key);
-  return found != object.end() && found->second.type() == json_spirit::str_type
-             ? found->second.get_str()
-             : std::string();
-}
-
 uint64_t Number(const mObject& object, const char* key) {
   const auto found = object.find(key);
   return found != object.end() && found->second.type() == json_spirit::int_type
