@@ -365,43 +365,6 @@ TEST_F(GlusterTest, NextNodeIsTriedWhenOneRefuses) {
   EXPECT_TRUE(operations_.DeletePersistentVolumeSnapShot("app", record));
 }
 
-TEST_F(GlusterTest, FailedActivationDeletesTheSnapshotAndTriesNoOtherNode) {
-  Provision();
-  const std::string pv = ServePersistentVolume();
-  Fault(
-      "gluster noactivate --match '^snapshot activate' --stdout 'Snapshot command failed' "
-      "--stderr 'snapshot activate: failed: out of luck'");
-  SVolumeInfoLib record;
-  const std::string directory = MountDirectory("z");
-  EXPECT_FALSE(operations_.CreatePersistentVolumeSnapShot("app", pv, "b", directory, record));
-  EXPECT_EQ(MessagesWith("] - will deelte snapshot").size(), 1u);
-  EXPECT_EQ(MessagesWith("Snapshot created for gluster volume").size(), 1u);
-  EXPECT_TRUE(Snapshots().empty());
-  EXPECT_FALSE(IsMounted(directory));
-  EXPECT_EQ(record.snapshotState, 0);
-}
-
-TEST_F(GlusterTest, FailedMountDeactivatesAndDeletesTheSnapshot) {
-  Provision();
-  const std::string pv = ServePersistentVolume();
-  Fault("mount nomount --match '/snaps/' --stderr 'Mounting glusterfs on DIR failed.'");
-  SVolumeInfoLib record;
-  const std::string directory = MountDirectory("w");
-  EXPECT_FALSE(operations_.CreatePersistentVolumeSnapShot("app", pv, "b", directory, record));
-  EXPECT_EQ(
-      MessagesWith("Failed to mount snapshot volume err [Mounting glusterfs on DIR failed.").size(),
-      1u);
-  EXPECT_EQ(MessagesWith("- will deactivate and delete snapshot").size(), 1u);
-  std::vector<std::string> order;
-  for (const std::string& command : Commands()) {
-    if (command.find("deactivate") != std::string::npos) order.push_back("deactivate");
-    if (command.find("snapshot delete") != std::string::npos) order.push_back("delete");
-  }
-  EXPECT_EQ(order, (std::vector<std::string>{"deactivate", "delete"}));
-  EXPECT_TRUE(Snapshots().empty());
-  EXPECT_FALSE(IsMounted(directory));
-}
-
 TEST_F(GlusterTest, RestoreMountsTheStoppedLiveVolumeAndCleansIt) {
   Provision();
   const std::string pv = ServePersistentVolume();
