@@ -1,9 +1,10 @@
 #pragma once
 // The secrets sweep: when each test ends, every log line the library wrote in this process,
-// every command line it ran, and the arguments, output and log of every program a test ran
-// through wqtest::Run are checked for the registered test secrets (passwords, tokens, key
-// passphrases, private keys). A hit fails the test that was running, naming the kind of
-// secret and where it showed, never the secret. Linking wq_test_main provides the sweep.
+// every command line it ran, the output and log of every program a test ran through
+// wqtest::Run, and the command lines the command-line client stand-in and the storage nodes'
+// session wrapper recorded for it are checked for the registered test secrets (passwords,
+// tokens, key passphrases, private keys). A hit fails the test that was running, naming the
+// kind of secret and where it showed, never the secret. Linking wq_test_main provides it.
 #include <string>
 
 #include "host/debugLog.h"
