@@ -95,45 +95,6 @@ TEST(CLuDirectoryTest, ListsMatchingEntriesInNameOrder) {
   EXPECT_EQ(listing.Open(dir.path() + "/none", "*", true).Code(), ENOENT);
 }
 
-struct JoinCase {
-  const char* directory;
-  const char* name;
-  const char* path;
-};
-
-class CLuPathTest : public ::testing::TestWithParam<JoinCase> {};
-
-TEST_P(CLuPathTest, JoinsWithOneSlash) {
-  EXPECT_EQ(CLuPath::Append(GetParam().directory, GetParam().name).str(), GetParam().path);
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, CLuPathTest,
-                         ::testing::Values(JoinCase{"/backup", "pvc_a", "/backup/pvc_a"},
-                                           JoinCase{"/backup/", "pvc_a", "/backup/pvc_a"},
-                                           JoinCase{"/backup//", "/pvc_a", "/backup/pvc_a"},
-                                           JoinCase{"/", "pvc_a", "/pvc_a"},
-                                           JoinCase{"rel", "a/b", "rel/a/b"},
-                                           JoinCase{"", "pvc_a", "pvc_a"}));
-
-struct SubStrCase {
-  size_t position;
-  long length;
-  const char* result;
-};
-
-class CLuStringTest : public ::testing::TestWithParam<SubStrCase> {};
-
-TEST_P(CLuStringTest, SubStrClampsToTheString) {
-  EXPECT_EQ(CLuString("hello").SubStr(GetParam().position, GetParam().length).str(),
-            GetParam().result);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ranges, CLuStringTest,
-                         ::testing::Values(SubStrCase{0, -1, "hello"}, SubStrCase{1, 3, "ell"},
-                                           SubStrCase{2, -1, "llo"}, SubStrCase{3, 100, "lo"},
-                                           SubStrCase{0, 0, ""}, SubStrCase{5, -1, ""},
-                                           SubStrCase{9, 2, ""}));
-
 struct ResolveCase {
   const char* host;
   int family;
