@@ -55,6 +55,11 @@ const std::pair<const char*, const char*> kTestSecrets[] = {
     {"key passphrase", "secret phrase"},
     {"key passphrase", "not-the-passphrase"},
 };
+// The command-line client takes the password and the token as arguments, which the shell
+// fills in from its environment: a program that lists the processes of its sandbox shows
+// them. Secrets of this kind count in log lines and command lines, not in program output.
+const char* const kClientSecret = "secret handed to the command-line client";
+const char* const kProgramOutput = "the output of ";
 constexpr size_t kShortestSecret = 8;
 constexpr size_t kShortestKeyLine = 40;
 
@@ -91,7 +96,7 @@ void CollectChildRecords(Sweep& sweep) {
     if (entry.path().extension() == ".secrets") {
       std::istringstream lines(text);
       for (std::string line; std::getline(lines, line);) {
-        Register(sweep, "secret handed to the command-line client", line);
+        Register(sweep, kClientSecret, line);
       }
     } else {
       sweep.records.emplace_back("command line recorded by " + entry.path().stem().string(), text);
@@ -127,8 +132,10 @@ std::vector<std::string> TakeLeaks() {
     for (const auto& [kind, value] : kTestSecrets) {
       if (record.second.find(value) != std::string::npos) report(kind, record.first);
     }
+    const bool output = record.first.rfind(kProgramOutput, 0) == 0;
     for (const auto& secret : sweep.secrets) {
-      if (record.second.find(secret.second) != std::string::npos) {
+      if (record.second.find(secret.second) != std::string::npos &&
+          !(output && secret.first == kClientSecret)) {
         report(secret.first, record.first);
       }
     }
