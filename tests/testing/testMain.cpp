@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
-#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -66,7 +66,9 @@ constexpr size_t kShortestKeyLine = 40;
 struct Sweep {
   std::mutex mutex;
   std::vector<std::pair<std::string, std::string>> secrets;  // kind, value
-  std::vector<std::pair<std::string, std::string>> records;  // where, text
+  // "a <kind> reached <where>" for each kind and place found since the last test ended;
+  // each text is checked as it is recorded, so that a long test holds no more than this.
+  std::vector<std::string> leaks;
   // Programs started from this process (the command-line client stand-in, the storage
   // nodes' session wrapper of a sandbox started here) record their command lines in files
   // of this folder, and the secrets they were handed in "*.secrets" files.
@@ -86,25 +88,6 @@ void Register(Sweep& sweep, const std::string& kind, const std::string& value) {
   sweep.secrets.emplace_back(kind, value);
 }
 
-// The files the programs started from this process recorded, read and removed.
-void CollectChildRecords(Sweep& sweep) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(sweep.childDir, error)) {
-    const std::string path = entry.path().string();
-    std::ifstream in(path, std::ios::binary);
-    const std::string text(std::istreambuf_iterator<char>(in), {});
-    if (entry.path().extension() == ".secrets") {
-      std::istringstream lines(text);
-      for (std::string line; std::getline(lines, line);) {
-        Register(sweep, kClientSecret, line);
-      }
-    } else {
-      sweep.records.emplace_back("command line recorded by " + entry.path().stem().string(), text);
-    }
-    std::filesystem::remove(path, error);
-  }
-}
-
 bool HoldsPrivateKeyBlock(const std::string& text) {
   for (size_t at = text.find("-----BEGIN "); at != std::string::npos;
        at = text.find("-----BEGIN ", at + 1)) {
@@ -117,31 +100,57 @@ bool HoldsPrivateKeyBlock(const std::string& text) {
   return false;
 }
 
-// "a <kind> reached <where>" once for each kind and place, and forgets the records.
+void Scan(Sweep& sweep, const std::string& where, const std::string& text) {
+  auto report = [&](const std::string& kind) {
+    const std::string leak = "secrets sweep: a " + kind + " reached " + where;
+    if (std::find(sweep.leaks.begin(), sweep.leaks.end(), leak) == sweep.leaks.end()) {
+      sweep.leaks.push_back(leak);
+    }
+  };
+  for (const auto& [kind, value] : kTestSecrets) {
+    if (text.find(value) != std::string::npos) report(kind);
+  }
+  const bool output = where.rfind(kProgramOutput, 0) == 0;
+  for (const auto& secret : sweep.secrets) {
+    if (text.find(secret.second) != std::string::npos &&
+        !(output && secret.first == kClientSecret)) {
+      report(secret.first);
+    }
+  }
+  if (HoldsPrivateKeyBlock(text)) report("private key block");
+}
+
+// The files the programs started from this process recorded, read and removed: the secrets
+// first, then the command lines.
+void CollectChildRecords(Sweep& sweep) {
+  std::error_code error;
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(sweep.childDir, error)) {
+    files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+    return (a.extension() == ".secrets") > (b.extension() == ".secrets");
+  });
+  for (const std::filesystem::path& path : files) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    if (path.extension() == ".secrets") {
+      std::istringstream lines(text);
+      for (std::string line; std::getline(lines, line);) Register(sweep, kClientSecret, line);
+    } else {
+      Scan(sweep, "command line recorded by " + path.stem().string(), text);
+    }
+    std::filesystem::remove(path, error);
+  }
+}
+
+// What was found since the last call, forgotten here.
 std::vector<std::string> TakeLeaks() {
   Sweep& sweep = State();
   std::lock_guard<std::mutex> lock(sweep.mutex);
   CollectChildRecords(sweep);
-  std::set<std::string> found;
   std::vector<std::string> leaks;
-  auto report = [&](const std::string& kind, const std::string& where) {
-    const std::string leak = "secrets sweep: a " + kind + " reached " + where;
-    if (found.insert(leak).second) leaks.push_back(leak);
-  };
-  for (const auto& record : sweep.records) {
-    for (const auto& [kind, value] : kTestSecrets) {
-      if (record.second.find(value) != std::string::npos) report(kind, record.first);
-    }
-    const bool output = record.first.rfind(kProgramOutput, 0) == 0;
-    for (const auto& secret : sweep.secrets) {
-      if (record.second.find(secret.second) != std::string::npos &&
-          !(output && secret.first == kClientSecret)) {
-        report(secret.first, record.first);
-      }
-    }
-    if (HoldsPrivateKeyBlock(record.second)) report("private key block", record.first);
-  }
-  sweep.records.clear();
+  leaks.swap(sweep.leaks);
   return leaks;
 }
 
@@ -179,7 +188,7 @@ void RegisterKeyFile(const std::string& text) {
 void SweepRecord(const std::string& where, const std::string& text) {
   Sweep& sweep = State();
   std::lock_guard<std::mutex> lock(sweep.mutex);
-  sweep.records.emplace_back(where, text);
+  Scan(sweep, where, text);
 }
 
 OpenShiftSDKWrapper::LogSink SweepSink(OpenShiftSDKWrapper::LogSink sink) {
