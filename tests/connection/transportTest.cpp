@@ -175,45 +175,5 @@ TEST_F(TransportTest, MissingBodyIsReadAsEmpty) {
       HasLine("DEBUG2", OpenShiftSDKWrapper::ConnectionContexts::kSendReqTrace, "Response []"));
 }
 
-// Transport failures, each of which must end the call within the configured time-outs.
-struct DeadRow {
-  const char* name;
-  bool stopServer;
-  ScriptedAnswer answer;
-  const char* curlText;  // part of the client's error line
-};
-
-class DeadServerTest : public ConnectionTest, public ::testing::WithParamInterface<DeadRow> {};
-
-TEST_P(DeadServerTest, FailsWithinTheTimeout) {
-  const DeadRow& row = GetParam();
-  wqtest::ScopedEnv shortTimeout("WQOSDK_REQUEST_TIMEOUT", "0.5");
-  server_.Script("GET", kPath, row.answer);
-  WQOpenShiftConnection connection;
-  ASSERT_TRUE(LoginServiceAccount(connection));
-  if (row.stopServer) server_.Stop();
-
-  const auto start = std::chrono::steady_clock::now();
-  std::string response = "stale";
-  EXPECT_FALSE(connection.get(kPath, response));
-  EXPECT_LT(SecondsSince(start), 3.0);
-  EXPECT_EQ(response, "");
-  EXPECT_FALSE(LinesWith(row.curlText, "ERROR").empty()) << row.curlText;
-  EXPECT_TRUE(HasLine(
-      "ERROR", kSendReqContext,
-      "API failed. operation [0]. URL[" + server_.BaseUrl() + kPath + "]. Body []. Response []"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Failures, DeadServerTest,
-    ::testing::Values(
-        DeadRow{"ConnectionRefused", true, ScriptedAnswer::NoBody(200),
-                "Couldn't connect to server"},
-        DeadRow{"SilentServer", false,
-                ScriptedAnswer::Json(200, "{}").After(std::chrono::milliseconds(4000)),
-                "Timeout was reached"},
-        DeadRow{"DroppedConnection", false, ScriptedAnswer::Drop(), "GET request to ["}),
-    [](const ::testing::TestParamInfo<DeadRow>& info) { return std::string(info.param.name); });
-
 }  // namespace
 }  // namespace conntest

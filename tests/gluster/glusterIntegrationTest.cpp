@@ -142,29 +142,6 @@ int GlusterTest::volumes_ = 0;
 
 // ---- queries -------------------------------------------------------------------------------
 
-TEST_F(GlusterTest, StatusWordsStartedStoppedAndNeither) {
-  Provision(false);
-  const std::string node = Nodes().front();
-  auto status = GLUSTER_RESOURCE_STOPPED;
-  // Created but never started: neither word, and the value is left alone.
-  EXPECT_FALSE(queries_.GetGlusterVolumeStatus(node, volume_, status));
-  EXPECT_EQ(status, GLUSTER_RESOURCE_STOPPED);
-  EXPECT_EQ(MessagesWith("Unknown status [Status: Created\n]").size(), 1u);
-
-  ASSERT_TRUE(operations_.StartGlusterVolume(node, volume_));
-  ExpectStatus(node, GLUSTER_RESOURCE_STARTED);
-  ASSERT_TRUE(operations_.StopGlusterVolume(node, volume_));
-  ExpectStatus(node, GLUSTER_RESOURCE_STOPPED);
-
-  // grep finds nothing for a missing volume: the command fails before any status word.
-  lines_.clear();
-  EXPECT_FALSE(queries_.GetGlusterVolumeStatus(node, "no_such_volume", status));
-  EXPECT_EQ(MessagesWith("Failed to execute command [ gluster volume info no_such_volume | grep "
-                         "Status]")
-                .size(),
-            1u);
-}
-
 TEST_F(GlusterTest, ContainerisedNodeRunsGlusterInsideItsContainer) {
   const std::string containerised = Env("WQSANDBOX_CONTAINERISED_NODE");
   if (containerised.empty()) GTEST_SKIP() << "needs --containerised-node";
@@ -261,32 +238,6 @@ TEST_F(GlusterTest, StoppedVolumeIsStartedForTheSnapshotAndStoppedAgain) {
   EXPECT_EQ(Snapshots(), std::vector<std::string>{created});
 }
 
-// Near its snapshot limit gluster adds a warning line after the success line.
-TEST_F(GlusterTest, SoftLimitWarningDoesNotCorruptTheCreatedName) {
-  Provision();
-  Fault(
-      "gluster softlimit --match '^snapshot create' --rc 0 --stdout 'snapshot create: success: "
-      "Snap near_GMT-2026.12.06-07.07.45 created successfully' --stdout 'Warning: Soft-limit of "
-      "volume (" +
-      volume_ +
-      ") is reached. Snapshot creation is not possible once hard-limit "
-      "is reached.'");
-  std::string created;
-  ASSERT_TRUE(operations_.CreateGlusterVolumeSnapshot(Nodes().front(), volume_, "near", created));
-  EXPECT_EQ(created, "near_GMT-2026.12.06-07.07.45");
-}
-
-TEST_F(GlusterTest, PrintedNameThatIsNotAPlainWordIsRefused) {
-  Provision();
-  Fault(
-      "gluster oddname --match '^snapshot create' --rc 0 --stdout 'snapshot create: success: "
-      "Snap x;reboot created successfully'");
-  std::string created = "none";
-  EXPECT_FALSE(operations_.CreateGlusterVolumeSnapshot(Nodes().front(), volume_, "x", created));
-  EXPECT_EQ(created, "none");
-  EXPECT_EQ(MessagesWith("Refusing the snapshot name [x;reboot]").size(), 1u);
-}
-
 // ---- the lifecycle over the persistent volume's nodes ----------------------------------------
 
 TEST_F(GlusterTest, BackupSeesTheDataOfTheSnapshotMomentThenLeavesNothingBehind) {
@@ -322,26 +273,6 @@ TEST_F(GlusterTest, BackupSeesTheDataOfTheSnapshotMomentThenLeavesNothingBehind)
   EXPECT_TRUE(Snapshots().empty());
 }
 
-TEST_F(GlusterTest, EveryNodeRefusingTheSnapshotIsNamedOnceThenAnyOfTheNodes) {
-  Provision();
-  const std::string pv = ServePersistentVolume();
-  Fault(
-      "gluster nolvm --match '^snapshot create' --stdout 'Snapshot command failed' --stderr "
-      "'snapshot create: failed: LVM commands not found, snapshot functionality is disabled'");
-  SVolumeInfoLib record;
-  EXPECT_FALSE(
-      operations_.CreatePersistentVolumeSnapShot("app", pv, "b", MountDirectory("x"), record));
-  std::vector<std::string> tried =
-      NodesNamedBy("Failed to create snapshot for gluster volume [" + volume_ + "] from node [");
-  std::vector<std::string> nodes = Nodes();
-  std::sort(tried.begin(), tried.end());
-  std::sort(nodes.begin(), nodes.end());
-  EXPECT_EQ(tried, nodes);
-  EXPECT_EQ(lines_.back().message,
-            "Failed to create snapshot for gluster volume [" + volume_ + "] from any of the nodes");
-  EXPECT_EQ(record.snapshotState, 0);
-}
-
 TEST_F(GlusterTest, NextNodeIsTriedWhenOneRefuses) {
   Provision();
   const std::string pv = ServePersistentVolume();
@@ -363,84 +294,6 @@ TEST_F(GlusterTest, NextNodeIsTriedWhenOneRefuses) {
   }
   EXPECT_TRUE(operations_.UnmountPersistentVolume("app", record));
   EXPECT_TRUE(operations_.DeletePersistentVolumeSnapShot("app", record));
-}
-
-TEST_F(GlusterTest, FailedActivationDeletesTheSnapshotAndTriesNoOtherNode) {
-  Provision();
-  const std::string pv = ServePersistentVolume();
-  Fault(
-      "gluster noactivate --match '^snapshot activate' --stdout 'Snapshot command failed' "
-      "--stderr 'snapshot activate: failed: out of luck'");
-  SVolumeInfoLib record;
-  const std::string directory = MountDirectory("z");
-  EXPECT_FALSE(operations_.CreatePersistentVolumeSnapShot("app", pv, "b", directory, record));
-  EXPECT_EQ(MessagesWith("] - will deelte snapshot").size(), 1u);
-  EXPECT_EQ(MessagesWith("Snapshot created for gluster volume").size(), 1u);
-  EXPECT_TRUE(Snapshots().empty());
-  EXPECT_FALSE(IsMounted(directory));
-  EXPECT_EQ(record.snapshotState, 0);
-}
-
-TEST_F(GlusterTest, FailedMountDeactivatesAndDeletesTheSnapshot) {
-  Provision();
-  const std::string pv = ServePersistentVolume();
-  Fault("mount nomount --match '/snaps/' --stderr 'Mounting glusterfs on DIR failed.'");
-  SVolumeInfoLib record;
-  const std::string directory = MountDirectory("w");
-  EXPECT_FALSE(operations_.CreatePersistentVolumeSnapShot("app", pv, "b", directory, record));
-  EXPECT_EQ(
-      MessagesWith("Failed to mount snapshot volume err [Mounting glusterfs on DIR failed.").size(),
-      1u);
-  EXPECT_EQ(MessagesWith("- will deactivate and delete snapshot").size(), 1u);
-  std::vector<std::string> order;
-  for (const std::string& command : Commands()) {
-    if (command.find("deactivate") != std::string::npos) order.push_back("deactivate");
-    if (command.find("snapshot delete") != std::string::npos) order.push_back("delete");
-  }
-  EXPECT_EQ(order, (std::vector<std::string>{"deactivate", "delete"}));
-  EXPECT_TRUE(Snapshots().empty());
-  EXPECT_FALSE(IsMounted(directory));
-}
-
-TEST_F(GlusterTest, RestoreMountsTheStoppedLiveVolumeAndCleansIt) {
-  Provision();
-  const std::string pv = ServePersistentVolume();
-  ASSERT_TRUE(operations_.StopGlusterVolume(Nodes().front(), volume_));
-  // GlusterFS 10.3's own mount.glusterfs script cannot mount the live volume on a path
-  // holding a blank (it leaves its variables unquoted), so this one has none.
-  const std::string directory = scratch_.path() + "/restore_target";
-  mounted_.push_back(directory);
-  ASSERT_FALSE(CLuDirectory::Create(directory, true).IsError());
-
-  ASSERT_TRUE(operations_.MountPersistentVolume("app", pv, directory));
-  EXPECT_TRUE(IsMounted(directory));
-  ExpectStatus(Nodes().front(), GLUSTER_RESOURCE_STARTED);
-  ASSERT_EQ(Shell("mkdir -p " + Quoted(directory + "/sub dir") + " && echo a > " +
-                  Quoted(directory + "/sub dir/a") + " && echo b > " + Quoted(directory + "/b") +
-                  " && echo h > " + Quoted(directory + "/.hidden")),
-            0);
-
-  ASSERT_TRUE(operations_.CleanPersistentVolume(directory));
-  std::string listing;
-  Shell("ls -A " + Quoted(directory), &listing);
-  EXPECT_EQ(listing, ".hidden\n");  // the shell's * leaves names beginning with a dot
-  Shell("rm -f " + Quoted(directory + "/.hidden"));
-  EXPECT_TRUE(operations_.CleanPersistentVolume(directory));  // already empty
-
-  SVolumeInfoLib record;
-  record.glusterfs.path = directory;
-  ASSERT_TRUE(operations_.UnmountPersistentVolume("app", record));
-  EXPECT_FALSE(IsMounted(directory));
-
-  // The quoting of a directory with blanks, through the real shell.
-  const std::string blanks = scratch_.path() + "/with blanks";
-  ASSERT_EQ(Shell("mkdir -p " + Quoted(blanks + "/d") + " && touch " + Quoted(blanks + "/f") + " " +
-                  Quoted(scratch_.path() + "/with")),
-            0);
-  ASSERT_TRUE(operations_.CleanPersistentVolume(blanks));
-  Shell("ls -A " + Quoted(blanks), &listing);
-  EXPECT_EQ(listing, "");
-  EXPECT_TRUE(std::ifstream(scratch_.path() + "/with").good());
 }
 
 TEST_F(GlusterTest, DeleteGoesOnToTheNextNodeWhenNodesAreDown) {

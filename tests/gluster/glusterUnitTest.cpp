@@ -12,7 +12,6 @@
 #include "host/debugLog.h"
 #include "host/process.h"
 #include "operations/openshiftOperations.h"
-#include "queries/glusterNodeSelector.h"
 #include "queries/glusterOutput.h"
 #include "queries/openshiftQueries.h"
 #include "tests/testing/sandbox.h"
@@ -141,38 +140,6 @@ INSTANTIATE_TEST_SUITE_P(
                       WordRow{"a;b", false, false, true}, WordRow{"a\"b", false, false, false},
                       WordRow{"$(id)", false, false, false}, WordRow{"a\\b", false, false, false},
                       WordRow{"a\nb", false, false, true}, WordRow{"vol*", false, false, true}));
-
-// ---- node order -----------------------------------------------------------------------------
-
-std::vector<SEndpointAddressInfoLib> Addresses(const std::vector<std::string>& ips) {
-  std::vector<SEndpointAddressInfoLib> addresses;
-  for (const std::string& ip : ips) {
-    SEndpointAddressInfoLib address;
-    address.ip = ip;
-    address.hostname = "host-" + ip;
-    addresses.push_back(address);
-  }
-  return addresses;
-}
-
-// Every address exactly once, in any order, then nothing; `node` stays as it was when none
-// is left.
-TEST(GlusterNodeSelectorTest, EachAddressOnceThenNothing) {
-  const std::vector<std::vector<std::string>> cases = {
-      {}, {"10.0.0.9"}, {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"}};
-  for (const std::vector<std::string>& ips : cases) {
-    for (int round = 0; round < 20; ++round) {
-      GlusterNodeSelector selector(Addresses(ips));
-      std::multiset<std::string> given;
-      std::string node;
-      while (selector.SelectNextNode(node)) given.insert(node);
-      EXPECT_EQ(given, std::multiset<std::string>(ips.begin(), ips.end()));
-      node = "untouched";
-      EXPECT_FALSE(selector.SelectNextNode(node));
-      EXPECT_EQ(node, "untouched");
-    }
-  }
-}
 
 // ---- refusals and local command lines -------------------------------------------------------
 

@@ -19,9 +19,11 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// Sends the default log to a fresh file at the given verbosity for one test.
+// Sends the default log (not the secrets sweep's) to a fresh file at the given verbosity
+// for one test.
 class DebugLogFileTest : public ::testing::Test {
  protected:
+  void SetUp() override { DebugLog::SetSink(nullptr); }
   void UseLevel(const char* level) {
     env_level_.emplace("WQOSDK_LOG_LEVEL", level);
     DebugLog::ReloadSettings();
@@ -30,6 +32,7 @@ class DebugLogFileTest : public ::testing::Test {
     env_level_.reset();
     env_file_.reset();
     DebugLog::ReloadSettings();
+    DebugLog::SetSink(wqtest::SweepSink(nullptr));
   }
   std::string Written() const { return wqtest::ReadFile(path_); }
 

@@ -5,36 +5,10 @@
 #include <cerrno>
 
 #include "host/luFile.h"
-#include "host/luIPAddr.h"
 #include "tests/testing/testSupport.h"
 
 namespace OpenShiftSDKWrapper {
 namespace {
-
-// The flags the export code passes: read-write, create, truncate.
-constexpr int kExportFlags = 578;
-static_assert(kExportFlags == (O_RDWR | O_CREAT | O_TRUNC), "flag value of the export code");
-
-TEST(CLuFileTest, ExportOpenCreatesPrivateFileAndTruncates) {
-  wqtest::TempDir dir;
-  const std::string path = dir.File("secret_db", "an older and longer definition");
-  chmod(path.c_str(), 0644);
-  const std::string fresh = dir.path() + "/pvc_data";
-  for (const std::string& target : {path, fresh}) {
-    CLuFile file;
-    ASSERT_FALSE(file.Open(target, kExportFlags, 0).IsError());
-    size_t written = 0;
-    ASSERT_FALSE(file.Write("{}\0x", 4, &written).IsError());
-    EXPECT_EQ(written, 4u);
-    EXPECT_FALSE(file.Close().IsError());
-    std::string content;
-    ASSERT_FALSE(CLuFile::ReadWholeFile(target, &content).IsError());
-    EXPECT_EQ(content, std::string("{}\0x", 4));
-  }
-  struct stat st {};
-  ASSERT_EQ(stat(fresh.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-}
 
 TEST(CLuFileTest, ErrorsCarryErrnoAndText) {
   CLuFile full;
@@ -94,79 +68,6 @@ TEST(CLuDirectoryTest, ListsMatchingEntriesInNameOrder) {
   EXPECT_EQ(entry.name.str(), "secret_dir");
   EXPECT_EQ(listing.Open(dir.path() + "/none", "*", true).Code(), ENOENT);
 }
-
-struct JoinCase {
-  const char* directory;
-  const char* name;
-  const char* path;
-};
-
-class CLuPathTest : public ::testing::TestWithParam<JoinCase> {};
-
-TEST_P(CLuPathTest, JoinsWithOneSlash) {
-  EXPECT_EQ(CLuPath::Append(GetParam().directory, GetParam().name).str(), GetParam().path);
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, CLuPathTest,
-                         ::testing::Values(JoinCase{"/backup", "pvc_a", "/backup/pvc_a"},
-                                           JoinCase{"/backup/", "pvc_a", "/backup/pvc_a"},
-                                           JoinCase{"/backup//", "/pvc_a", "/backup/pvc_a"},
-                                           JoinCase{"/", "pvc_a", "/pvc_a"},
-                                           JoinCase{"rel", "a/b", "rel/a/b"},
-                                           JoinCase{"", "pvc_a", "pvc_a"}));
-
-struct SubStrCase {
-  size_t position;
-  long length;
-  const char* result;
-};
-
-class CLuStringTest : public ::testing::TestWithParam<SubStrCase> {};
-
-TEST_P(CLuStringTest, SubStrClampsToTheString) {
-  EXPECT_EQ(CLuString("hello").SubStr(GetParam().position, GetParam().length).str(),
-            GetParam().result);
-}
-
-INSTANTIATE_TEST_SUITE_P(Ranges, CLuStringTest,
-                         ::testing::Values(SubStrCase{0, -1, "hello"}, SubStrCase{1, 3, "ell"},
-                                           SubStrCase{2, -1, "llo"}, SubStrCase{3, 100, "lo"},
-                                           SubStrCase{0, 0, ""}, SubStrCase{5, -1, ""},
-                                           SubStrCase{9, 2, ""}));
-
-struct ResolveCase {
-  const char* host;
-  int family;
-  const char* text;  // null: resolution fails
-};
-
-class CLuIPAddrTest : public ::testing::TestWithParam<ResolveCase> {};
-
-TEST_P(CLuIPAddrTest, ResolvesToText) {
-  CLuIPAddr address;
-  const CLuError error = CLuIPAddr::GetByName(GetParam().host, &address, GetParam().family);
-  CLuString text;
-  if (GetParam().text == nullptr) {
-    EXPECT_TRUE(error.IsError());
-    EXPECT_NE(error.AsString().str().find(GetParam().host), std::string::npos);
-    EXPECT_TRUE(address.GetAddressString(&text).IsError());
-    return;
-  }
-  ASSERT_FALSE(error.IsError()) << error.AsString().c_str();
-  ASSERT_FALSE(address.GetAddressString(&text).IsError());
-  EXPECT_EQ(text.str(), GetParam().text);
-  sockaddr_storage socket_address{};
-  EXPECT_GT(address.SocketAddress(22, &socket_address), 0u);
-  EXPECT_EQ(ntohs(reinterpret_cast<sockaddr_in*>(&socket_address)->sin_port), 22);
-}
-
-INSTANTIATE_TEST_SUITE_P(Hosts, CLuIPAddrTest,
-                         ::testing::Values(ResolveCase{"127.0.0.1", AF_INET, "127.0.0.1"},
-                                           ResolveCase{"localhost", AF_UNSPEC, "127.0.0.1"},
-                                           ResolveCase{"localhost", AF_INET, "127.0.0.1"},
-                                           ResolveCase{"10.1.2.3", 0, "10.1.2.3"},
-                                           ResolveCase{"no-such-host.invalid", AF_UNSPEC, nullptr},
-                                           ResolveCase{"", AF_INET, nullptr}));
 
 }  // namespace
 }  // namespace OpenShiftSDKWrapper

@@ -102,19 +102,6 @@ TEST(DeploymentConfigWriting, SpecCountersFollowTheirConditions) {
   EXPECT_EQ(0, spec.at("replicas").get_int());
 }
 
-TEST(DeploymentConfigReading, VersionCountersAreReadAs32Bits) {
-  SDeploymentConfigInfoLib dc = Parsed(kStoredDc);
-  EXPECT_EQ(5, dc.status.latestVersion);
-  EXPECT_EQ(7, dc.status.observedGeneration);
-  EXPECT_EQ(5, Serialized(dc).at("status").get_obj().at("latestVersion").get_int64());
-
-  // 2^32 + 5 keeps only its low 32 bits.
-  const SDeploymentConfigStatusInfoLib wide = Read<SDeploymentConfigStatusInfoLib>(
-      R"({"latestVersion": 4294967301, "observedGeneration": -1})");
-  EXPECT_EQ(5, wide.latestVersion);
-  EXPECT_EQ(-1, wide.observedGeneration);
-}
-
 // ---- Strategy ---------------------------------------------------------------------------
 
 TEST(StrategyWriting, RollingStrategyAlsoCarriesRecreateParamsAndDeadline) {

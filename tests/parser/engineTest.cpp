@@ -173,44 +173,6 @@ WQ_CODEC_DEFINE_ReadWrite(SExampleInnerInfoLib) WQ_CODEC_DEFINE_ReadWrite(SExamp
     EXPECT_EQ(0u, empty.count("inner")) << "a nested record that wrote nothing is left out";
   }
 
-  TEST(Engine, ScalarWritersOfTheCodec) {
-    const WQOpenShiftParser parser;
-    mObject out;
-    EXPECT_FALSE(parser.Convert("s", std::string(), out));
-    EXPECT_TRUE(out.empty());
-    EXPECT_TRUE(parser.Convert("s", std::string("x"), out));
-    EXPECT_TRUE(parser.Convert("s", std::string("y"), out));
-    EXPECT_TRUE(parser.Convert("i", 0, out));
-    EXPECT_TRUE(parser.Convert("b", false, out));
-    EXPECT_TRUE(parser.Convert("l", 5000000000L, out));
-    EXPECT_TRUE(parser.Convert("c", "literal", out));
-    EXPECT_FALSE(parser.Convert("e", "", out));
-    EXPECT_EQ(Parse(R"({"s":"y","i":0,"b":false,"l":5000000000,"c":"literal"})"), out);
-  }
-
-  TEST(Engine, ListParseAppendsItemsAndIgnoresTheRest) {
-    std::vector<SExampleInnerInfoLib> list(1);
-    EXPECT_TRUE(codec::ParseList(R"({"kind":"List"})", list));
-    EXPECT_EQ(1u, list.size());
-    EXPECT_TRUE(codec::ParseList(R"({"items":[{"text":"a"},7,{"text":"b"}],"metadata":{}})", list));
-    ASSERT_EQ(3u, list.size());
-    EXPECT_EQ("a", list[1].text);
-    EXPECT_EQ("b", list[2].text);
-    EXPECT_TRUE(codec::ParseList(R"({"items":{"text":"c"}})", list));
-    EXPECT_EQ(3u, list.size());
-    EXPECT_FALSE(codec::ParseList(R"([{"items":[]}])", list));
-  }
-
-  TEST(Engine, SerializeReplacesTheText) {
-    std::string text = "old";
-    SExampleInnerInfoLib empty;
-    EXPECT_TRUE(codec::SerializeResource(empty, text));
-    EXPECT_EQ(mObject{}, Parse(text));
-    SExampleInnerInfoLib inner{"v"};
-    EXPECT_TRUE(codec::SerializeResource(inner, text));
-    EXPECT_EQ(Parse(R"({"text":"v"})"), Parse(text));
-  }
-
   // Absent and mistyped members alike empty the scalars and clear presence flags; lists,
   // nested records and rows that are not read stay. A second read appends to lists and maps.
   TEST(Engine, ReadEmptiesScalarsKeepsTheRestAndAppendsToListsAndMaps) {

@@ -167,18 +167,6 @@ using PrepareText = bool (WQOpenShiftParser::*)(const std::string&, std::string&
 
 class SecretAndConfigMap : public ::testing::TestWithParam<PrepareText> {};
 
-TEST_P(SecretAndConfigMap, MetadataKeepsOnlyTheNameInTheTargetNamespace) {
-  std::string text = R"({"kind": "Secret", "apiVersion": "v1", "type": "kubernetes.io/glusterfs",
-    "data": {"key": "bXlwYXNzd29yZA=="},
-    "metadata": {"name": "heketi-secret", "namespace": "old", "uid": "5", "resourceVersion": "9",
-                 "labels": {"a": "b"}, "annotations": {"c": "d"}, "ownerReferences": [{"name": "x"}]}})";
-  EXPECT_TRUE((WQOpenShiftParser().*GetParam())("restored", text));
-  EXPECT_JSON_EQ(R"({"kind": "Secret", "apiVersion": "v1", "type": "kubernetes.io/glusterfs",
-                     "data": {"key": "bXlwYXNzd29yZA=="},
-                     "metadata": {"name": "heketi-secret", "namespace": "restored"}})",
-                 Object(text));
-}
-
 TEST_P(SecretAndConfigMap, MissingNameBecomesEmpty) {
   std::string text = R"({"data": {"a": "1"}, "metadata": {"generateName": "cm-"}})";
   EXPECT_TRUE((WQOpenShiftParser().*GetParam())("shop", text));

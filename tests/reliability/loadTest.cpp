@@ -162,7 +162,7 @@ class LoadTest : public ::testing::Test {
     // out before it stops.
     facade_.reset();
     simulator_.Stop();
-    DebugLog::SetSink(nullptr);
+    DebugLog::SetSink(wqtest::SweepSink(nullptr));
   }
 
   // Query number `i` of the mix, with a check of what it read; false on any failure.

@@ -71,18 +71,6 @@ TEST_P(ExportTest, AnswerThatIsNoObjectIsRefused) {
   EXPECT_EQ(LinesOf(kWriteContext), (std::vector<std::string>{refused, refused}));
 }
 
-// The second export replaces the first, also when it is shorter.
-TEST_P(ExportTest, SecondExportReplacesTheFirst) {
-  const ExportRow& row = GetParam();
-  server_.Script("GET", row.path, ScriptedAnswer::Json(200, Fixture(row.fixture)).Times(1));
-  server_.Script("GET", row.path, ScriptedAnswer::Json(200, "{}"));
-  Login();
-  const std::string file = scratch_.path() + "/twice";
-  ASSERT_TRUE(Export(file));
-  ASSERT_TRUE(Export(file));
-  EXPECT_EQ(wqtest::ReadFile(file), "{}");
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Exports, ExportTest,
     ::testing::Values(ExportRow{"deploymentconfig", "/oapi/v1/namespaces/ops/deploymentconfigs/obj",

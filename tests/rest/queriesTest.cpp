@@ -260,17 +260,6 @@ TEST_P(QueryTest, TruncatedBody) {
   EXPECT_EQ(lines.back(), std::string("ERROR ") + row.parseFailed);
 }
 
-TEST_P(QueryTest, BeforeLoginNothingIsSent) {
-  const QueryRow& row = GetParam();
-  std::string summary;
-  EXPECT_FALSE(row.query.run(queries_, summary));
-  EXPECT_TRUE(server_.Requests().empty());
-  ASSERT_EQ(lines_.size(), 2u);
-  EXPECT_EQ(lines_[0].message, "Connect module has to be called before making any queries.");
-  EXPECT_EQ(lines_[1].context, row.context);
-  EXPECT_EQ(lines_[1].message, row.fetchFailed);
-}
-
 INSTANTIATE_TEST_SUITE_P(Queries, QueryTest, ::testing::ValuesIn(Rows()),
                          [](const ::testing::TestParamInfo<QueryRow>& info) {
                            return info.param.label;

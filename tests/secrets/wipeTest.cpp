@@ -18,6 +18,7 @@
 #include "connection/openshiftConnection.h"
 #include "host/debugLog.h"
 #include "host/process.h"
+#include "tests/testing/secretsSweep.h"
 
 namespace {
 
@@ -77,8 +78,8 @@ TEST(PasswordWipe, NoFreedBlockHoldsTheLoginPassword) {
   const int blocks = UnwipedBlocks(kPassword, [&password](WQOpenShiftConnection& connection) {
     connection.connect("https://127.0.0.1:9", "developer", password, {});
   });
-  WqProcess::SetRunner(nullptr);
-  DebugLog::SetSink(nullptr);
+  WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
+  DebugLog::SetSink(wqtest::SweepSink(nullptr));
   EXPECT_EQ(blocks, 0) << blocks << " blocks were freed with the password still in them";
 }
 
@@ -108,7 +109,8 @@ TEST(TokenWipe, NoFreedBlockHoldsTheTokenAfterRealChildren) {
     EXPECT_TRUE(connection.executeCommandInPod("ns", "pod", "", "-- true", out, err));
   });
 
-  DebugLog::SetSink(nullptr);
+  WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
+  DebugLog::SetSink(wqtest::SweepSink(nullptr));
   unsetenv("WQ_EXPECTED");
   std::remove(client.c_str());
   rmdir(base);

@@ -343,17 +343,6 @@ TEST_F(SshHostKeyTest, ConfiguredFileThatCannotBeReadRefusesEveryNode) {
 
 // ---- nodes that fail ------------------------------------------------------------------------
 
-TEST_F(SshTest, NodeDownFailsToConnect) {
-  const std::string node = FirstNode();
-  Fault("node-down " + node);
-  Login(AllNodes(PasswordLogin()));
-  EXPECT_FALSE(Run(node, "echo never"));
-  EXPECT_TRUE(Logged("ERROR", "failed to connect[-1]"));
-  EXPECT_EQ(MessagesWith("Connection refused").size(), 1u);
-  Fault("node-up " + node);
-  EXPECT_TRUE(Run(node, "echo back"));
-}
-
 TEST_F(SshTest, CommandTimeOutEndsALongCommand) {
   wqtest::ScopedEnv timeout("WQOSDK_SSH_COMMAND_TIMEOUT", "2");
   Login(AllNodes(PasswordLogin()));
@@ -385,16 +374,6 @@ TEST_F(SshTest, SilentPeerTimesOutDuringTheHandshake) {
   EXPECT_LT(SecondsSince(start), 10.0);
   EXPECT_EQ(MessagesWith("Failure establishing SSH session: -9").size(), 1u);
   ::close(listener);
-}
-
-// Sessions run one after another: libssh2 is initialised and released around each, and a
-// later session still works.
-TEST_F(SshTest, ManySessionsInARow) {
-  Login(AllNodes(KeyLogin("WQSANDBOX_KEY_ED25519")));
-  for (int i = 0; i < 5; ++i) {
-    ASSERT_TRUE(Run(Nodes()[i % Nodes().size()], "echo " + std::to_string(i)));
-    ASSERT_EQ(out_, std::to_string(i) + "\n");
-  }
 }
 
 }  // namespace

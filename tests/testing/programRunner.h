@@ -1,14 +1,18 @@
 #pragma once
-// Running a program: arguments, an exact environment, and what it prints and returns.
+// Running a program: arguments, an exact environment, and what it prints and returns. Its
+// output and the log file its environment names go to the secrets sweep.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "tests/testing/secretsSweep.h"
 
 namespace wqtest {
 
@@ -81,13 +85,23 @@ inline Result Run(const std::vector<std::string>& args, const Environment& env) 
   int status = 0;
   waitpid(child, &status, 0);
   result.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  // The arguments are the test's own: a test may hand a secret on purpose to see it refused.
+  const std::string program = args.empty() ? std::string() : args[0];
+  SweepRecord("the output of " + program, result.all());
+  const auto logFile = env.find("WQOSDK_LOG_FILE");
+  if (logFile != env.end()) {
+    std::ifstream log(logFile->second, std::ios::binary);
+    SweepRecord("the log of " + program, std::string(std::istreambuf_iterator<char>(log), {}));
+  }
   return result;
 }
 
-// A secret no program prints by chance.
+// A secret no program prints by chance, registered with the secrets sweep.
 inline std::string UniqueSecret(const char* what) {
-  return std::string("S3cr3t-") + what + "-" + std::to_string(getpid()) + "-" +
-         std::to_string(rand() % 1000000);
+  const std::string secret = std::string("S3cr3t-") + what + "-" + std::to_string(getpid()) + "-" +
+                             std::to_string(rand() % 1000000);
+  RegisterSecret(what, secret);
+  return secret;
 }
 
 }  // namespace wqtest

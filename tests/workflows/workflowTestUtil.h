@@ -210,7 +210,7 @@ class WorkflowTest : public ::testing::Test,
   void TearDown() override {
     OpenShiftSDKWrapper::WqProcess::SetRunner(wqtest::SweepRunner(nullptr));
     // A derived fixture's own sink goes before its members do.
-    OpenShiftSDKWrapper::DebugLog::SetSink(nullptr);
+    OpenShiftSDKWrapper::DebugLog::SetSink(wqtest::SweepSink(nullptr));
   }
 
   // Starts the cluster with the application (and `extra` scenario members) and logs the

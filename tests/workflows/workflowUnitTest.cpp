@@ -336,42 +336,6 @@ TEST_F(WorkflowUnitTest, RestorePassesOverEntriesThatAreNotRegularFiles) {
 
 // ---- PrepareVolume up to the mount, which needs a storage node ------------------------------
 
-TEST_F(WorkflowUnitTest, PrepareReusesAClaimOfEqualSizeWithoutTouchingIt) {
-  Start();
-  std::string used = "unchanged";
-  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("web-data", "2Gi"),
-                                     true, used));
-  EXPECT_EQ("unchanged", used);
-  EXPECT_EQ(0u, Count("DELETE", "") + Count("POST", ""));
-  const std::string pv = Text(At(GetObject(ClaimPath("web-data")), "spec/volumeName"));
-  EXPECT_EQ((std::vector<std::string>{
-                "ERROR Using existing Persistent Volume Claim [demo/web-data]",
-                "ERROR Failed to mount persistent volume [" + pv + "] project [demo]"}),
-            LinesOf(kPrepareContext));
-  EXPECT_TRUE(Exists(mountBase_ + "/web-data"));
-  EXPECT_TRUE(sleeps_.empty());
-}
-
-TEST_F(WorkflowUnitTest, PrepareReplacesATooSmallClaimUnderItsName) {
-  Start();
-  std::string used;
-  EXPECT_FALSE(facade_.PrepareVolume(kNs, "restored", mountBase_, SavedRecord("web-data", "5Gi"),
-                                     true, used));
-  EXPECT_EQ(1u, Count("DELETE", "/persistentvolumeclaims/web-data"));
-  ASSERT_EQ(1u, Count("POST", "/persistentvolumeclaims"));
-  const boost::json::object claim = GetObject(ClaimPath("web-data"));
-  EXPECT_EQ("5Gi", Text(At(claim, "spec/resources/requests/storage")));
-  EXPECT_EQ(
-      "ERROR Deleting Persistent Volume Claim [demo/web-data], current capacity "
-      "[2147483648] is less than expected capacity [5368709120]",
-      LinesOf(kPrepareContext).at(0));
-  std::vector<unsigned long> own;
-  for (const Sleep& sleep : sleeps_) {
-    if (sleep.sourceFile == "openshiftWrapper") own.push_back(sleep.milliseconds);
-  }
-  EXPECT_EQ(std::vector<unsigned long>{120000}, own);
-}
-
 TEST_F(WorkflowUnitTest, PrepareCreatesTheSavedNameWhenNoClaimHasIt) {
   Start();
   std::string used;
