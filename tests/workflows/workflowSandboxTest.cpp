@@ -288,7 +288,7 @@ TEST_F(WorkflowSandboxTest, BackupFailingOnTheSecondClaimLeavesTheFirstMountedFo
   ASSERT_EQ(1u, records.size());
   EXPECT_EQ("web-data", records[0].name);
   EXPECT_TRUE(IsMountPoint(records[0].glusterfs.path));
-  EXPECT_FALSE(Exists(Backup("deploymentconfig_web")));
+  EXPECT_FALSE(exists(Backup("deploymentconfig_web")));
   EXPECT_EQ(
       std::vector<std::string>{
           "ERROR Failed to create Snapshot of Persitstent Volume Claim [demo/web-logs]"},
