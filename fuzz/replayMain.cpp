@@ -13,36 +13,7 @@
 
 #include "fuzz/fuzzTarget.h"
 
-namespace {
-
 namespace fs = std::filesystem;
-
-bool Replay(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "cannot read %s\n", file.c_str());
-    return false;
-  }
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-  return true;
-}
-
-std::vector<fs::path> InputsOf(const fs::path& argument) {
-  std::vector<fs::path> files;
-  std::error_code error;
-  if (!fs::is_directory(argument, error)) {
-    files.push_back(argument);
-    return files;
-  }
-  for (const auto& entry : fs::recursive_directory_iterator(argument, error)) {
-    if (entry.is_regular_file()) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -50,13 +21,26 @@ int main(int argc, char** argv) {
     return 2;
   }
   for (int i = 1; i < argc; ++i) {
-    const std::vector<fs::path> files = InputsOf(argv[i]);
+    std::vector<fs::path> files;
+    std::error_code error;
+    if (!fs::is_directory(argv[i], error)) files.push_back(argv[i]);
+    for (const auto& entry : fs::recursive_directory_iterator(argv[i], error)) {
+      if (entry.is_regular_file()) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
     if (files.empty()) {
       std::fprintf(stderr, "no inputs in %s\n", argv[i]);
       return 1;
     }
     for (const fs::path& file : files) {
-      if (!Replay(file)) return 1;
+      std::ifstream in(file, std::ios::binary);
+      if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", file.c_str());
+        return 1;
+      }
+      const std::string bytes((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
     std::printf("%s: %zu inputs replayed\n", argv[i], files.size());
   }

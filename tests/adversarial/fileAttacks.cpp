@@ -106,21 +106,12 @@ struct Outside {
 
 class FileAttacks : public wqtest::BuiltInClusterSuite {
  protected:
-  static int Command(Invocation invocation) {
-    invocation.nameSpace = wqosctl::kSampleNamespace;
-    wqosctl::Context context{invocation, *session, cluster};
-    return wqosctl::RunCommand(context);
-  }
-  static std::string Volume(const std::string& claim) {
-    return wqosctl::EmbeddedCluster::GlusterVolumeOf(session->Sdk(), wqosctl::kSampleNamespace,
-                                                     claim);
-  }
   // Runs `change` on the live volume of `claim` mounted at a directory of its own.
   template <typename Change>
   static void OnVolume(const std::string& claim, Change change) {
     const std::string mount = cluster->WorkDir() + "/live-" + claim;
     std::string error;
-    ASSERT_TRUE(cluster->MountVolume(Volume(claim), mount, error)) << error;
+    ASSERT_TRUE(cluster->MountVolume(VolumeOf(claim), mount, error)) << error;
     change(mount);
     ASSERT_TRUE(cluster->UnmountVolume(mount, error)) << error;
   }
@@ -189,7 +180,7 @@ TEST_F(FileAttacks, VolumeContentIsCopiedWholeAndNoLinkSteersAWrite) {
   backup.positional = {wqosctl::kSampleDeploymentConfig};
   backup.dir = dir;
   backup.copyData = true;
-  ASSERT_EQ(Command(backup), wqosctl::kExitOk);
+  ASSERT_EQ(RunTool(backup), wqosctl::kExitOk);
   // The snapshot as mounted and the copy both hold the volume whole, .trashcan left out.
   // (The sandbox's snapshots take the brick's times, which differ from the client's in the
   // nanoseconds; from the snapshot on, times are compared too.)
@@ -200,7 +191,7 @@ TEST_F(FileAttacks, VolumeContentIsCopiedWholeAndNoLinkSteersAWrite) {
   Invocation release;
   release.command = "release";
   release.dir = dir;
-  ASSERT_EQ(Command(release), wqosctl::kExitOk);
+  ASSERT_EQ(RunTool(release), wqosctl::kExitOk);
 
   // The claim is then reused: whatever it holds (dot entries, links to the host where the
   // backup has a file or a directory of the same name) must go, and nothing through them.
@@ -220,7 +211,7 @@ TEST_F(FileAttacks, VolumeContentIsCopiedWholeAndNoLinkSteersAWrite) {
   restore.positional = {wqosctl::kSampleDeploymentConfig};
   restore.from = dir;
   restore.reuse = true;
-  EXPECT_EQ(Command(restore), wqosctl::kExitOk);
+  EXPECT_EQ(RunTool(restore), wqosctl::kExitOk);
   OnVolume("web-data", [&](const std::string& root) { EXPECT_EQ(copy, Listing(root, true)); });
   EXPECT_EQ(outside.Now(), outside.before);
 }
@@ -289,13 +280,13 @@ TEST_F(FileAttacks, PlantedLinksAndSpecialFilesNeitherHangNorLeak) {
       backup.positional = {wqosctl::kSampleDeploymentConfig};
       backup.dir = dir;
       backup.copyData = command == "copy";
-      const int code = Command(backup);
+      const int code = RunTool(backup);
       EXPECT_TRUE(code == wqosctl::kExitFailed || (!plant.mustFail && code == 0)) << code;
       Invocation release;
       release.command = "release";
       release.dir = dir;
       if (code == 0) {
-        EXPECT_EQ(Command(release), wqosctl::kExitOk);
+        EXPECT_EQ(RunTool(release), wqosctl::kExitOk);
       }
       EXPECT_EQ(outside.Now(), outside.before);
       continue;

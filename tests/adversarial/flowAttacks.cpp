@@ -33,13 +33,10 @@ using wqtest::ReadFile;
 using wqtest::WriteFile;
 using Names = std::set<std::string>;
 
-wqosctl::EmbeddedCluster* cluster = nullptr;
-wqosctl::Session* session = nullptr;
-wqosctl::Credentials credentials;
-
-class Flow : public testing::Test {
+class Flow : public wqtest::BuiltInClusterSuite {
  protected:
   static void SetUpTestSuite() {
+    wqosctl::Credentials credentials;
     credentials.user = "operator";
     credentials.password = wqtest::UniqueSecret("flow");
     std::string error;
@@ -47,9 +44,8 @@ class Flow : public testing::Test {
     WriteFile(cluster->WorkDir() + "/password", credentials.password);
     WriteFile(cluster->WorkDir() + "/node-password", std::getenv("WQSANDBOX_PASSWORD"));
   }
-  static void TearDownTestSuite() { wqtest::StopBuiltInCluster(cluster, session); }
   void SetUp() override {
-    if (session == nullptr) GTEST_SKIP() << "the cluster did not start";
+    BuiltInClusterSuite::SetUp();
     mounts = Mounts();
   }
 
@@ -96,11 +92,7 @@ class Flow : public testing::Test {
   static Names Snapshots() {
     Names all;
     for (const std::string claim : {"web-data", "web-logs"}) {
-      std::vector<std::string> names;
-      session->Sdk().GetGlusterVolumeSnapshotList(
-          cluster->Nodes().front(),
-          wqosctl::EmbeddedCluster::GlusterVolumeOf(session->Sdk(), "demo", claim), names);
-      all.insert(names.begin(), names.end());
+      for (const std::string& name : SnapshotsOf(claim)) all.insert(name);
     }
     return all;
   }

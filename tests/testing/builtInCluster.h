@@ -1,13 +1,17 @@
 #pragma once
 // The built-in cluster of wqosctl for a test suite inside the storage-node sandbox: started
 // once, with quick sleeps and the library's log quiet, its sample files seeded, and a session
-// logged in to it.
+// logged in to it; and what its tests ask of it.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "tools/wqosctl/commands.h"
 #include "tools/wqosctl/console.h"
 #include "tools/wqosctl/embedded.h"
+#include "tools/wqosctl/manifest.h"
+#include "tools/wqosctl/sampleApp.h"
 #include "tools/wqosctl/session.h"
 
 namespace wqtest {
@@ -47,6 +51,43 @@ class BuiltInClusterSuite : public testing::Test {
   void SetUp() override {
     if (session == nullptr) GTEST_SKIP() << "the built-in cluster did not start";
   }
+
+  // A wqosctl command run in this process on the cluster, in the sample's project unless the
+  // invocation names one.
+  static int RunTool(wqosctl::Invocation invocation) {
+    if (invocation.nameSpace.empty()) invocation.nameSpace = wqosctl::kSampleNamespace;
+    wqosctl::Context context{invocation, *session, cluster};
+    return wqosctl::RunCommand(context);
+  }
+  static wqosctl::Manifest ManifestIn(const std::string& dir) {
+    wqosctl::Manifest manifest;
+    std::string error;
+    EXPECT_TRUE(wqosctl::ReadManifest(dir, manifest, error)) << error;
+    return manifest;
+  }
+  // The GlusterFS volume of a claim of the sample's project, and its snapshots.
+  static std::string VolumeOf(const std::string& claim) {
+    return wqosctl::EmbeddedCluster::GlusterVolumeOf(session->Sdk(), wqosctl::kSampleNamespace,
+                                                     claim);
+  }
+  static std::vector<std::string> SnapshotsOf(const std::string& claim) {
+    std::vector<std::string> snapshots;
+    EXPECT_TRUE(session->Sdk().GetGlusterVolumeSnapshotList(cluster->Nodes().front(),
+                                                            VolumeOf(claim), snapshots));
+    return snapshots;
+  }
+  // The claims of a deployment config's pod template, in its order.
+  static std::vector<std::string> ClaimsOf(const std::string& deploymentConfig) {
+    OpenShiftSDKWrapper::SDeploymentConfigInfoLib config;
+    EXPECT_TRUE(session->Sdk().GetDeploymentConfigInfo(wqosctl::kSampleNamespace, deploymentConfig,
+                                                       config, 0));
+    std::vector<std::string> claims;
+    for (const auto& volume : config.spec.templateSpec.spec.volumes) {
+      if (volume.hasPersistentVolumeClaim) claims.push_back(volume.persistentVolumeClaim.claimName);
+    }
+    return claims;
+  }
+
   static inline wqosctl::EmbeddedCluster* cluster = nullptr;
   static inline wqosctl::Session* session = nullptr;
 };

@@ -7,9 +7,9 @@
 // the storage nodes, the storage hook and the SSH credentials: none (unit tests), or the sandbox's
 // nodes and live volumes.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <boost/json.hpp>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -27,9 +27,9 @@
 namespace wftest {
 
 using OpenShiftSDKWrapper::LogLine;
-using OpenShiftSDKWrapper::SSshLoginCreds;
 using OpenShiftSDKWrapper::SVolumeInfoLib;
-using Credentials = std::map<std::string, SSshLoginCreds>;
+using std::filesystem::exists;
+using wqtest::Credentials;
 
 const char* const kToken = "workflow-test-token-0123456789abcdefghijkl";
 const char* const kNs = "demo";
@@ -160,11 +160,6 @@ inline bool SameDefinition(const boost::json::value& saved, const boost::json::v
   if (saved == restored) return true;
   where = path;
   return false;
-}
-
-inline bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
 }
 
 // A saved volume record as a backup returns it, with what PrepareVolume reads of it.

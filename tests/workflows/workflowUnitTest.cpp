@@ -75,7 +75,7 @@ TEST_F(WorkflowUnitTest, DeploymentWithoutVolumesOrReferencesWritesOnlyItsOwnFil
   EXPECT_EQ("earlier", records[0].name);
   EXPECT_EQ(Get("/oapi/v1/namespaces/demo/deploymentconfigs/bare"),
             wqtest::ReadFile(Backup("deploymentconfig_bare")));
-  EXPECT_FALSE(Exists(Backup("secret_web-secret")));
+  EXPECT_FALSE(exists(Backup("secret_web-secret")));
   EXPECT_EQ(0u, Count("GET", "/secrets/") + Count("GET", "/configmaps/"));
 }
 
@@ -102,7 +102,7 @@ TEST_P(ReferenceTest, SavesTheObjectsTheDeploymentRefersTo) {
         "/api/v1/namespaces/demo/" + kind + "s/" + file.substr(kind.size() + 1);
     EXPECT_EQ(Get(path), wqtest::ReadFile(Backup(file))) << file;
   }
-  for (const std::string& file : GetParam().absent) EXPECT_FALSE(Exists(Backup(file))) << file;
+  for (const std::string& file : GetParam().absent) EXPECT_FALSE(exists(Backup(file))) << file;
 }
 
 const char* const kOneContainer = R"("containers": [{"name": "c", "image": "i")";
@@ -152,7 +152,7 @@ TEST_F(WorkflowUnitTest, AMissingReferenceEndsTheBackupWithTheCalleesLine) {
   EXPECT_EQ(std::vector<std::string>{"DEBUG Wrote deployment config to file [demo]:[ref]=>[" +
                                      Backup("deploymentconfig_ref") + "]"},
             LinesOf(kDeploymentContext));
-  EXPECT_TRUE(Exists(Backup("deploymentconfig_ref")));
+  EXPECT_TRUE(exists(Backup("deploymentconfig_ref")));
 }
 
 TEST_F(WorkflowUnitTest, AClaimThatCannotBeSnapshottedFailsTheBackupAndAppendsNothing) {
@@ -174,7 +174,7 @@ TEST_F(WorkflowUnitTest, AClaimThatCannotBeSnapshottedFailsTheBackupAndAppendsNo
       LinesOf(kDeploymentContext));
   // Nothing after the first claim is tried, and no local command ran.
   EXPECT_EQ(0u, Count("GET", "/persistentvolumeclaims/web-logs"));
-  EXPECT_FALSE(Exists(Backup("deploymentconfig_web")));
+  EXPECT_FALSE(exists(Backup("deploymentconfig_web")));
   EXPECT_TRUE(commands_.empty());
 }
 

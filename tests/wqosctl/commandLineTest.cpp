@@ -2,6 +2,9 @@
 // arguments, --help everywhere, and the text helpers the commands print with.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <sstream>
+
 #include "tests/testing/programRunner.h"
 #include "tests/testing/testSupport.h"
 #include "tools/wqosctl/commandLine.h"
@@ -12,18 +15,8 @@ namespace {
 using wqosctl::Invocation;
 
 std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  std::string word;
-  for (char c : text) {
-    if (c == ' ') {
-      if (!word.empty()) words.push_back(word);
-      word.clear();
-    } else {
-      word += c;
-    }
-  }
-  if (!word.empty()) words.push_back(word);
-  return words;
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 struct RefusedRow {

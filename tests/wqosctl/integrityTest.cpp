@@ -112,8 +112,7 @@ class Integrity : public wqtest::BuiltInClusterSuite {
     }
     (command == "restore" ? invocation.from : invocation.dir) = dir;
     invocation.copyData = command == "backup";
-    wqosctl::Context context{invocation, *session, cluster};
-    return wqosctl::RunCommand(context);
+    return RunTool(invocation);
   }
   // Requests that changed a deployment config since the last call.
   static std::vector<std::string> DeploymentConfigChanges() {
@@ -139,7 +138,7 @@ class Integrity : public wqtest::BuiltInClusterSuite {
   // manifest, in order, and the data copy counts the manifest records.
   static std::vector<std::string> VolumeStates(const std::string& dir) {
     const mValue description = Describe(dir);
-    const wqosctl::Manifest manifest = ReadBack(dir);
+    const wqosctl::Manifest manifest = ManifestIn(dir);
     const auto& object = description.get_obj();
     std::vector<std::string> states;
     if (object.count("volumes") == 0) return {"no volumes"};
@@ -158,13 +157,6 @@ class Integrity : public wqtest::BuiltInClusterSuite {
                                             : verification.get_obj().at("result").get_str());
     return states;
   }
-  static wqosctl::Manifest ReadBack(const std::string& dir) {
-    wqosctl::Manifest manifest;
-    std::string error;
-    EXPECT_TRUE(wqosctl::ReadManifest(dir, manifest, error)) << error;
-    return manifest;
-  }
-
   std::string dir;
 };
 
@@ -184,7 +176,7 @@ void FlipFirstByte(const std::string& path) {
 
 TEST_F(Integrity, ADataCopyThatChangedFailsVerifyAndStopsTheRestore) {
   ASSERT_EQ(Command("backup", dir), wqosctl::kExitOk);
-  const wqosctl::Manifest manifest = ReadBack(dir);
+  const wqosctl::Manifest manifest = ManifestIn(dir);
   ASSERT_FALSE(manifest.volumes.empty());
   std::vector<std::string> expected(manifest.volumes.size(), "mounted");
   expected.push_back("not verified");

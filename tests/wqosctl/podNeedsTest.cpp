@@ -89,8 +89,7 @@ class PodNeeds : public wqtest::BuiltInClusterSuite {
     (command == "restore" ? invocation.from : invocation.dir) = dir;
     invocation.copyData = command == "backup";
     invocation.dryRun = dryRun;
-    wqosctl::Context context{invocation, *session, cluster};
-    return wqosctl::RunCommand(context);
+    return RunTool(invocation);
   }
 
   static json::object podSpec;
@@ -145,9 +144,7 @@ TEST_F(PodNeeds, BackupSavesThemAndARestoreIntoAnEmptiedProjectRunsThePods) {
   ASSERT_EQ(Command("backup", dir), wqosctl::kExitOk);
   ASSERT_EQ(Command("release", dir), wqosctl::kExitOk);
 
-  wqosctl::Manifest manifest;
-  std::string error;
-  ASSERT_TRUE(wqosctl::ReadManifest(dir, manifest, error)) << error;
+  const wqosctl::Manifest manifest = ManifestIn(dir);
   EXPECT_EQ(manifest.serviceAccount, "web-runner");
   const std::vector<std::string> files = manifest.files;
   for (const char* file : {"secret_web-cert", "secret_web-key", "configmap_web-settings",

@@ -45,18 +45,7 @@ class Project : public wqtest::BuiltInClusterSuite {
       invocation.quiesce = "wq.quiesce";
       invocation.unquiesce = "wq.unquiesce";
     }
-    wqosctl::Context context{invocation, *session, cluster};
-    return wqosctl::RunCommand(context);
-  }
-  // The claims of a deployment config's pod template.
-  static std::vector<std::string> Claims(const std::string& dc) {
-    SDeploymentConfigInfoLib config;
-    EXPECT_TRUE(session->Sdk().GetDeploymentConfigInfo("demo", dc, config, 0)) << dc;
-    std::vector<std::string> claims;
-    for (const SVolumeInfoLib& volume : config.spec.templateSpec.spec.volumes) {
-      if (volume.hasPersistentVolumeClaim) claims.push_back(volume.persistentVolumeClaim.claimName);
-    }
-    return claims;
+    return RunTool(invocation);
   }
   // The running pods of web and of worker.
   static std::pair<size_t, size_t> RunningPods() {
@@ -68,19 +57,6 @@ class Project : public wqtest::BuiltInClusterSuite {
       running.second += IsRunningPodOfDeploymentConfig(pod, "worker");
     }
     return running;
-  }
-  static size_t Snapshots(const std::string& claim) {
-    std::vector<std::string> snapshots;
-    session->Sdk().GetGlusterVolumeSnapshotList(
-        cluster->Nodes().front(),
-        wqosctl::EmbeddedCluster::GlusterVolumeOf(session->Sdk(), "demo", claim), snapshots);
-    return snapshots.size();
-  }
-  static wqosctl::Manifest Manifest(const std::string& dir) {
-    wqosctl::Manifest manifest;
-    std::string error;
-    EXPECT_TRUE(wqosctl::ReadManifest(dir, manifest, error)) << error;
-    return manifest;
   }
   static wqosctl::Project ProjectFile(const std::string& dir) {
     wqosctl::Project project;
@@ -126,7 +102,7 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   size_t referred = 0;
   for (const wqosctl::ProjectMember& member : project.members) {
     EXPECT_TRUE(member.ok) << member.deploymentConfig;
-    const wqosctl::Manifest manifest = Manifest(dir + "/" + member.directory);
+    const wqosctl::Manifest manifest = ManifestIn(dir + "/" + member.directory);
     EXPECT_TRUE(manifest.complete);
     for (const wqosctl::ManifestVolume& volume : manifest.volumes) {
       taken += volume.record.name == "web-logs";
@@ -138,11 +114,11 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   }
   EXPECT_EQ(taken, 1u);
   EXPECT_EQ(referred, 1u);
-  EXPECT_EQ(Snapshots("web-logs"), 1u);
+  EXPECT_EQ(SnapshotsOf("web-logs").size(), 1u);
   EXPECT_EQ(Command("describe", dir), wqosctl::kExitOk);
   EXPECT_EQ(Command("verify", dir), wqosctl::kExitOk);
   ASSERT_EQ(Command("release", dir), wqosctl::kExitOk);
-  EXPECT_EQ(Snapshots("web-logs"), 0u);
+  EXPECT_EQ(SnapshotsOf("web-logs").size(), 0u);
 
   // The project emptied of its deployment configs and claims, then restored.
   for (const char* dc : {"web", "worker"}) Call("DELETE", kConfigs + "/" + dc, "{}", 200);
@@ -152,8 +128,8 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   EXPECT_EQ(Command("restore", dir, true), wqosctl::kExitOk);
   ASSERT_EQ(Command("restore", dir), wqosctl::kExitOk);
   EXPECT_EQ(RunningPods(), kReplicas);
-  const std::vector<std::string> web = Claims("web");
-  const std::vector<std::string> worker = Claims("worker");
+  const std::vector<std::string> web = ClaimsOf("web");
+  const std::vector<std::string> worker = ClaimsOf("worker");
   ASSERT_EQ(web.size(), 2u);
   ASSERT_EQ(worker.size(), 2u);
   EXPECT_EQ(web[1], worker[1]) << "one restored claim for both";
@@ -172,7 +148,7 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   for (const wqosctl::ProjectMember& member : ProjectFile(second).members) {
     EXPECT_EQ(member.ok, member.deploymentConfig == "web") << member.deploymentConfig;
   }
-  const wqosctl::Manifest whole = Manifest(second + "/web");
+  const wqosctl::Manifest whole = ManifestIn(second + "/web");
   EXPECT_TRUE(whole.complete);
   EXPECT_EQ(whole.volumes.size(), 2u);
   EXPECT_TRUE(whole.sharedClaims.empty());

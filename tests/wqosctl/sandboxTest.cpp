@@ -1,15 +1,11 @@
 // wqosctl's commands in one process on the built-in cluster, inside the storage-node sandbox
 // (real sshd, glusterd and FUSE): dry runs that change nothing, the unquiesce command on
-// every way out, partial backups that can still be released, release going on past a
-// failed record, and restores that reuse claims or keep the saved names.
+// a failed quiesce or snapshot, partial backups that can still be released, release going on
+// past a failed record, and restores that keep the saved names or run in parallel.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 #include <tuple>
 
 #include "tests/testing/builtInCluster.h"
@@ -37,11 +33,6 @@ class Sandbox : public wqtest::BuiltInClusterSuite {
   }
   void TearDown() override { Fault({"clear"}); }
 
-  static int Command(Invocation invocation) {
-    if (invocation.nameSpace.empty()) invocation.nameSpace = wqosctl::kSampleNamespace;
-    wqosctl::Context context{invocation, *session, cluster};
-    return wqosctl::RunCommand(context);
-  }
   Invocation Backup(bool quiesce) {
     Invocation invocation;
     invocation.command = "backup";
@@ -72,17 +63,11 @@ class Sandbox : public wqtest::BuiltInClusterSuite {
     const wqtest::Result result = wqtest::Run(command, wqtest::CleanEnv());
     ASSERT_EQ(result.code, 0) << result.all();
   }
-  static std::string Volume(const std::string& claim) {
-    return wqosctl::EmbeddedCluster::GlusterVolumeOf(session->Sdk(), wqosctl::kSampleNamespace,
-                                                     claim);
-  }
   // Every GlusterFS snapshot of the sample claims' volumes.
   static std::vector<std::string> Snapshots() {
     std::vector<std::string> all;
     for (const std::string& claim : wqosctl::SampleClaims()) {
-      std::vector<std::string> snapshots;
-      EXPECT_TRUE(session->Sdk().GetGlusterVolumeSnapshotList(cluster->Nodes().front(),
-                                                              Volume(claim), snapshots));
+      const std::vector<std::string> snapshots = SnapshotsOf(claim);
       all.insert(all.end(), snapshots.begin(), snapshots.end());
     }
     return all;
@@ -110,35 +95,16 @@ class Sandbox : public wqtest::BuiltInClusterSuite {
     }
     return words;
   }
-  static wqosctl::Manifest Manifest(const std::string& dir) {
-    wqosctl::Manifest manifest;
-    std::string error;
-    EXPECT_TRUE(wqosctl::ReadManifest(dir, manifest, error)) << error;
-    return manifest;
-  }
   // The files of a claim's live volume against the sample's.
   static std::vector<std::string> Differences(const std::string& claim, const std::string& as) {
     const std::string mount = cluster->WorkDir() + "/check-" + claim;
     std::string error;
-    EXPECT_TRUE(cluster->MountVolume(Volume(claim), mount, error)) << error;
+    EXPECT_TRUE(cluster->MountVolume(VolumeOf(claim), mount, error)) << error;
     std::vector<wqosctl::FileEntry> entries;
     EXPECT_TRUE(wqosctl::ListTree(mount, true, entries, error)) << error;
     EXPECT_TRUE(cluster->UnmountVolume(mount, error)) << error;
     return wqosctl::CompareTrees(wqosctl::ExpectedSampleEntries(as), entries, true);
   }
-  static std::vector<std::string> ClaimsOfTheDeploymentConfig() {
-    SDeploymentConfigInfoLib config;
-    std::vector<std::string> claims;
-    EXPECT_TRUE(session->Sdk().GetDeploymentConfigInfo(
-        wqosctl::kSampleNamespace, wqosctl::kSampleDeploymentConfig, config, 0));
-    for (const SVolumeInfoLib& volume : config.spec.templateSpec.spec.volumes) {
-      if (!volume.persistentVolumeClaim.claimName.empty()) {
-        claims.push_back(volume.persistentVolumeClaim.claimName);
-      }
-    }
-    return claims;
-  }
-
   std::string dir;
 };
 
@@ -149,7 +115,7 @@ TEST_F(Sandbox, DryRunsChangeNothing) {
   Invocation backup = Backup(true);
   backup.dryRun = true;
   backup.copyData = true;
-  EXPECT_EQ(Command(backup), wqosctl::kExitOk);
+  EXPECT_EQ(RunTool(backup), wqosctl::kExitOk);
   EXPECT_FALSE(std::filesystem::exists(dir));
   EXPECT_EQ(Snapshots(), before);
   EXPECT_EQ(Mutations(), std::vector<std::string>());
@@ -159,10 +125,10 @@ TEST_F(Sandbox, DryRunsChangeNothing) {
 TEST_F(Sandbox, AFailedQuiesceStillUnquiescesAndSnapshotsNothing) {
   Invocation backup = Backup(true);
   backup.quiesce = "wq.nosuch";
-  EXPECT_EQ(Command(backup), wqosctl::kExitFailed);
+  EXPECT_EQ(RunTool(backup), wqosctl::kExitFailed);
   EXPECT_TRUE(Snapshots().empty());
   EXPECT_EQ(LastQuiesceWords(), (std::vector<std::string>{"unquiesced", "unquiesced"}));
-  const wqosctl::Manifest manifest = Manifest(dir);
+  const wqosctl::Manifest manifest = ManifestIn(dir);
   EXPECT_FALSE(manifest.complete);
   EXPECT_TRUE(manifest.volumes.empty());
 }
@@ -172,14 +138,14 @@ TEST_F(Sandbox, AFailedQuiesceStillUnquiescesAndSnapshotsNothing) {
 // what is left is what the manifest names, for release to finish.
 TEST_F(Sandbox, FailuresInAndAfterTheFreezeLeaveOnlyWhatTheManifestNames) {
   const std::vector<std::tuple<std::string, std::string, std::vector<std::string>>> cases = {
-      {"create", "^snapshot create \\S+ " + Volume("web-logs"), {}},
+      {"create", "^snapshot create \\S+ " + VolumeOf("web-logs"), {}},
       {"activate", "^snapshot activate \\S+_1_GMT-", {"web-data"}}};
   for (const auto& [step, match, recorded] : cases) {
     Fault({"gluster", step, "--match", match, "--rc", "1", "--stdout", "Snapshot command failed",
            "--stderr", "snapshot " + step + ": failed: Commit failed on localhost."});
-    EXPECT_EQ(Command(Backup(true)), wqosctl::kExitFailed) << step;
+    EXPECT_EQ(RunTool(Backup(true)), wqosctl::kExitFailed) << step;
     EXPECT_EQ(LastQuiesceWords(), (std::vector<std::string>{"unquiesced", "unquiesced"})) << step;
-    const wqosctl::Manifest manifest = Manifest(dir);
+    const wqosctl::Manifest manifest = ManifestIn(dir);
     EXPECT_FALSE(manifest.complete) << step;
     std::vector<std::string> claims;
     std::vector<std::string> named;
@@ -191,98 +157,39 @@ TEST_F(Sandbox, FailuresInAndAfterTheFreezeLeaveOnlyWhatTheManifestNames) {
     EXPECT_EQ(claims, recorded) << step;
     EXPECT_EQ(Snapshots(), named) << step;
     Fault({"clear"});
-    EXPECT_EQ(Command(Release()), wqosctl::kExitOk) << step;
+    EXPECT_EQ(RunTool(Release()), wqosctl::kExitOk) << step;
     EXPECT_TRUE(Snapshots().empty()) << step;
   }
 }
 
-// Lines in the quiesce logs of every pod, read from the files alone: the facade serves one
-// thread at a time.
-size_t QuiesceLogLines(const std::string& podsDir) {
-  size_t lines = 0;
-  std::vector<std::string> pods;
-  std::string ignored;
-  wqosctl::DirectoryNames(podsDir + "/demo", pods, ignored);
-  for (const std::string& pod : pods) {
-    std::ifstream log(podsDir + "/demo/" + pod + "/quiesce.log");
-    for (std::string line; std::getline(log, line);) ++lines;
-  }
-  return lines;
-}
-
-// The interrupt comes once the quiesce command has run in both pods.
-TEST_F(Sandbox, AnInterruptWaitsForTheUnquiesceCommand) {
-  const std::string podsDir = cluster->PodsDir();
-  const size_t before = QuiesceLogLines(podsDir);
-  bool sent = false;
-  std::thread interrupter([&] {
-    for (int i = 0; i < 1200 && !sent; ++i) {
-      if (QuiesceLogLines(podsDir) >= before + 2) {
-        kill(getpid(), SIGINT);
-        sent = true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-  });
-  const int code = Command(Backup(true));
-  interrupter.join();
-  ASSERT_TRUE(sent);
-  EXPECT_EQ(code, wqosctl::kExitFailed);
-  EXPECT_EQ(LastQuiesceWords(), (std::vector<std::string>{"unquiesced", "unquiesced"}));
-  EXPECT_FALSE(Manifest(dir).complete);
-  EXPECT_EQ(Command(Release()), wqosctl::kExitOk);
-  EXPECT_TRUE(Snapshots().empty());
-}
-
 TEST_F(Sandbox, ReleaseGoesOnPastAFailedRecordAndFinishesItLater) {
-  ASSERT_EQ(Command(Backup(false)), wqosctl::kExitOk);
-  wqosctl::Manifest manifest = Manifest(dir);
+  ASSERT_EQ(RunTool(Backup(false)), wqosctl::kExitOk);
+  wqosctl::Manifest manifest = ManifestIn(dir);
   ASSERT_EQ(manifest.volumes.size(), 2u);
   const std::string failing = manifest.volumes[0].record.glusterfs.snapshotName;
   Fault({"gluster", "delete", "--match", "^snapshot delete " + failing, "--rc", "1", "--stderr",
          "snapshot delete: failed: Commit failed on localhost."});
-  EXPECT_EQ(Command(Release()), wqosctl::kExitFailed);
-  manifest = Manifest(dir);
+  EXPECT_EQ(RunTool(Release()), wqosctl::kExitFailed);
+  manifest = ManifestIn(dir);
   EXPECT_FALSE(manifest.volumes[0].released);
   EXPECT_TRUE(manifest.volumes[1].released);
   EXPECT_EQ(Snapshots(), std::vector<std::string>{failing});
   Fault({"clear"});
-  EXPECT_EQ(Command(Release()), wqosctl::kExitOk) << "the unmounted record is deleted now";
+  EXPECT_EQ(RunTool(Release()), wqosctl::kExitOk) << "the unmounted record is deleted now";
   EXPECT_TRUE(Snapshots().empty());
-  EXPECT_EQ(Command(Release()), wqosctl::kExitOk) << "released twice";
+  EXPECT_EQ(RunTool(Release()), wqosctl::kExitOk) << "released twice";
   // A directory whose snapshots are all released takes the next backup, without the files
   // only the old one had.
   wqtest::WriteFile(dir + "/secret_stale", "{}");
-  EXPECT_EQ(Command(Backup(false)), wqosctl::kExitOk);
+  EXPECT_EQ(RunTool(Backup(false)), wqosctl::kExitOk);
   EXPECT_FALSE(std::filesystem::exists(dir + "/secret_stale"));
   Invocation again = Backup(false);
-  EXPECT_EQ(Command(again), wqosctl::kExitFailed) << "an unreleased backup is not overwritten";
-  EXPECT_EQ(Command(Release()), wqosctl::kExitOk);
-}
-
-TEST_F(Sandbox, RestoreWithReuseReplacesTheFilesOfTheClaimsItFinds) {
-  Invocation backup = Backup(false);
-  backup.copyData = true;
-  ASSERT_EQ(Command(backup), wqosctl::kExitOk);
-  ASSERT_EQ(Command(Release()), wqosctl::kExitOk);
-  std::string error;
-  const std::string mount = cluster->WorkDir() + "/spoil";
-  ASSERT_TRUE(cluster->MountVolume(Volume("web-data"), mount, error)) << error;
-  wqtest::WriteFile(mount + "/index.html", "spoiled");
-  wqtest::WriteFile(mount + "/extra", "not in the backup");
-  ASSERT_TRUE(cluster->UnmountVolume(mount, error)) << error;
-  ASSERT_FALSE(Differences("web-data", "web-data").empty());
-
-  Invocation restore = Restore();
-  restore.reuse = true;
-  EXPECT_EQ(Command(restore), wqosctl::kExitOk);
-  EXPECT_EQ(ClaimsOfTheDeploymentConfig(), (std::vector<std::string>{"web-data", "web-logs"}));
-  EXPECT_EQ(Differences("web-data", "web-data"), std::vector<std::string>());
-  EXPECT_EQ(Differences("web-logs", "web-logs"), std::vector<std::string>());
+  EXPECT_EQ(RunTool(again), wqosctl::kExitFailed) << "an unreleased backup is not overwritten";
+  EXPECT_EQ(RunTool(Release()), wqosctl::kExitOk);
 }
 
 TEST_F(Sandbox, RestoreFromOtherDataKeepingTheSavedNames) {
-  ASSERT_EQ(Command(Backup(false)), wqosctl::kExitOk);
+  ASSERT_EQ(RunTool(Backup(false)), wqosctl::kExitOk);
   // Without a copy in the backup the files come from --data (here: the mounted snapshots).
   const std::string data = cluster->WorkDir() + "/elsewhere";
   for (const std::string& claim : wqosctl::SampleClaims()) {
@@ -291,14 +198,15 @@ TEST_F(Sandbox, RestoreFromOtherDataKeepingTheSavedNames) {
     std::string error;
     ASSERT_TRUE(wqosctl::CopyTree(dir + "/" + claim, data + "/" + claim, stats, error)) << error;
   }
-  ASSERT_EQ(Command(Release()), wqosctl::kExitOk);
-  EXPECT_EQ(Command(Restore()), wqosctl::kExitFailed) << "the released snapshots left no files";
+  ASSERT_EQ(RunTool(Release()), wqosctl::kExitOk);
+  EXPECT_EQ(RunTool(Restore()), wqosctl::kExitFailed) << "the released snapshots left no files";
 
   Invocation restore = Restore();
   restore.data = data;
   restore.keepNames = true;
-  EXPECT_EQ(Command(restore), wqosctl::kExitOk);
-  EXPECT_EQ(ClaimsOfTheDeploymentConfig(), (std::vector<std::string>{"web-data", "web-logs"}))
+  EXPECT_EQ(RunTool(restore), wqosctl::kExitOk);
+  EXPECT_EQ(ClaimsOf(wqosctl::kSampleDeploymentConfig),
+            (std::vector<std::string>{"web-data", "web-logs"}))
       << "the deployment config keeps the saved names";
   std::vector<SPersistentVolumeClaimInfoLib> claims;
   ASSERT_TRUE(
@@ -318,16 +226,16 @@ TEST_F(Sandbox, RestoreFromOtherDataKeepingTheSavedNames) {
 TEST_F(Sandbox, ParallelRestoreSaysWhatEachClaimWaitsFor) {
   Invocation backup = Backup(false);
   backup.copyData = true;
-  ASSERT_EQ(Command(backup), wqosctl::kExitOk);
-  ASSERT_EQ(Command(Release()), wqosctl::kExitOk);
+  ASSERT_EQ(RunTool(backup), wqosctl::kExitOk);
+  ASSERT_EQ(RunTool(Release()), wqosctl::kExitOk);
   Invocation restore = Restore();
   restore.parallel = 2;
   testing::internal::CaptureStderr();
-  const int code = Command(restore);
+  const int code = RunTool(restore);
   const std::string out = testing::internal::GetCapturedStderr();
   ASSERT_EQ(code, wqosctl::kExitOk) << out;
   EXPECT_NE(out.find("==> prepare 2 claims, 2 at a time\n"), std::string::npos) << out;
-  const std::vector<std::string> used = ClaimsOfTheDeploymentConfig();
+  const std::vector<std::string> used = ClaimsOf(wqosctl::kSampleDeploymentConfig);
   ASSERT_EQ(used.size(), 2u);
   for (size_t i = 0; i < used.size(); ++i) {
     const std::string saved = wqosctl::SampleClaims()[i];

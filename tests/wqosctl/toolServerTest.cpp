@@ -74,14 +74,6 @@ TEST_F(ToolProgram, GetShowsTablesAndJson) {
   EXPECT_TRUE(Mutations().empty());
 }
 
-TEST_F(ToolProgram, AMissingObjectIsAFailure) {
-  const Result missing = Tool({"get", "dc", "nosuch", "-n", "demo"});
-  EXPECT_EQ(missing.code, 1);
-  EXPECT_NE(missing.err.find("deployment config \"nosuch\" not found"), std::string::npos);
-  const Result project = Tool({"get", "projects", "nosuch"});
-  EXPECT_EQ(project.code, 1);
-}
-
 TEST_F(ToolProgram, LoginsFromFilesAndTheEnvironmentAndTheirFailures) {
   wqtest::WriteFile(work.path() + "/token", Token() + "\n");
   const Result byFile =
