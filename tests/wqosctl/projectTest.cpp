@@ -98,8 +98,7 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   ASSERT_EQ(Command("backup", dir), wqosctl::kExitOk);
   const wqosctl::Project project = ProjectFile(dir);
   ASSERT_EQ(project.members.size(), 2u);
-  size_t taken = 0;
-  size_t referred = 0;
+  size_t taken = 0, referred = 0;
   for (const wqosctl::ProjectMember& member : project.members) {
     EXPECT_TRUE(member.ok) << member.deploymentConfig;
     const wqosctl::Manifest manifest = ManifestIn(dir + "/" + member.directory);
@@ -140,9 +139,8 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   // The worker's own claim lives on a node that is down: the web's backup goes on and is whole.
   for (const std::string& claim : web) Endpoint(claim, cluster->Nodes().front());
   Endpoint(worker[0], cluster->Nodes().back());
-  const std::vector<std::string> down = {std::getenv("WQSANDBOX_FAULT"), "node-down",
-                                         cluster->Nodes().back()};
-  ASSERT_EQ(wqtest::Run(down, wqtest::CleanEnv()).code, 0);
+  const std::string fault = std::getenv("WQSANDBOX_FAULT");
+  ASSERT_EQ(wqtest::Run({fault, "node-down", cluster->Nodes().back()}, wqtest::CleanEnv()).code, 0);
   const std::string second = dir + "-down";
   EXPECT_EQ(Command("backup", second), wqosctl::kExitFailed);
   for (const wqosctl::ProjectMember& member : ProjectFile(second).members) {
@@ -153,8 +151,7 @@ TEST_F(Project, SharedClaimsAreTakenOnceAndAFailedDeploymentConfigStopsNoOther) 
   EXPECT_EQ(whole.volumes.size(), 2u);
   EXPECT_TRUE(whole.sharedClaims.empty());
   EXPECT_EQ(Command("release", second), wqosctl::kExitOk);
-  const std::vector<std::string> up = {std::getenv("WQSANDBOX_FAULT"), "clear"};
-  EXPECT_EQ(wqtest::Run(up, wqtest::CleanEnv()).code, 0);
+  EXPECT_EQ(wqtest::Run({fault, "clear"}, wqtest::CleanEnv()).code, 0);
 }
 
 }  // namespace

@@ -14,6 +14,37 @@ std::string Text(const json_spirit::mObject& object, const char* key) {
              : std::string();
 }
 
+bool Flag(const json_spirit::mObject& object, const char* key) {
+  const auto found = object.find(key);
+  return found != object.end() && found->second.type() == json_spirit::bool_type &&
+         found->second.get_bool();
+}
+
+std::vector<std::string> TextList(const json_spirit::mObject& object, const char* key) {
+  std::vector<std::string> values;
+  const auto found = object.find(key);
+  if (found == object.end() || found->second.type() != json_spirit::array_type) return values;
+  for (const json_spirit::mValue& value : found->second.get_array()) {
+    if (value.type() == json_spirit::str_type) values.push_back(value.get_str());
+  }
+  return values;
+}
+
+bool ReadObject(const std::string& text, json_spirit::mValue& value) {
+  return json_spirit::read_string(text, value) && value.type() == json_spirit::obj_type;
+}
+
+std::vector<const json_spirit::mObject*> Objects(const json_spirit::mObject& object,
+                                                 const char* key) {
+  std::vector<const json_spirit::mObject*> objects;
+  const auto found = object.find(key);
+  if (found == object.end() || found->second.type() != json_spirit::array_type) return objects;
+  for (const json_spirit::mValue& entry : found->second.get_array()) {
+    if (entry.type() == json_spirit::obj_type) objects.push_back(&entry.get_obj());
+  }
+  return objects;
+}
+
 std::string NowUtc(const char* format) {
   char text[32];
   const std::time_t now = std::time(nullptr);
@@ -31,22 +62,6 @@ using json_spirit::mValue;
 
 mArray Strings(const std::vector<std::string>& values) {
   return mArray(values.begin(), values.end());
-}
-
-bool Flag(const mObject& object, const char* key) {
-  const auto found = object.find(key);
-  return found != object.end() && found->second.type() == json_spirit::bool_type &&
-         found->second.get_bool();
-}
-
-std::vector<std::string> TextList(const mObject& object, const char* key) {
-  std::vector<std::string> values;
-  const auto found = object.find(key);
-  if (found == object.end() || found->second.type() != json_spirit::array_type) return values;
-  for (const mValue& value : found->second.get_array()) {
-    if (value.type() == json_spirit::str_type) values.push_back(value.get_str());
-  }
-  return values;
 }
 
 uint64_t Number(const mObject& object, const char* key) {
@@ -240,7 +255,7 @@ std::string ManifestText(const Manifest& manifest) {
 
 bool ParseManifest(const std::string& text, Manifest& manifest, std::string& error) {
   mValue value;
-  if (!json_spirit::read_string(text, value) || value.type() != json_spirit::obj_type) {
+  if (!ReadObject(text, value)) {
     error = "the manifest is not a JSON object";
     return false;
   }
@@ -266,28 +281,19 @@ bool ParseManifest(const std::string& text, Manifest& manifest, std::string& err
   manifest.complete = Flag(in, "complete");
   manifest.files = TextList(in, "files");
   manifest.serviceAccount = Text(in, "serviceAccount");
-  const auto shared = in.find("sharedClaims");
-  if (shared != in.end() && shared->second.type() == json_spirit::array_type) {
-    for (const mValue& claim : shared->second.get_array()) {
-      if (claim.type() != json_spirit::obj_type) continue;
-      manifest.sharedClaims.push_back(
-          {Text(claim.get_obj(), "claim"), Text(claim.get_obj(), "deploymentConfig")});
-      if (!IsPlainName(manifest.sharedClaims.back().claim)) {
-        error = "the manifest shares a claim \"" + manifest.sharedClaims.back().claim +
-                "\" that is not a plain name";
-        return false;
-      }
+  for (const mObject* claim : Objects(in, "sharedClaims")) {
+    manifest.sharedClaims.push_back({Text(*claim, "claim"), Text(*claim, "deploymentConfig")});
+    if (!IsPlainName(manifest.sharedClaims.back().claim)) {
+      error = "the manifest shares a claim \"" + manifest.sharedClaims.back().claim +
+              "\" that is not a plain name";
+      return false;
     }
   }
-  const auto volumes = in.find("volumes");
-  if (volumes != in.end() && volumes->second.type() == json_spirit::array_type) {
-    for (const mValue& volume : volumes->second.get_array()) {
-      if (volume.type() != json_spirit::obj_type) continue;
-      manifest.volumes.push_back(VolumeOf(volume.get_obj()));
-      if (!ReadDataRecord(volume.get_obj(), manifest.volumes.back().record.name,
-                          manifest.volumes.back().data, error)) {
-        return false;
-      }
+  for (const mObject* volume : Objects(in, "volumes")) {
+    manifest.volumes.push_back(VolumeOf(*volume));
+    if (!ReadDataRecord(*volume, manifest.volumes.back().record.name, manifest.volumes.back().data,
+                        error)) {
+      return false;
     }
   }
   if (manifest.nameSpace.empty() || manifest.deploymentConfig.empty()) {

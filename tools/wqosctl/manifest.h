@@ -72,6 +72,15 @@ struct Manifest {
 // A string member of a JSON object; members of the wrong type read as empty, so that a
 // hand-edited file fails where the member is used, with the name of what is missing.
 std::string Text(const json_spirit::mObject& object, const char* key);
+// A boolean member; members of the wrong type read as false.
+bool Flag(const json_spirit::mObject& object, const char* key);
+// The strings of the array member `key`; other entries are passed over.
+std::vector<std::string> TextList(const json_spirit::mObject& object, const char* key);
+// `text` read into `value`: false unless it is a JSON object.
+bool ReadObject(const std::string& text, json_spirit::mValue& value);
+// The objects of the array member `key`; other entries are passed over.
+std::vector<const json_spirit::mObject*> Objects(const json_spirit::mObject& object,
+                                                 const char* key);
 // The current UTC time in strftime's `format`.
 std::string NowUtc(const char* format = "%Y-%m-%dT%H:%M:%SZ");
 

@@ -285,7 +285,7 @@ std::string ProjectText(const Project& project) {
 
 bool ParseProject(const std::string& text, Project& project, std::string& error) {
   mValue value;
-  if (!json_spirit::read_string(text, value) || value.type() != json_spirit::obj_type) {
+  if (!ReadObject(text, value)) {
     error = "the project file is not a JSON object";
     return false;
   }
@@ -293,23 +293,14 @@ bool ParseProject(const std::string& text, Project& project, std::string& error)
   project = Project();
   project.nameSpace = Text(in, "namespace");
   project.created = Text(in, "created");
-  const auto members = in.find("deploymentConfigs");
-  if (members != in.end() && members->second.type() == json_spirit::array_type) {
-    for (const mValue& member : members->second.get_array()) {
-      if (member.type() != json_spirit::obj_type) continue;
-      const mObject& object = member.get_obj();
-      const auto ok = object.find("ok");
-      project.members.push_back({Text(object, "deploymentConfig"), Text(object, "directory"),
-                                 ok != object.end() &&
-                                     ok->second.type() == json_spirit::bool_type &&
-                                     ok->second.get_bool(),
-                                 Text(object, "detail")});
-      // Names become paths below the project directory.
-      if (!IsPlainName(project.members.back().directory)) {
-        error = "the project file names a directory \"" + project.members.back().directory +
-                "\" that is not a plain name";
-        return false;
-      }
+  for (const mObject* member : Objects(in, "deploymentConfigs")) {
+    project.members.push_back({Text(*member, "deploymentConfig"), Text(*member, "directory"),
+                               Flag(*member, "ok"), Text(*member, "detail")});
+    // Names become paths below the project directory.
+    if (!IsPlainName(project.members.back().directory)) {
+      error = "the project file names a directory \"" + project.members.back().directory +
+              "\" that is not a plain name";
+      return false;
     }
   }
   if (project.nameSpace.empty()) {

@@ -154,7 +154,7 @@ bool ReadVerification(const std::string& backupDir, Verification& verification) 
   std::string error;
   mValue value;
   if (!ReadRegularFile(backupDir + "/" + kVerificationFile, kObjectFileReadLimit, text, error) ||
-      !json_spirit::read_string(text, value) || value.type() != json_spirit::obj_type) {
+      !ReadObject(text, value)) {
     return false;
   }
   const mObject& in = value.get_obj();
@@ -163,26 +163,16 @@ bool ReadVerification(const std::string& backupDir, Verification& verification) 
   verification.records = Text(in, "records");
   verification.verified = Text(in, "verified");
   verification.result = Text(in, "result");
-  const auto volumes = in.find("volumes");
-  if (volumes != in.end() && volumes->second.type() == json_spirit::array_type) {
-    for (const mValue& entry : volumes->second.get_array()) {
-      if (entry.type() != json_spirit::obj_type) continue;
-      const mObject& object = entry.get_obj();
-      VolumeVerification volume;
-      volume.claim = Text(object, "claim");
-      volume.result = Text(object, "result");
-      volume.files = Number(object, "files");
-      volume.directories = Number(object, "directories");
-      volume.bytes = Number(object, "bytes");
-      volume.error = Text(object, "error");
-      const auto lines = object.find("differences");
-      if (lines != object.end() && lines->second.type() == json_spirit::array_type) {
-        for (const mValue& line : lines->second.get_array()) {
-          if (line.type() == json_spirit::str_type) volume.differences.push_back(line.get_str());
-        }
-      }
-      verification.volumes.push_back(volume);
-    }
+  for (const mObject* object : Objects(in, "volumes")) {
+    VolumeVerification volume;
+    volume.claim = Text(*object, "claim");
+    volume.result = Text(*object, "result");
+    volume.files = Number(*object, "files");
+    volume.directories = Number(*object, "directories");
+    volume.bytes = Number(*object, "bytes");
+    volume.error = Text(*object, "error");
+    volume.differences = TextList(*object, "differences");
+    verification.volumes.push_back(volume);
   }
   return !verification.result.empty();
 }
